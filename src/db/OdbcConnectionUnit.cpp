@@ -1,0 +1,195 @@
+#include "OdbcConnectionUnit.h"
+
+#include <atomic>
+#include <mutex>
+#include <sqlucode.h>
+
+namespace {
+// SQLWCHAR is 16-bit UTF-16 with unixODBC's default build, the same as QChar.
+static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
+
+const SQLWCHAR* W(const QString& s) { return reinterpret_cast<const SQLWCHAR*>(s.utf16()); }
+} // namespace
+
+TOdbcHandle::TOdbcHandle(SQLSMALLINT type, SQLHANDLE parent) : FType(type)
+{
+    SQLRETURN rc = SQLAllocHandle(type, parent, &FHandle);
+    if (!SQL_SUCCEEDED(rc)) {
+        FHandle = nullptr;
+        if (parent && type != SQL_HANDLE_ENV)
+            OdbcCheck(rc, type == SQL_HANDLE_DBC ? SQL_HANDLE_ENV : SQL_HANDLE_DBC, parent,
+                      "SQLAllocHandle");
+        throw EDatabaseError(QStringLiteral("SQLAllocHandle failed"), QString(), 0);
+    }
+}
+
+TOdbcHandle& TOdbcHandle::operator=(TOdbcHandle&& o) noexcept
+{
+    if (this != &o) {
+        reset();
+        FType = o.FType;
+        FHandle = std::exchange(o.FHandle, nullptr);
+    }
+    return *this;
+}
+
+void TOdbcHandle::reset()
+{
+    if (FHandle) {
+        SQLFreeHandle(FType, FHandle);
+        FHandle = nullptr;
+    }
+}
+
+QString OdbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle, QString* firstState, SQLINTEGER* firstNative)
+{
+    QString text;
+    if (!handle)
+        return text;
+    for (SQLSMALLINT rec = 1;; ++rec) {
+        SQLWCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        SQLSMALLINT len = 0;
+        SQLRETURN rc = SQLGetDiagRecW(handleType, handle, rec, state, &native, nullptr, 0, &len);
+        if (rc == SQL_NO_DATA || !SQL_SUCCEEDED(rc))
+            break;
+        std::vector<SQLWCHAR> msg(size_t(len) + 1);
+        rc = SQLGetDiagRecW(handleType, handle, rec, state, &native, msg.data(), SQLSMALLINT(msg.size()), &len);
+        if (!SQL_SUCCEEDED(rc))
+            break;
+        QString sqlState = QString::fromUtf16(reinterpret_cast<const char16_t*>(state), 5);
+        QString message = QString::fromUtf16(reinterpret_cast<const char16_t*>(msg.data()), len).trimmed();
+        if (rec == 1) {
+            if (firstState)
+                *firstState = sqlState;
+            if (firstNative)
+                *firstNative = native;
+        }
+        if (!text.isEmpty())
+            text += QLatin1Char('\n');
+        text += QStringLiteral("[%1] %2").arg(sqlState, message);
+    }
+    return text;
+}
+
+void OdbcCheck(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const char* what)
+{
+    if (SQL_SUCCEEDED(rc))
+        return;
+    QString state;
+    SQLINTEGER native = 0;
+    QString text = OdbcDiagnostics(handleType, handle, &state, &native);
+    if (text.isEmpty())
+        text = QStringLiteral("%1 failed (return code %2)").arg(QLatin1String(what)).arg(rc);
+    throw EDatabaseError(text, state, native);
+}
+
+SQLHENV OdbcEnvironment()
+{
+    static TOdbcHandle env;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        TOdbcHandle h(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
+        OdbcCheck(SQLSetEnvAttr(h.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
+                  SQL_HANDLE_ENV, h.get(), "SQLSetEnvAttr");
+        env = std::move(h);
+    });
+    return env.get();
+}
+
+QString OdbcQuoteValue(const QString& value)
+{
+    // A value that starts with "{" or holds ";" "{" "}" "=" or surrounding blanks would be
+    // read as syntax; braces make it literal, with "}" doubled inside them.
+    bool needsBraces = value.startsWith(QLatin1Char(' ')) || value.endsWith(QLatin1Char(' '));
+    for (QChar c : value)
+        if (c == QLatin1Char(';') || c == QLatin1Char('{') || c == QLatin1Char('}') || c == QLatin1Char('='))
+            needsBraces = true;
+    if (!needsBraces)
+        return value;
+    QString v = value;
+    v.replace(QLatin1String("}"), QLatin1String("}}"));
+    return QLatin1Char('{') + v + QLatin1Char('}');
+}
+
+QString OdbcConnectionString(const std::vector<TOdbcConnectParam>& params)
+{
+    QString s;
+    for (const auto& p : params) {
+        if (!s.isEmpty())
+            s += QLatin1Char(';');
+        s += p.Key + QLatin1Char('=') + OdbcQuoteValue(p.Value);
+    }
+    return s;
+}
+
+TOdbcConnection::~TOdbcConnection() { Close(); }
+
+void TOdbcConnection::Open()
+{
+    if (FConnected)
+        return;
+    TDbBusyScope busy;
+    TOdbcHandle dbc(SQL_HANDLE_DBC, OdbcEnvironment());
+    const QString connStr = OdbcConnectionString(FParams);
+    SQLWCHAR out[1024];
+    SQLSMALLINT outLen = 0;
+    SQLRETURN rc = SQLDriverConnectW(dbc.get(), nullptr, const_cast<SQLWCHAR*>(W(connStr)), SQL_NTS, out,
+                                     SQLSMALLINT(std::size(out)), &outLen, SQL_DRIVER_NOPROMPT);
+    OdbcCheck(rc, SQL_HANDLE_DBC, dbc.get(), "SQLDriverConnect");
+    SQLUINTEGER gd = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc.get(), SQL_GETDATA_EXTENSIONS, &gd, sizeof gd, nullptr)))
+        gd = 0;
+    FGetDataExtensions = gd;
+    FDbc = std::move(dbc);
+    FConnected = true;
+}
+
+void TOdbcConnection::Close()
+{
+    if (!FConnected)
+        return;
+    SQLDisconnect(FDbc.get());
+    FDbc.reset();
+    FConnected = false;
+}
+
+QString TOdbcConnection::DriverName() const
+{
+    if (!FConnected)
+        return {};
+    SQLWCHAR buf[256] = {};
+    SQLSMALLINT len = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(FDbc.get(), SQL_DRIVER_NAME, buf, sizeof buf, &len)))
+        return {};
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(buf));
+}
+
+bool TOdbcConnection::GetDataSupport(SQLUINTEGER flag) const { return (FGetDataExtensions & flag) == flag; }
+
+namespace {
+std::atomic<void (*)()> gBusyBegin{nullptr};
+std::atomic<void (*)()> gBusyEnd{nullptr};
+thread_local int tBusyDepth = 0;
+} // namespace
+
+void TDbBusyScope::InstallHooks(void (*begin)(), void (*end)())
+{
+    gBusyBegin = begin;
+    gBusyEnd = end;
+}
+
+TDbBusyScope::TDbBusyScope() : FActive(tBusyDepth++ == 0)
+{
+    if (FActive)
+        if (auto f = gBusyBegin.load())
+            f();
+}
+
+TDbBusyScope::~TDbBusyScope()
+{
+    --tBusyDepth;
+    if (FActive)
+        if (auto f = gBusyEnd.load())
+            f();
+}

@@ -1,0 +1,111 @@
+#pragma once
+// Thin RAII layer over the unixODBC wide-character API: handles, diagnostics as
+// exceptions, the process-wide environment and one connection.
+
+#include "Exception.h"
+
+#include <QString>
+#include <sql.h>
+#include <sqlext.h>
+#include <utility>
+#include <vector>
+
+// A failed ODBC call. Message() is what the user sees: the driver's diagnostic records,
+// each as "[SQLSTATE] message", joined by line breaks.
+class EDatabaseError : public Exception {
+public:
+    EDatabaseError(QString message, QString sqlState, SQLINTEGER nativeError)
+        : Exception(std::move(message)), FSqlState(std::move(sqlState)), FNativeError(nativeError) {}
+    const QString& SqlState() const { return FSqlState; }
+    SQLINTEGER NativeError() const { return FNativeError; }
+
+private:
+    QString FSqlState;
+    SQLINTEGER FNativeError;
+};
+
+// Owns one ODBC handle of any type; frees it on destruction.
+class TOdbcHandle {
+public:
+    TOdbcHandle() = default;
+    TOdbcHandle(SQLSMALLINT type, SQLHANDLE parent); // allocates, throws on failure
+    ~TOdbcHandle() { reset(); }
+    TOdbcHandle(const TOdbcHandle&) = delete;
+    TOdbcHandle& operator=(const TOdbcHandle&) = delete;
+    TOdbcHandle(TOdbcHandle&& o) noexcept : FType(o.FType), FHandle(std::exchange(o.FHandle, nullptr)) {}
+    TOdbcHandle& operator=(TOdbcHandle&& o) noexcept;
+
+    SQLHANDLE get() const { return FHandle; }
+    SQLSMALLINT type() const { return FType; }
+    explicit operator bool() const { return FHandle != nullptr; }
+    void reset();
+
+private:
+    SQLSMALLINT FType = 0;
+    SQLHANDLE FHandle = nullptr;
+};
+
+// Throws EDatabaseError with the diagnostics of `handle` unless `rc` is a success.
+void OdbcCheck(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const char* what);
+// The diagnostic records of a handle as one message, and the first SQLSTATE.
+QString OdbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle, QString* firstState = nullptr,
+                        SQLINTEGER* firstNative = nullptr);
+
+// The process-wide environment handle (ODBC 3 behaviour), created on first use.
+SQLHENV OdbcEnvironment();
+
+// ODBC connection-string value: enclosed in braces with "}" doubled whenever it contains a
+// character that would otherwise end or split the value, so a value can never add keywords.
+QString OdbcQuoteValue(const QString& value);
+
+struct TOdbcConnectParam {
+    QString Key;
+    QString Value;
+};
+QString OdbcConnectionString(const std::vector<TOdbcConnectParam>& params);
+
+// One ODBC connection. The login is never prompted for (SQL_DRIVER_NOPROMPT).
+class TOdbcConnection {
+public:
+    TOdbcConnection() = default;
+    ~TOdbcConnection();
+    TOdbcConnection(const TOdbcConnection&) = delete;
+    TOdbcConnection& operator=(const TOdbcConnection&) = delete;
+
+    void SetParams(std::vector<TOdbcConnectParam> params) { FParams = std::move(params); }
+    const std::vector<TOdbcConnectParam>& Params() const { return FParams; }
+
+    void Open();  // no-op when already open; throws EDatabaseError
+    void Close(); // no-op when closed
+    bool Connected() const { return FConnected; }
+    SQLHDBC Handle() const { return FDbc.get(); }
+
+    // Text columns are read as the driver's own UTF-8 (SQL_C_CHAR) instead of UTF-16. For
+    // drivers without wide entry points, where the driver manager would convert every cell.
+    void SetNarrowText(bool on) { FNarrowText = on; }
+    bool NarrowText() const { return FNarrowText; }
+
+    QString DriverName() const; // SQLGetInfo(SQL_DRIVER_NAME), empty when closed
+    bool GetDataSupport(SQLUINTEGER flag) const; // SQL_GETDATA_EXTENSIONS bits
+
+private:
+    std::vector<TOdbcConnectParam> FParams;
+    TOdbcHandle FDbc;
+    bool FConnected = false;
+    bool FNarrowText = false;
+    SQLUINTEGER FGetDataExtensions = 0;
+};
+
+// Marks a stretch of synchronous database work (connect, execute, fetch) on the calling
+// thread; the data module installs hooks that show the busy cursor meanwhile. Nests.
+class TDbBusyScope {
+public:
+    TDbBusyScope();
+    ~TDbBusyScope();
+    TDbBusyScope(const TDbBusyScope&) = delete;
+    TDbBusyScope& operator=(const TDbBusyScope&) = delete;
+    static void InstallHooks(void (*begin)(), void (*end)());
+
+private:
+    bool FActive;
+};

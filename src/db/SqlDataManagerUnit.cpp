@@ -1,0 +1,310 @@
+#include "SqlDataManagerUnit.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QThread>
+
+namespace {
+
+// Upper case of the letters a to z only, as the cache compares names.
+QString UpperAscii(const QString& s)
+{
+    QString r = s;
+    for (QChar& c : r)
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            c = QChar(c.unicode() - 'a' + 'A');
+    return r;
+}
+
+// Leading and trailing blanks and control characters removed.
+QString TrimControls(const QString& s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && s[b].unicode() <= ' ')
+        ++b;
+    while (e > b && s[e - 1].unicode() <= ' ')
+        --e;
+    return s.mid(b, e - b);
+}
+
+void CheckFastSqlArgument(const QVariant& v)
+{
+    if (v.metaType().flags() & QMetaType::PointerToQObject)
+        throw Exception(QStringLiteral("Cannot pass TObject as parameter to LiteSql func"));
+    if (v.metaType() == QMetaType::fromType<const QMetaObject*>())
+        throw Exception(QStringLiteral("Cannot pass TClass as parameter to LiteSql func"));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+// TSqlDataManager
+
+TSqlDataManager::TSqlDataManager(const TSqlDBModel& dbModel)
+{
+    FDbModel.CopyFrom(dbModel);
+    FQry = std::make_unique<TQuery>(&FConn, ckForwardOnly);
+}
+
+TSqlDataManager::~TSqlDataManager()
+{
+    FQry.reset();
+    FConn.Close();
+}
+
+TOdbcConnection& TSqlDataManager::OpenConnection()
+{
+    FConn.Open();
+    return FConn;
+}
+
+QString TSqlDataManager::QuotedStr(const QString& s)
+{
+    QString r = s;
+    r.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + r + QLatin1Char('\'');
+}
+
+void TSqlDataManager::SetOdbcConnection(std::vector<TOdbcConnectParam> extra)
+{
+    if (FDbModel.DSN.isEmpty() || FDbModel.ProviderDescr().isEmpty())
+        return; // no definition: the first open fails with the driver manager's error
+    FConnectionDefinition = QStringLiteral("DriverID=ODBC;Provider=") + FDbModel.OleProvider() +
+                            QStringLiteral(";Datasource=") + FDbModel.DSN;
+    std::vector<TOdbcConnectParam> params{{QStringLiteral("DSN"), FDbModel.DSN}};
+    if (!FDbModel.UserName.isEmpty()) {
+        FConnectionDefinition += QStringLiteral(";UID=") + FDbModel.UserName + QStringLiteral(";Password=") +
+                                 FDbModel.Password;
+        params.push_back({QStringLiteral("UID"), FDbModel.UserName});
+        params.push_back({QStringLiteral("PWD"), FDbModel.Password});
+    }
+    for (auto& p : extra)
+        params.push_back(std::move(p));
+    FConn.SetParams(std::move(params));
+}
+
+QVariant TSqlDataManager::FastSql(const QString& sqlStr, const std::vector<QVariant>& params)
+{
+    QVariant result;
+    OpenConnection();
+    FQry->Close();
+    FQry->SetSQL(TrimControls(sqlStr));
+    for (const QVariant& p : params)
+        CheckFastSqlArgument(p);
+    FQry->Params = params;
+
+    struct CloseGuard {
+        TQuery& q;
+        ~CloseGuard()
+        {
+            q.Close();
+            q.Params.clear();
+        }
+    } guard{*FQry};
+
+    if (UpperAscii(FQry->SQL().left(6)) != QLatin1String("SELECT")) {
+        FQry->ExecSQL();
+        return result;
+    }
+    LastFldCount = 0;
+    FQry->Open();
+    const int n = std::min(FQry->FieldCount(), MaxCachedFields);
+    const bool hasRow = !FQry->IsEmpty();
+    for (int i = 0; i < n; ++i) {
+        const TField& f = FQry->Fields(i);
+        LastFldNames[size_t(i)] = UpperAscii(f.FieldName());
+        LastFldValues[size_t(i)] = hasRow ? f.Value() : QVariant();
+    }
+    for (int i = n; i < MaxCachedFields; ++i) {
+        LastFldNames[size_t(i)].clear();
+        LastFldValues[size_t(i)] = QVariant();
+    }
+    LastFldCount = n;
+    if (LastFldCount > 0)
+        result = LastFldValues[0];
+    return result;
+}
+
+QVariant TSqlDataManager::FastSQLField(const QString& FldName) const
+{
+    const QString name = UpperAscii(FldName);
+    for (int i = 0; i < LastFldCount; ++i)
+        if (LastFldNames[size_t(i)] == name)
+            return LastFldValues[size_t(i)];
+    return {};
+}
+
+void TSqlDataManager::OpenQueryClean(TQuery& qry)
+{
+    qry.Close();
+    qry.AfterScroll = nullptr;
+    qry.Open();
+    FetchAllQuery(qry);
+}
+
+void TSqlDataManager::FetchAllQuery(TQuery& qry)
+{
+    if (!qry.Active())
+        return;
+    qry.First();
+    auto notification = std::move(qry.AfterScroll);
+    qry.AfterScroll = nullptr;
+    qry.FetchAll();
+    if (qry.CursorKind() == ckStatic) {
+        while (!qry.Eof())
+            qry.Next();
+        qry.First();
+    }
+    qry.AfterScroll = std::move(notification);
+}
+
+// ---------------------------------------------------------------------------------------
+// SQL Anywhere
+
+TSybaseDataManager::TSybaseDataManager(const TSqlDBModel& dbModel) : TSqlDataManager(dbModel)
+{
+    SetConnectionParameters();
+}
+
+void TSybaseDataManager::SetConnectionParameters()
+{
+    if (FDbModel.DSN.isEmpty() || FDbModel.ProviderDescr().isEmpty())
+        return;
+    if (FDbModel.DbType() != dbSybase)
+        throw Exception(QStringLiteral("Not implemented TSybaseDataManager.SetConnectionParameters!"));
+    SetOdbcConnection({});
+}
+
+bool TSybaseDataManager::IsTableExists(const QString& tableName)
+{
+    OpenConnection();
+    return !FastSql(QStringLiteral("select table_name from sys.systable where  table_name=") + QuotedStr(tableName))
+                .toString()
+                .isEmpty();
+}
+
+bool TSybaseDataManager::IsFieldExist(const QString& TableName, const QString& FieldName)
+{
+    OpenConnection();
+    return !FastSql(QStringLiteral("select column_name from sys.systable, sys.syscolumn where  "
+                                   "systable.table_id=syscolumn.table_id  and systable.table_name=") +
+                    QuotedStr(TableName) + QStringLiteral(" and syscolumn.column_name=") + QuotedStr(FieldName))
+                .toString()
+                .isEmpty();
+}
+
+// ---------------------------------------------------------------------------------------
+// SQLite
+
+TSqliteDataManager::TSqliteDataManager(const TSqlDBModel& dbModel) : TSqlDataManager(dbModel)
+{
+    SetConnectionParameters();
+}
+
+void TSqliteDataManager::SetConnectionParameters()
+{
+    if (FDbModel.DSN.isEmpty() || FDbModel.ProviderDescr().isEmpty())
+        return;
+    if (FDbModel.DbType() != dbSqlite)
+        throw Exception(QStringLiteral("Not implemented TSqliteDataManager.SetConnectionParameters!"));
+    // LongNames: result columns keep captions that contain "."; StepAPI: rows stream from
+    // the database instead of being collected by the driver before the first one.
+    SetOdbcConnection({{QStringLiteral("LongNames"), QStringLiteral("1")},
+                       {QStringLiteral("StepAPI"), QStringLiteral("1")}});
+    FConn.SetNarrowText(true); // an ANSI driver that keeps its text in UTF-8
+}
+
+bool TSqliteDataManager::IsTableExists(const QString& tableName)
+{
+    OpenConnection();
+    // Identifiers are case-insensitive in SQLite, as the report queries use them.
+    return !FastSql(QStringLiteral("select name from sqlite_master where type in ('table','view') and "
+                                   "name=") + QuotedStr(tableName) + QStringLiteral(" collate nocase"))
+                .toString()
+                .isEmpty();
+}
+
+bool TSqliteDataManager::IsFieldExist(const QString& TableName, const QString& FieldName)
+{
+    OpenConnection();
+    return !FastSql(QStringLiteral("select name from pragma_table_info(") + QuotedStr(TableName) +
+                    QStringLiteral(") where name=") + QuotedStr(FieldName) + QStringLiteral(" collate nocase"))
+                .toString()
+                .isEmpty();
+}
+
+// ---------------------------------------------------------------------------------------
+// PostgreSQL
+
+TPostgresDataManager::TPostgresDataManager(const TSqlDBModel& dbModel) : TSqlDataManager(dbModel)
+{
+    SetConnectionParameters();
+}
+
+void TPostgresDataManager::SetConnectionParameters()
+{
+    if (FDbModel.DSN.isEmpty() || FDbModel.ProviderDescr().isEmpty())
+        return;
+    if (FDbModel.DbType() != dbPostgres)
+        throw Exception(QStringLiteral("Not implemented TPostgresDataManager.SetConnectionParameters!"));
+    // Declare/fetch: results stream in blocks of Fetch rows instead of arriving whole.
+    SetOdbcConnection({{QStringLiteral("UseDeclareFetch"), QStringLiteral("1")},
+                       {QStringLiteral("Fetch"), QStringLiteral("2000")}});
+}
+
+// Unquoted names fold to lower case in PostgreSQL; the report queries use them unquoted,
+// so an object exists for them when its folded name is in the search path.
+bool TPostgresDataManager::IsTableExists(const QString& tableName)
+{
+    OpenConnection();
+    return !FastSql(QStringLiteral("select table_name from information_schema.tables where table_name=lower(") +
+                    QuotedStr(tableName) + QStringLiteral(") and table_schema = any (current_schemas(false))"))
+                .toString()
+                .isEmpty();
+}
+
+bool TPostgresDataManager::IsFieldExist(const QString& TableName, const QString& FieldName)
+{
+    OpenConnection();
+    return !FastSql(QStringLiteral("select column_name from information_schema.columns where table_name=lower(") +
+                    QuotedStr(TableName) + QStringLiteral(") and column_name=lower(") + QuotedStr(FieldName) +
+                    QStringLiteral(") and table_schema = any (current_schemas(false))"))
+                .toString()
+                .isEmpty();
+}
+
+// ---------------------------------------------------------------------------------------
+// TSqlDataModule
+
+namespace {
+void BusyBegin()
+{
+    if (qApp && QThread::currentThread() == qApp->thread() && qobject_cast<QGuiApplication*>(qApp))
+        QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+}
+void BusyEnd()
+{
+    if (qApp && QThread::currentThread() == qApp->thread() && qobject_cast<QGuiApplication*>(qApp))
+        QGuiApplication::restoreOverrideCursor();
+}
+} // namespace
+
+TSqlDataModule::TSqlDataModule()
+{
+    OdbcEnvironment(); // the driver manager is set up once, with its defaults
+    TDbBusyScope::InstallHooks(&BusyBegin, &BusyEnd);
+}
+
+TSqlDataModule::~TSqlDataModule() { TDbBusyScope::InstallHooks(nullptr, nullptr); }
+
+std::unique_ptr<TSqlDataManager> TSqlDataModule::CreateManager(const TSqlDBModel* dbModel)
+{
+    if (!dbModel)
+        return nullptr;
+    switch (dbModel->DbType()) {
+    case dbSybase: return std::make_unique<TSybaseDataManager>(*dbModel);
+    case dbSqlite: return std::make_unique<TSqliteDataManager>(*dbModel);
+    case dbPostgres: return std::make_unique<TPostgresDataManager>(*dbModel);
+    default: throw Exception(QStringLiteral("Not Implemented DbType in SqlDataManager.CreateManager!"));
+    }
+}

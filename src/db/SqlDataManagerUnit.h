@@ -1,0 +1,102 @@
+#pragma once
+// The data manager: the program's only gateway to a database. It owns one ODBC
+// connection built from its own copy of a connection descriptor, one internal query for
+// one-off statements, and a cache of the first row of the last quick SELECT.
+
+#include "OdbcConnectionUnit.h"
+#include "QueryUnit.h"
+#include "SqlDbModelUnit.h"
+
+#include <QVariant>
+#include <array>
+#include <initializer_list>
+#include <memory>
+
+class TSqlDataManager {
+public:
+    static constexpr int MaxCachedFields = 60;
+
+    explicit TSqlDataManager(const TSqlDBModel& dbModel);
+    virtual ~TSqlDataManager();
+    TSqlDataManager(const TSqlDataManager&) = delete;
+    TSqlDataManager& operator=(const TSqlDataManager&) = delete;
+
+    TOdbcConnection& OpenConnection();
+
+    // Runs one statement; for a SELECT returns the first column of the first row (NULL
+    // and "no row" give the empty QVariant) and caches up to 60 columns of that row.
+    QVariant FastSql(const QString& sqlStr, const std::vector<QVariant>& params = {});
+    QVariant FastSQLField(const QString& FldName) const;
+
+    virtual bool IsTableExists(const QString& tableName) = 0;
+    virtual bool IsFieldExist(const QString& TableName, const QString& FieldName) = 0;
+
+    static void OpenQueryClean(TQuery& qry);
+    static void FetchAllQuery(TQuery& qry);
+
+    const TSqlDBModel& DbModel() const { return FDbModel; }
+    // The connection definition as it is kept for the connection: key=value pairs, values
+    // inserted as they are. The real connect escapes every value (see ConnectParams).
+    const QString& ConnectionDefinition() const { return FConnectionDefinition; }
+    const std::vector<TOdbcConnectParam>& ConnectParams() const { return FConn.Params(); }
+    TOdbcConnection& Connection() { return FConn; }
+
+    std::array<QString, MaxCachedFields> LastFldNames;
+    std::array<QVariant, MaxCachedFields> LastFldValues;
+    int LastFldCount = 0;
+
+protected:
+    // Builds the connection definition and the ODBC connect parameters from FDbModel.
+    // Called by every concrete manager's constructor.
+    virtual void SetConnectionParameters() = 0;
+    // Shared part: "DriverID=ODBC;Provider=...;Datasource=...[;UID=...;Password=...]" and
+    // DSN/UID/PWD connect parameters, plus the driver options of `extra`.
+    void SetOdbcConnection(std::vector<TOdbcConnectParam> extra);
+    // SQL string literal: single quotes, inner quotes doubled.
+    static QString QuotedStr(const QString& s);
+
+    TSqlDBModel FDbModel;
+    TOdbcConnection FConn;
+    QString FConnectionDefinition;
+    std::unique_ptr<TQuery> FQry;
+};
+
+class TSybaseDataManager : public TSqlDataManager {
+public:
+    explicit TSybaseDataManager(const TSqlDBModel& dbModel);
+    bool IsTableExists(const QString& tableName) override;
+    bool IsFieldExist(const QString& TableName, const QString& FieldName) override;
+
+protected:
+    void SetConnectionParameters() override;
+};
+
+class TSqliteDataManager : public TSqlDataManager {
+public:
+    explicit TSqliteDataManager(const TSqlDBModel& dbModel);
+    bool IsTableExists(const QString& tableName) override;
+    bool IsFieldExist(const QString& TableName, const QString& FieldName) override;
+
+protected:
+    void SetConnectionParameters() override;
+};
+
+class TPostgresDataManager : public TSqlDataManager {
+public:
+    explicit TPostgresDataManager(const TSqlDBModel& dbModel);
+    bool IsTableExists(const QString& tableName) override;
+    bool IsFieldExist(const QString& TableName, const QString& FieldName) override;
+
+protected:
+    void SetConnectionParameters() override;
+};
+
+// Process-wide settings of the data-access layer and the manager factory.
+class TSqlDataModule {
+public:
+    TSqlDataModule();  // installs the busy cursor shown while the database works
+    ~TSqlDataModule();
+    // nullptr for no descriptor; throws "Not Implemented DbType in SqlDataManager.CreateManager!"
+    // for an unsupported type. Uses no state, so it works before a module exists.
+    static std::unique_ptr<TSqlDataManager> CreateManager(const TSqlDBModel* dbModel);
+};

@@ -1,0 +1,386 @@
+#include "RepositoryUnit.h"
+
+#include "db/Exception.h"
+#include "db/SqlDataManagerUnit.h"
+
+#include <cmath>
+#include <exception>
+#include <iterator>
+
+namespace {
+
+QDate DayZero() { return QDate(1899, 12, 30); }
+
+// ---- Report catalogue ------------------------------------------------------------------
+
+constexpr const char16_t* kSalesOrder = u" ORDER BY EndDocDate,UNP";
+
+constexpr TReportColumn kSalesSummaryColumns[] = {
+    {u"UNP", u"УНП"},
+    {u"DocNomer", u"Номер документ"},
+    {u"StoreName", u"Търговски Обект"},
+    {u"StartDocDate", u"Дата откриване продажба"},
+    {u"StartDocTime", u"Време откриване продажба"},
+    {u"PosId", u"Код на работно място"},
+    {u"UserKod", u"Код на оператор"},
+    {u"TotalSumNoVat", u"Сума лв. без ДДС"},
+    {u"SumDiscounts", u"Отстъпка лв."},
+    {u"SumVAT", u"ДДС сума"},
+    {u"TotalSumWithVAT", u"Дължима сума"},
+    {u"InvoiceNumber", u"Номер фактура"},
+    {u"InvoiceDate", u"Дата фактура"},
+    {u"EndDocDate", u"Дата приключване продажба"},
+    {u"EndDocTime", u"Време приключване продажба"},
+    {u"PartnerCode", u"Клиент код"},
+    {u"PartnerName", u"Клиент име"},
+};
+
+constexpr TReportColumn kSalesDetailColumns[] = {
+    {u"UNP", u"УНП"},
+    {u"DocNomer", u"Номер документ"},
+    {u"ItemCode", u"Код на стоката"},
+    {u"ItemName", u"Наименование на стоката"},
+    {u"SoldItems", u"Количество"},
+    {u"UnitPrice", u"Единична цена (без отстъпка) – без ДДС, в лв."},
+    {u"Discount", u"Отстъпка (сума) – в лв."},
+    {u"VAT", u"ДДС ставка"},
+    {u"VATSum", u"ДДС – сума, в лв."},
+    {u"CostSum", u"Обща сума – в лв."},
+};
+
+constexpr TReportColumn kPaymentsColumns[] = {
+    {u"UNP", u"УНП"},
+    {u"DocNomer", u"Номер документ"},
+    {u"StoreName", u"Търговски Обект"},
+    {u"StartDocDate", u"Дата откриване продажба"},
+    {u"UserCode", u"Код на оператор"},
+    {u"TotalSumNoVat", u"Сума лв. без ДДС"},
+    {u"TotalSumWithVAT", u"Платена сума, лв."},
+    {u"SumVAT", u"ДДС - сума - в лв."},
+    {u"EndDocDate", u"Дата приключване продажба"},
+    {u"PartnerCode", u"Клиент код"},
+    {u"PartnerName", u"Клиент име"},
+    {u"FiscalDeviceN", u"Номер на ФУ"},
+    {u"PayDate", u"Дата на плащане"},
+    {u"PayTypeName", u"Начин на плащане"},
+};
+
+constexpr TReportColumn kReversedSalesColumns[] = {
+    {u"UNP", u"УНП"},
+    {u"DocNomer", u"Номер документ"},
+    {u"StoreName", u"Търговски Обект"},
+    {u"ItemCode", u"Код на стоката"},
+    {u"ItemName", u"Наименование на стоката"},
+    {u"SoldItems", u"Количество"},
+    {u"UnitPrice", u"Единична цена (без отстъпка) – без ДДС, в лв."},
+    {u"Discount", u"Отстъпка (сума) – в лв."},
+    {u"VAT", u"ДДС ставка"},
+    {u"VATSum", u"ДДС – сума, в лв."},
+    {u"CostSum", u"Обща сума – в лв."},
+    {u"EndDocDate", u"Дата приключване продажба"},
+    {u"EndDocTime", u"Време на приключване на продажба"},
+    {u"SaleReversedDate", u"Дата на сторниране на продажбата"},
+    {u"SaleReversedTime", u"Време на сторниране на продажбата"},
+    {u"FiscalDeviceN", u"Номер на ФУ"},
+    {u"UserN", u"Код на оператор"},
+};
+
+constexpr TReportColumn kRevokedSalesColumns[] = {
+    {u"UNP", u"УНП"},
+    {u"DocNomer", u"Номер документ"},
+    {u"StoreName", u"Търговски Обект"},
+    {u"ItemCode", u"Код на стоката"},
+    {u"ItemName", u"Наименование на стоката"},
+    {u"SoldItems", u"Количество"},
+    {u"UnitPrice", u"Единична цена (без отстъпка) – без ДДС, в лв."},
+    {u"Discount", u"Отстъпка (сума) – в лв."},
+    {u"VAT", u"ДДС ставка"},
+    {u"VATSum", u"ДДС – сума, в лв."},
+    {u"CostSum", u"Обща сума – в лв."},
+    {u"StartDocDate", u"Дата откриване продажба"},
+    {u"StartDocTime", u"Време на откриване на продажба"},
+    {u"SaleRevokedDate", u"Дата на анулиране на продажбата"},
+    {u"SaleRevokedTime", u"Време на анулиране на продажбата"},
+    {u"FiscalDeviceN", u"Номер на ФУ"},
+    {u"UserN", u"Код на оператор"},
+};
+
+constexpr TReportColumn kItemsColumns[] = {
+    {u"ItemCode", u"Код на стоката"},
+    {u"ItemName", u"Наименование"},
+    {u"ItemCreateDate", u"Дата на добавяне на стоката"},
+    {u"ItemLastChangeDate", u"Дата на последна промяна"},
+    {u"ItemDeactivatedDate", u"Дата на деактивиране"},
+};
+
+constexpr TReportColumn kPartnersColumns[] = {
+    {u"Bulstat", u"БУЛСТАТ"},
+    {u"PartnerName", u"Име на партньора"},
+    {u"PartnerCreateDate", u"Дата на добавяне на партньора"},
+    {u"PartnerLastChangeDate", u"Дата на последна промяна"},
+    {u"PartnerDeactivatedDate", u"Дата на деактивиране"},
+};
+
+constexpr TReportColumn kActivityTypesColumns[] = {
+    {u"OperationCode", u"Код"},
+    {u"OperationName", u"Наименование"},
+    {u"OperationCreateDate", u"Дата на добавяне в системата"},
+    {u"OperationChangeDate", u"Дата на последна промяна"},
+    {u"OperationDeactivateDate", u"Дата на деактивиране"},
+};
+
+constexpr TReportColumn kPayTypesColumns[] = {
+    {u"PayTypeCode", u"Код"},
+    {u"PayTypeName", u"Наименование"},
+    {u"PayTypeCreateDate", u"Дата на добавяне в системата"},
+    {u"PayTypeChangeDate", u"Дата на последна промяна"},
+    {u"PayTypeDate", u"Дата на деактивиране"},
+};
+
+constexpr TReportColumn kStoresColumns[] = {
+    {u"PartnerCode", u"Код"},
+    {u"PartnerName", u"Наименование"},
+    {u"PartnerAddress", u"Местонахождение"},
+    {u"PartnerCreateDate", u"Дата на добавяне в системата"},
+    {u"PartnerLastChangeDate", u"Дата на последна промяна"},
+    {u"PartnerDeactivatedDate", u"Дата на деактивиране"},
+};
+
+constexpr TReportColumn kUsersColumns[] = {
+    {u"UserID", u"Уникален код"},
+    {u"UserName", u"Имена по документ за самоличност"},
+    {u"UserCreateDate", u"Дата на добавяне в системата"},
+    {u"UserChangeDate", u"Дата на последна промяна"},
+    {u"UserDeactivatedDate", u"Дата на деактивиране"},
+    {u"ActivitiesForPeriod", u"Присвоени роли"},
+    {u"Notes", u"Бележки"},
+};
+
+constexpr TReportColumn kUsersLogColumns[] = {
+    {u"UserID", u"Код оператор"},
+    {u"UserName", u"Име оператор"},
+    {u"Role", u"Роля"},
+    {u"ActivityDateTime", u"Дата и час"},
+    {u"ActivityType", u"Вид дейност"},
+    {u"ActivityText", u"Описание"},
+    {u"UNP", u"УНП"},
+};
+
+#define REPORT(kind, name, view, columns, orderBy) \
+    {kind, name, view, columns, int(std::size(columns)), orderBy}
+
+// Indexed by TReportKind.
+constexpr TReportDef kReports[] = {
+    REPORT(rkSalesSummary, u"SalesSummary", u"SalesSummaryAudit", kSalesSummaryColumns, kSalesOrder),
+    REPORT(rkSalesDetail, u"SalesDetail", u"SalesDetailsAudit", kSalesDetailColumns, kSalesOrder),
+    REPORT(rkPayments, u"Payments", u"SalesPaymentsAudit", kPaymentsColumns, kSalesOrder),
+    REPORT(rkReversedSales, u"ReversedSales", u"SalesReversedAudit", kReversedSalesColumns, kSalesOrder),
+    REPORT(rkRevokedSales, u"RevokedSales", u"SalesRevokedAudit", kRevokedSalesColumns, kSalesOrder),
+    REPORT(rkItems, u"Items", u"ItemsAudit", kItemsColumns, u" ORDER BY ItemCode"),
+    REPORT(rkPartners, u"Partners", u"PartnersAudit", kPartnersColumns, u" ORDER BY Bulstat"),
+    REPORT(rkActivityTypes, u"ActivityTypes", u"OperationsAudit", kActivityTypesColumns,
+           u" ORDER BY OperationCode"),
+    REPORT(rkPayTypes, u"PayTypes", u"PayTypesAudit", kPayTypesColumns, u" ORDER BY PayTypeCode"),
+    REPORT(rkStores, u"Stores", u"StoreNamesAudit", kStoresColumns, u" ORDER BY PartnerCode"),
+    REPORT(rkUsers, u"Users", u"UsersAudit", kUsersColumns, u" ORDER BY UserID"),
+    REPORT(rkUsersLog, u"UsersLog", u"UsersLogAudit", kUsersLogColumns, u" ORDER BY ActivityDateTime"),
+};
+
+#undef REPORT
+
+static_assert(std::size(kReports) == ReportKindCount);
+
+constexpr bool CatalogueIndexedByKind()
+{
+    for (int i = 0; i < ReportKindCount; ++i)
+        if (kReports[i].Kind != i)
+            return false;
+    return true;
+}
+static_assert(CatalogueIndexedByKind());
+
+// " Column as \"Caption\", " for every column, the last one ending in a single space.
+QString SelectList(const TReportDef& def)
+{
+    QString list;
+    for (int i = 0; i < def.ColumnCount; ++i) {
+        list += u' ';
+        list += QStringView(def.Columns[i].Column);
+        list += u" as \"";
+        list += QStringView(def.Columns[i].Caption);
+        list += i + 1 < def.ColumnCount ? u"\", " : u"\" ";
+    }
+    return list;
+}
+
+} // namespace
+
+double DateToDays(QDate date)
+{
+    return double(DayZero().daysTo(date));
+}
+
+QDate DaysToDate(double days)
+{
+    return DayZero().addDays(qint64(std::trunc(days)));
+}
+
+const TReportDef& ReportDef(TReportKind kind)
+{
+    return kReports[kind];
+}
+
+// ---- TRepository -----------------------------------------------------------------------
+
+TRepository::TRepository(TDbType dialect) : FDialect(dialect) {}
+
+std::unique_ptr<TRepository> TRepository::CreateRepository(const TSqlDBModel& aDbModel)
+{
+    static const QString kRecognitionError =
+        QStringLiteral("Възникна грешка при опит за разпознаване на типа на базата данни : ");
+
+    bool isAuditDb = false;
+    try {
+        // The checking manager has a connection of its own; leaving this block frees it.
+        std::unique_ptr<TSqlDataManager> manager = TSqlDataModule::CreateManager(&aDbModel);
+        isAuditDb = manager && manager->IsTableExists(QStringLiteral("SalesSummaryAudit"));
+    } catch (const Exception& e) {
+        throw Exception(kRecognitionError + e.Message());
+    } catch (const std::exception& e) {
+        throw Exception(kRecognitionError + QString::fromUtf8(e.what()));
+    }
+    if (!isAuditDb)
+        throw Exception(QStringLiteral("Избраната база данни не е валидна Дравик база!"));
+    return std::make_unique<TRepository>(aDbModel.DbType());
+}
+
+bool TRepository::UsesLimitOffset() const
+{
+    return FDialect == dbSqlite || FDialect == dbPostgres;
+}
+
+QString TRepository::FormatSqlDate(double date) const
+{
+    const QDate d = DaysToDate(date);
+    const QString year = QString::number(d.year()).rightJustified(4, u'0');
+    const QString month = QString::number(d.month()).rightJustified(2, u'0');
+    const QString day = QString::number(d.day()).rightJustified(2, u'0');
+    if (UsesLimitOffset())
+        return QLatin1Char('\'') + year + QLatin1Char('-') + month + QLatin1Char('-') + day + QLatin1Char('\'');
+    return year + month + day;
+}
+
+QString TRepository::BuildWhereClause(TReportFilters reportFilters) const
+{
+    QString where;
+    if (reportFilters.FromDate != 0 && reportFilters.ToDate != 0) {
+        where += QStringLiteral("EndDocDate >= ") + FormatSqlDate(reportFilters.FromDate) +
+                 QStringLiteral(" AND EndDocDate <= ") + FormatSqlDate(reportFilters.ToDate);
+    }
+    const auto addTerm = [&where](const char16_t* term, int32_t value) {
+        if (value == 0)
+            return;
+        if (!where.isEmpty())
+            where += u" AND ";
+        where += QStringView(term);
+        where += QString::number(value);
+    };
+    addTerm(u" StoreN = ", reportFilters.StoreN);
+    addTerm(u" FiscalDeviceN = ", reportFilters.FiscalDeviceN);
+    addTerm(u" UserN = ", reportFilters.UserN);
+    if (!where.isEmpty())
+        where.prepend(QStringLiteral("WHERE "));
+    return where;
+}
+
+QString TRepository::BuildPagingClause(TReportFilters reportFilters) const
+{
+    if (reportFilters.RecordsPerPage <= 0)
+        return {};
+    const qint64 pageSize = reportFilters.RecordsPerPage;
+    const qint64 skipped = pageSize * reportFilters.PageNumber;
+    if (UsesLimitOffset())
+        return QStringLiteral(" LIMIT ") + QString::number(pageSize) + QStringLiteral(" OFFSET ") +
+               QString::number(skipped);
+    return QStringLiteral("TOP ") + QString::number(pageSize) + QStringLiteral(" START AT ") +
+           QString::number(skipped + 1);
+}
+
+void TRepository::FillReportQuery(TReportKind kind, QString& reportSql, QString& recCountSql,
+                                  TReportFilters reportFilters) const
+{
+    const TReportDef& def = ReportDef(kind);
+    const QString fromPart = QStringLiteral("FROM ") + QString::fromUtf16(def.View) + QLatin1Char(' ') +
+                             BuildWhereClause(reportFilters);
+    recCountSql = QStringLiteral("SELECT count(*) ") + fromPart;
+
+    const QString paging = BuildPagingClause(reportFilters);
+    reportSql = QStringLiteral("SELECT ");
+    if (!UsesLimitOffset())
+        reportSql += paging;
+    reportSql += SelectList(def);
+    reportSql += fromPart;
+    reportSql += QStringView(def.OrderBy);
+    if (UsesLimitOffset())
+        reportSql += paging;
+}
+
+void TRepository::FillSalesSummaryQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const
+{
+    FillReportQuery(rkSalesSummary, reportSql, recCountSql, reportFilters);
+}
+
+void TRepository::FillSalesDetailQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const
+{
+    FillReportQuery(rkSalesDetail, reportSql, recCountSql, reportFilters);
+}
+
+void TRepository::FillPaymentsQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const
+{
+    FillReportQuery(rkPayments, reportSql, recCountSql, reportFilters);
+}
+
+void TRepository::FillReversedSalesQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const
+{
+    FillReportQuery(rkReversedSales, reportSql, recCountSql, reportFilters);
+}
+
+void TRepository::FillRevokedSalesQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const
+{
+    FillReportQuery(rkRevokedSales, reportSql, recCountSql, reportFilters);
+}
+
+void TRepository::FillItemsQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const
+{
+    FillReportQuery(rkItems, reportSql, recCountSql, reportFilters);
+}
+
+void TRepository::FillPartnersQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const
+{
+    FillReportQuery(rkPartners, reportSql, recCountSql, reportFilters);
+}
+
+void TRepository::FillActivityTypesQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const
+{
+    FillReportQuery(rkActivityTypes, reportSql, recCountSql, reportFilters);
+}
+
+void TRepository::FillPayTypesQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const
+{
+    FillReportQuery(rkPayTypes, reportSql, recCountSql, reportFilters);
+}
+
+void TRepository::FillStoresQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const
+{
+    FillReportQuery(rkStores, reportSql, recCountSql, reportFilters);
+}
+
+void TRepository::FillUsersQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const
+{
+    FillReportQuery(rkUsers, reportSql, recCountSql, reportFilters);
+}
+
+void TRepository::FillUsersLogQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const
+{
+    FillReportQuery(rkUsersLog, reportSql, recCountSql, reportFilters);
+}

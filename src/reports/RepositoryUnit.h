@@ -1,0 +1,101 @@
+#pragma once
+// The report query builder: checks that a connected database is an audit database and
+// turns a filter record into the count query and the page query of each report. The
+// report catalogue (view, captioned columns and ordering of every report) lives here too.
+
+#include "db/SqlDbModelUnit.h"
+
+#include <QDate>
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+// Day counts from 30 December 1899, the time of day as the fraction.
+double DateToDays(QDate date);
+// The date part of a day count (the fraction is dropped, also for negative counts).
+QDate DaysToDate(double days);
+
+struct TReportFilters {
+    double FromDate = 0;        // first day of the period; 0 = not set
+    double ToDate = 0;          // last day of the period, inclusive; 0 = not set
+    int32_t StoreN = 0;         // 0 = every store
+    int32_t FiscalDeviceN = 0;  // 0 = every fiscal device
+    int32_t UserN = 0;          // 0 = every user
+    int32_t PageNumber = 0;     // zero-based page index
+    int32_t RecordsPerPage = 0; // 0 or less = no paging
+};
+
+enum TReportKind : std::uint8_t {
+    rkSalesSummary,
+    rkSalesDetail,
+    rkPayments,
+    rkReversedSales,
+    rkRevokedSales,
+    rkItems,
+    rkPartners,
+    rkActivityTypes,
+    rkPayTypes,
+    rkStores,
+    rkUsers,
+    rkUsersLog,
+};
+inline constexpr int ReportKindCount = 12;
+
+// One shown column: the view's column and the caption it is selected under.
+struct TReportColumn {
+    const char16_t* Column;
+    const char16_t* Caption;
+};
+
+// One report of the catalogue.
+struct TReportDef {
+    TReportKind Kind;
+    const char16_t* Name; // the report's name in its fill operation, e.g. u"SalesSummary"
+    const char16_t* View;
+    const TReportColumn* Columns; // in select-list order
+    int ColumnCount;
+    const char16_t* OrderBy; // appended after the FROM part as it is, e.g. u" ORDER BY ItemCode"
+};
+
+// The catalogue entry of one report; every kind has one.
+const TReportDef& ReportDef(TReportKind kind);
+
+class TRepository {
+public:
+    // The SQL dialect follows the database type: dbSybase (and dbNone) give the SQL
+    // Anywhere texts, dbSqlite and dbPostgres the LIMIT/OFFSET form with ISO date literals.
+    explicit TRepository(TDbType dialect);
+
+    // Checks that the database of `aDbModel` has the view "SalesSummaryAudit" and returns a
+    // repository for its dialect. Throws Exception with a ready-to-show message otherwise.
+    static std::unique_ptr<TRepository> CreateRepository(const TSqlDBModel& aDbModel);
+
+    TDbType Dialect() const { return FDialect; }
+
+    // Both outputs are overwritten; nothing touches the database.
+    void FillReportQuery(TReportKind kind, QString& reportSql, QString& recCountSql,
+                         TReportFilters reportFilters) const;
+
+    void FillSalesSummaryQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const;
+    void FillSalesDetailQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const;
+    void FillPaymentsQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const;
+    void FillReversedSalesQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const;
+    void FillRevokedSalesQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const;
+    void FillItemsQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const;
+    void FillPartnersQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const;
+    void FillActivityTypesQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const;
+    void FillPayTypesQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const;
+    void FillStoresQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const;
+    void FillUsersQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const;
+    void FillUsersLogQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const;
+
+private:
+    bool UsesLimitOffset() const;
+    QString FormatSqlDate(double date) const;
+    QString BuildWhereClause(TReportFilters reportFilters) const;
+    // The SQL Anywhere form goes right after "SELECT ", the LIMIT/OFFSET form after the
+    // ordering; the other one is empty.
+    QString BuildPagingClause(TReportFilters reportFilters) const;
+
+    TDbType FDialect;
+};
