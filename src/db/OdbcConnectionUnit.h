@@ -85,6 +85,11 @@ public:
     void SetNarrowText(bool on) { FNarrowText = on; }
     bool NarrowText() const { return FNarrowText; }
 
+    // The driver names an unaliased result column "table.column" (SQLite with LongNames):
+    // such names are given back as the column name alone.
+    void SetQualifiedColumnNames(bool on) { FQualifiedColumnNames = on; }
+    bool QualifiedColumnNames() const { return FQualifiedColumnNames; }
+
     QString DriverName() const; // SQLGetInfo(SQL_DRIVER_NAME), empty when closed
     bool GetDataSupport(SQLUINTEGER flag) const; // SQL_GETDATA_EXTENSIONS bits
 
@@ -93,6 +98,7 @@ private:
     TOdbcHandle FDbc;
     bool FConnected = false;
     bool FNarrowText = false;
+    bool FQualifiedColumnNames = false;
     SQLUINTEGER FGetDataExtensions = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QTimeZone>
 #include <cmath>
 #include <cstring>
@@ -120,6 +121,14 @@ QString FormatNumber(double v, const QString& fmt)
 QString BytesToHex(const std::byte* p, SQLLEN n)
 {
     return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(p), qsizetype(n)).toHex().toUpper());
+}
+
+// "view.column" -> "column" when both parts are plain identifiers; captions are left alone.
+QString UnqualifiedName(const QString& name)
+{
+    static const QRegularExpression qualified(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*\\.([A-Za-z_][A-Za-z0-9_]*)$"));
+    const QRegularExpressionMatch m = qualified.match(name);
+    return m.hasMatch() ? m.captured(1) : name;
 }
 
 SQLLEN TerminatorSize(SQLSMALLINT cType) { return cType == SQL_C_WCHAR ? 2 : cType == SQL_C_CHAR ? 1 : 0; }
@@ -459,6 +468,8 @@ void TQuery::DescribeColumns(TRunResult& run)
                   SQL_HANDLE_STMT, stmt, "SQLDescribeCol");
         col.Name = QString::fromUtf16(reinterpret_cast<const char16_t*>(name),
                                       std::min<qsizetype>(nameLen, qsizetype(std::size(name)) - 1));
+        if (FConnection->QualifiedColumnNames())
+            col.Name = UnqualifiedName(col.Name);
         SQLLEN isUnsigned = SQL_FALSE;
         SQLColAttributeW(stmt, SQLUSMALLINT(i + 1), SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &isUnsigned);
         const bool numeric = col.SqlType == SQL_TINYINT || col.SqlType == SQL_SMALLINT ||

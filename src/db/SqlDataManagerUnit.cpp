@@ -212,6 +212,7 @@ void TSqliteDataManager::SetConnectionParameters()
     SetOdbcConnection({{QStringLiteral("LongNames"), QStringLiteral("1")},
                        {QStringLiteral("StepAPI"), QStringLiteral("1")}});
     FConn.SetNarrowText(true); // an ANSI driver that keeps its text in UTF-8
+    FConn.SetQualifiedColumnNames(true);
 }
 
 bool TSqliteDataManager::IsTableExists(const QString& tableName)
