@@ -384,6 +384,8 @@ TEST(PostgresDataLayer, CatalogueTestsAndCancel)
     EXPECT_FALSE(mgr->IsTableExists(QStringLiteral("x' or '1'='1")));
     EXPECT_TRUE(mgr->IsFieldExist(QStringLiteral("SalesSummaryAudit"), QStringLiteral("EndDocDate")));
     EXPECT_FALSE(mgr->IsFieldExist(QStringLiteral("SalesSummaryAudit"), QStringLiteral("Nope")));
+    // Not a SELECT by its first six characters: run without a result set.
+    EXPECT_FALSE(mgr->FastSql(QStringLiteral("(select 1)")).isValid());
 
     auto q = std::make_unique<TQuery>(&mgr->OpenConnection(), ckStatic);
     q->SetSQL(QStringLiteral("select pg_sleep(3600)"));

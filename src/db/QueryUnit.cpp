@@ -361,7 +361,10 @@ double TField::AsFloat() const { return Value().toDouble(); }
 // ---------------------------------------------------------------------------------------
 // TQuery
 
-TQuery::TQuery(TOdbcConnection* connection, TCursorKind kind) : FConnection(connection), FCursorKind(kind) {}
+TQuery::TQuery(TOdbcConnection* connection, TCursorKind kind) : FConnection(connection), FCursorKind(kind)
+{
+    FNotifier.OnFinished = [this] { FinishAsync(); };
+}
 
 TQuery::~TQuery()
 {
@@ -747,10 +750,9 @@ void TQuery::OpenAsync()
     CheckConnection();
     FRun = std::make_unique<TRunResult>();
     FRun->FetchAll = FCursorKind == ckStatic;
-    const std::uint64_t generation = ++FGeneration;
     FExecuting = true;
     TRunResult* run = FRun.get();
-    FWorker = std::thread([this, run, generation] {
+    FWorker = std::thread([this, run] {
         try {
             Execute(*run);
             if (!run->HasResult)
@@ -772,15 +774,21 @@ void TQuery::OpenAsync()
             run->Finished = true;
         }
         run->Done.notify_all();
-        // Delivered only while the query lives: the notifier dies with it.
-        QMetaObject::invokeMethod(&FNotifier, [this, generation] { FinishAsync(generation); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(&FNotifier, "Finished", Qt::QueuedConnection);
     });
 }
 
-void TQuery::FinishAsync(std::uint64_t generation)
+void TQuery::FinishAsync()
 {
-    if (generation != FGeneration || !FRun)
-        return; // a run that was cancelled and replaced
+    // A call queued by a run that was cancelled meanwhile finds no run, or a later run
+    // that has not finished yet (its own call follows).
+    if (!FRun)
+        return;
+    {
+        std::lock_guard lock(FRun->Mutex);
+        if (!FRun->Finished)
+            return;
+    }
     if (FWorker.joinable())
         FWorker.join();
     std::unique_ptr<TRunResult> run = std::move(FRun);
@@ -821,8 +829,7 @@ void TQuery::StopWorker()
             break;
     }
     FWorker.join();
-    FRun.reset();
-    ++FGeneration; // a completion already queued is ignored
+    FRun.reset(); // a completion already queued finds no run
     FExecuting = false;
 }
 

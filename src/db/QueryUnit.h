@@ -50,6 +50,20 @@ enum TCursorKind : std::uint8_t { ckStatic, ckForwardOnly };
 
 class TQuery;
 
+// Receives the completion of an asynchronous open on the query's own thread. The worker
+// posts a queued call of Finished(); a call still queued when the query is freed dies with it.
+class TQueryNotifier : public QObject {
+    Q_OBJECT
+public:
+    std::function<void()> OnFinished;
+public slots:
+    void Finished()
+    {
+        if (OnFinished)
+            OnFinished();
+    }
+};
+
 // One result column, read at the query's current row.
 class TField {
 public:
@@ -77,6 +91,7 @@ public:
 
 private:
     friend class TQuery;
+
     TQuery* FQuery = nullptr;
     int FIndex = 0;
     QString FFieldName;
@@ -158,7 +173,7 @@ private:
     bool FetchBlock(TRunResult& run, TBlock& block);
     void FetchRemaining(TRunResult& run);
     void Adopt(std::unique_ptr<TRunResult> run); // caller thread: take over the run's result
-    void FinishAsync(std::uint64_t generation);
+    void FinishAsync();
     void StopWorker();
     void BindParams(SQLHSTMT stmt, std::vector<QByteArray>& keep, std::vector<SQLLEN>& ind);
     bool LoadNextForwardBlock();
@@ -192,6 +207,5 @@ private:
     std::thread FWorker;
     std::unique_ptr<TRunResult> FRun;
     std::atomic<bool> FExecuting{false};
-    std::uint64_t FGeneration = 0;
-    QObject FNotifier; // completion is queued to it; destroyed with the query
+    TQueryNotifier FNotifier;
 };
