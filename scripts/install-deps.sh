@@ -14,7 +14,7 @@ PACKAGES=(
   xvfb xauth openbox x11-utils
   fonts-dejavu-core fonts-liberation2
   python3-openpyxl python3-xlsxwriter python3-pyodbc
-  time
+  time valgrind
 )
 
 missing=()

@@ -90,6 +90,11 @@ public:
     void SetQualifiedColumnNames(bool on) { FQualifiedColumnNames = on; }
     bool QualifiedColumnNames() const { return FQualifiedColumnNames; }
 
+    // The server cuts identifiers to this many bytes (PostgreSQL: 63); 0 = no limit. A
+    // result column name cut so is given back as the statement spells it.
+    void SetIdentifierByteLimit(int bytes) { FIdentifierByteLimit = bytes; }
+    int IdentifierByteLimit() const { return FIdentifierByteLimit; }
+
     QString DriverName() const; // SQLGetInfo(SQL_DRIVER_NAME), empty when closed
     bool GetDataSupport(SQLUINTEGER flag) const; // SQL_GETDATA_EXTENSIONS bits
 
@@ -99,6 +104,7 @@ private:
     bool FConnected = false;
     bool FNarrowText = false;
     bool FQualifiedColumnNames = false;
+    int FIdentifierByteLimit = 0;
     SQLUINTEGER FGetDataExtensions = 0;
 };
 

@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QTimeZone>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <sqlucode.h>
@@ -131,6 +132,34 @@ QString UnqualifiedName(const QString& name)
     return m.hasMatch() ? m.captured(1) : name;
 }
 
+// A column name the server cut to `limit` bytes (at a character boundary) is given back in
+// full from the quoted identifier of the statement that begins with it.
+QString UncutIdentifier(const QString& name, const QString& sql, int limit)
+{
+    const qsizetype bytes = name.toUtf8().size();
+    if (bytes < limit - 3 || bytes > limit)
+        return name;
+    const QString start = QLatin1Char('"') + name;
+    for (qsizetype at = sql.indexOf(start); at >= 0; at = sql.indexOf(start, at + 1)) {
+        QString full;
+        qsizetype i = at + 1;
+        for (; i < sql.size(); ++i) {
+            if (sql[i] == QLatin1Char('"')) {
+                if (i + 1 < sql.size() && sql[i + 1] == QLatin1Char('"')) {
+                    full += QLatin1Char('"');
+                    ++i;
+                    continue;
+                }
+                break;
+            }
+            full += sql[i];
+        }
+        if (i < sql.size() && full.size() > name.size())
+            return full;
+    }
+    return name;
+}
+
 SQLLEN TerminatorSize(SQLSMALLINT cType) { return cType == SQL_C_WCHAR ? 2 : cType == SQL_C_CHAR ? 1 : 0; }
 
 // A value read in pieces with SQLGetData, as text.
@@ -141,6 +170,34 @@ QString DecodeLong(SQLSMALLINT cType, const QByteArray& all)
     case SQL_C_CHAR: return QString::fromUtf8(all);
     default: return QString::fromLatin1(all.toHex().toUpper());
     }
+}
+
+// Fixed-pattern date and time texts written digit by digit (prototype).
+inline char16_t* Digits2(char16_t* q, int v) { q[0] = char16_t(u'0' + v / 10); q[1] = char16_t(u'0' + v % 10); return q + 2; }
+QString FastDate(int y, int m, int d, bool withTime, int hh, int mi, int ss)
+{
+    if (y < 1 || y > 9999 || !QDate::isValid(y, m, d))
+        return {};
+    QString s(withTime ? 19 : 10, Qt::Uninitialized);
+    char16_t* q = reinterpret_cast<char16_t*>(s.data());
+    q = Digits2(q, d); *q++ = u'.'; q = Digits2(q, m); *q++ = u'.'; q = Digits2(q, y / 100); q = Digits2(q, y % 100);
+    if (withTime) { *q++ = u' '; q = Digits2(q, hh); *q++ = u':'; q = Digits2(q, mi); *q++ = u':'; Digits2(q, ss); }
+    return s;
+}
+QString FastTime(int hh, int mi, int ss)
+{
+    if (!QTime::isValid(hh, mi, ss))
+        return {};
+    QString s(8, Qt::Uninitialized);
+    char16_t* q = reinterpret_cast<char16_t*>(s.data());
+    q = Digits2(q, hh); *q++ = u':'; q = Digits2(q, mi); *q++ = u':'; Digits2(q, ss);
+    return s;
+}
+QString FastDouble(double v, int precision)
+{
+    char buf[40];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, precision);
+    return QString::fromLatin1(buf, qsizetype(r.ptr - buf));
 }
 
 } // namespace
@@ -261,23 +318,21 @@ QString TField::AsString() const
     case SQL_C_DOUBLE: {
         double v;
         std::memcpy(&v, p, sizeof v);
-        return QString::number(v, 'g', FDataType == ftSingle ? 7 : 15);
+        return FastDouble(v, FDataType == ftSingle ? 7 : 15);
     }
     case SQL_C_BIT: return *reinterpret_cast<const unsigned char*>(p) ? QStringLiteral("True") : QStringLiteral("False");
     case SQL_C_TYPE_DATE: {
         const auto* d = reinterpret_cast<const SQL_DATE_STRUCT*>(p);
-        return QDate(d->year, d->month, d->day).toString(QStringLiteral("dd.MM.yyyy"));
+        return FastDate(d->year, d->month, d->day, false, 0, 0, 0);
     }
     case SQL_C_TYPE_TIME: {
         const auto* t = reinterpret_cast<const SQL_TIME_STRUCT*>(p);
-        return QTime(t->hour, t->minute, t->second).toString(QStringLiteral("HH:mm:ss"));
+        return FastTime(t->hour, t->minute, t->second);
     }
     case SQL_C_TYPE_TIMESTAMP: {
         const auto* ts = reinterpret_cast<const SQL_TIMESTAMP_STRUCT*>(p);
-        QString s = QDate(ts->year, ts->month, ts->day).toString(QStringLiteral("dd.MM.yyyy"));
-        if (ts->hour || ts->minute || ts->second) // midnight shows the date alone
-            s += QTime(ts->hour, ts->minute, ts->second).toString(QStringLiteral(" HH:mm:ss"));
-        return s;
+        return FastDate(ts->year, ts->month, ts->day, ts->hour || ts->minute || ts->second, ts->hour, ts->minute,
+                        ts->second);
     }
     case SQL_C_BINARY: {
         if (const QString* full = FQuery->Overflow(FIndex))
@@ -469,10 +524,15 @@ void TQuery::DescribeColumns(TRunResult& run)
         OdbcCheck(SQLDescribeColW(stmt, SQLUSMALLINT(i + 1), name, SQLSMALLINT(std::size(name)), &nameLen,
                                   &col.SqlType, &col.ColSize, &col.Digits, &nullable),
                   SQL_HANDLE_STMT, stmt, "SQLDescribeCol");
+        // The SQLite driver (through the driver manager's conversion) reports the name's
+        // length in bytes, not characters: the name ends at its terminating zero.
+        const qsizetype len = std::min<qsizetype>(nameLen, qsizetype(std::size(name)) - 1);
         col.Name = QString::fromUtf16(reinterpret_cast<const char16_t*>(name),
-                                      std::min<qsizetype>(nameLen, qsizetype(std::size(name)) - 1));
+                                      std::find(name, name + len, SQLWCHAR(0)) - name);
         if (FConnection->QualifiedColumnNames())
             col.Name = UnqualifiedName(col.Name);
+        if (FConnection->IdentifierByteLimit() > 0)
+            col.Name = UncutIdentifier(col.Name, FSql, FConnection->IdentifierByteLimit());
         SQLLEN isUnsigned = SQL_FALSE;
         SQLColAttributeW(stmt, SQLUSMALLINT(i + 1), SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &isUnsigned);
         const bool numeric = col.SqlType == SQL_TINYINT || col.SqlType == SQL_SMALLINT ||

@@ -1,7 +1,7 @@
 #pragma once
 // The query object: one SQL statement with its result set on one ODBC connection.
 //
-// Rows are fetched in blocks into column-wise bound buffers (row arrays). A static
+// Rows are fetched in blocks into row-wise bound buffers (row arrays). A static
 // cursor keeps every block on the client, so the whole result can be walked again; a
 // forward-only cursor keeps one block and streams. Cells are converted only when a
 // field is read.

@@ -249,8 +249,12 @@ void TPostgresDataManager::SetConnectionParameters()
     if (FDbModel.DbType() != dbPostgres)
         throw Exception(QStringLiteral("Not implemented TPostgresDataManager.SetConnectionParameters!"));
     // Declare/fetch: results stream in blocks of Fetch rows instead of arriving whole.
+    // BoolsAsChar=0: booleans come as SQL_BIT, not as the texts "1"/"0".
     SetOdbcConnection({{QStringLiteral("UseDeclareFetch"), QStringLiteral("1")},
-                       {QStringLiteral("Fetch"), QStringLiteral("2000")}});
+                       {QStringLiteral("Fetch"), QStringLiteral("2000")},
+                       {QStringLiteral("BoolsAsChar"), QStringLiteral("0")}});
+    // Longer captions come back cut to 63 bytes (NAMEDATALEN).
+    FConn.SetIdentifierByteLimit(63);
 }
 
 // Unquoted names fold to lower case in PostgreSQL; the report queries use them unquoted,

@@ -1,0 +1,131 @@
+#include "db/EnterPasswordUnit.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPointer>
+#include <QPushButton>
+
+namespace {
+
+// Client area and title strip of the design.
+constexpr int kClientWidth = 323;
+constexpr int kClientHeight = 188;
+constexpr int kTitlePanelHeight = 41;
+constexpr int kTitleLabelHeight = 33;
+
+// The gradient colour of an inactive caption in the classic Windows scheme.
+const QColor kInactiveCaptionGradient(215, 228, 242);
+
+QFont DialogFont()
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
+    font.setPixelSize(11); // 8 points at 96 dpi
+    return font;
+}
+
+// The main window the dialog belongs to: the active one if it is a main window, else any
+// visible main window, else whatever window is active (none: centred on the screen).
+QWidget* OwnerWindow()
+{
+    QWidget* active = QApplication::activeWindow();
+    if (qobject_cast<QMainWindow*>(active))
+        return active;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<QMainWindow*>(w) && w->isVisible())
+            return w;
+    return active;
+}
+
+} // namespace
+
+TEnterPasswordForm::TEnterPasswordForm(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("EnterPasswordForm"));
+    setWindowTitle(QStringLiteral("Идентифициране потребител"));
+    setFont(DialogFont());
+
+    TitlePanel = new QWidget(this);
+    TitlePanel->setObjectName(QStringLiteral("TitlePanel"));
+    TitlePanel->setAutoFillBackground(true);
+    QPalette pal = TitlePanel->palette();
+    pal.setColor(QPalette::Window, kInactiveCaptionGradient);
+    TitlePanel->setPalette(pal);
+
+    TitleLabel = new QLabel(TitlePanel);
+    TitleLabel->setObjectName(QStringLiteral("TitleLabel"));
+    TitleLabel->setWordWrap(true);
+    TitleLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+    UserNameLabel = new QLabel(QStringLiteral("Потребителско име"), this);
+    UserNameLabel->setObjectName(QStringLiteral("UserNameLabel"));
+    PasswordLabel = new QLabel(QStringLiteral("Парола"), this);
+    PasswordLabel->setObjectName(QStringLiteral("PasswordLabel"));
+
+    UserNameEdit = new QLineEdit(this);
+    UserNameEdit->setObjectName(QStringLiteral("UserNameEdit"));
+    PasswordEdit = new QLineEdit(this);
+    PasswordEdit->setObjectName(QStringLiteral("PasswordEdit"));
+    PasswordEdit->setEchoMode(QLineEdit::Password);
+    // One "*" for every character, as the log-in dialogs of the platform show it.
+    PasswordEdit->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+    UserNameLabel->setBuddy(UserNameEdit);
+    PasswordLabel->setBuddy(PasswordEdit);
+
+    btnOk = new QPushButton(QStringLiteral("OK"), this);
+    btnOk->setObjectName(QStringLiteral("btnOk"));
+    btnOk->setDefault(true);
+    btnCancel = new QPushButton(QStringLiteral("Отказ"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    setTabOrder(UserNameEdit, PasswordEdit);
+    setTabOrder(PasswordEdit, btnOk);
+    setTabOrder(btnOk, btnCancel);
+
+    PlaceControls();
+    UserNameEdit->setFocus();
+}
+
+void TEnterPasswordForm::SetTitleMessage(const QString& message)
+{
+    TitleLabel->setText(message);
+    // Room for the wrapped lines plus a small margin above and below them.
+    const int needed = TitleLabel->heightForWidth(283) + 8;
+    FExtraTitleHeight = qMax(0, needed - kTitleLabelHeight);
+    PlaceControls();
+}
+
+void TEnterPasswordForm::PlaceControls()
+{
+    const int dy = FExtraTitleHeight;
+    TitlePanel->setGeometry(0, 0, kClientWidth, kTitlePanelHeight + dy);
+    TitleLabel->setGeometry(22, 0, 283, kTitleLabelHeight + dy);
+    UserNameLabel->move(22, 56 + dy);
+    UserNameLabel->adjustSize();
+    PasswordLabel->move(22, 104 + dy);
+    PasswordLabel->adjustSize();
+    UserNameEdit->setGeometry(22, 80 + dy, 283, 21);
+    PasswordEdit->setGeometry(22, 120 + dy, 283, 21);
+    btnOk->setGeometry(126, 155 + dy, 75, 25);
+    btnCancel->setGeometry(230, 155 + dy, 75, 25);
+    setFixedSize(kClientWidth, kClientHeight + dy);
+}
+
+int TEnterPasswordForm::Run(const QString& titleMessage, QString& Username, QString& Password)
+{
+    // Guarded: should the owner window go away while the dialog is up, it takes the dialog with it.
+    QPointer<TEnterPasswordForm> dialog = new TEnterPasswordForm(OwnerWindow());
+    dialog->SetTitleMessage(titleMessage);
+    const bool ok = dialog->exec() == QDialog::Accepted && dialog;
+    if (ok) {
+        Username = dialog->UserNameEdit->text();
+        Password = dialog->PasswordEdit->text();
+    }
+    delete dialog.data();
+    return ok ? mrOk : mrCancel;
+}
