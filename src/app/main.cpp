@@ -1,14 +1,19 @@
-#include <QApplication>
-#include <QLabel>
+#include "MainUnit.h"
+#include "RibbonMarkup.h"
+#include "db/SqlDataManagerUnit.h"
 
-// Stand-in entry point until the main window exists.
+#include <memory>
+
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Дравик Одитор Продажби"));
-    QLabel label(QStringLiteral("Дравик Одитор Продажби"));
-    label.setMinimumSize(400, 200);
-    label.setAlignment(Qt::AlignCenter);
-    label.show();
+    BuildApplicationRibbonMarkup();
+    TAuditorApplication app(argc, argv);
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+
+    TMainForm mainForm(arguments);
+    mainForm.showMaximized(); // runs the command-line connection
+    mainForm.LoadRibbon();
+    TSqlDataModule dataModule;
     return app.exec();
 }

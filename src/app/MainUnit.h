@@ -1,0 +1,88 @@
+#pragma once
+// The main window: the multiple-document frame with the ribbon, the command line, the
+// connection sequence and the report windows. Also the application object, which shows
+// an exception that reaches the event loop in the error box and lets the loop go on.
+
+#include "UIRibbonUnit.h"
+#include "db/SqlDbModelUnit.h"
+#include "reports/RepositoryUnit.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+
+class QMdiArea;
+class QMdiSubWindow;
+
+// Window messages, as custom event types with the numbers the report windows share.
+inline constexpr QEvent::Type WM_EXPORT_CSV = QEvent::Type(1027);
+inline constexpr QEvent::Type WM_EXPORT_EXCEL = QEvent::Type(1047);
+inline constexpr QEvent::Type WM_CHOOSE_DATABASE = QEvent::Type(2035);
+
+inline const QString kApplicationTitle = QStringLiteral("Дравик Одитор Продажби");
+
+// A plain message box: no icon, one OK button, the application title as caption.
+void ShowMessage(const QString& text);
+// The error box: stop icon, OK, the message with a full stop appended when its last
+// character's code is greater than that of ".".
+void ShowErrorBox(const QString& message);
+QString ErrorBoxText(const QString& message);
+
+class TAuditorApplication : public QApplication {
+public:
+    TAuditorApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+// Stands in for a report window until the report windows exist: one child window per
+// report, titled with the report's caption.
+class TReportPlaceholderForm : public QWidget {
+public:
+    TReportPlaceholderForm(TReportKind kind, const QString& caption, TSqlDBModel* aDBModel,
+                           TRepository* aRepository);
+    TReportKind Kind() const { return FKind; }
+
+private:
+    TReportKind FKind;
+};
+
+class TMainForm : public TUIRibbonForm {
+public:
+    // `arguments` without the program name: data source name and password.
+    explicit TMainForm(const QStringList& arguments, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    const TSqlDBModel& DBModel() const { return *FDBModel; }
+    TRepository* Repository() const { return FRepository.get(); }
+    QMdiArea* MdiArea() const { return FMdiArea; }
+
+    bool ConnectTo(TSqlDBModel& dbModel);
+    bool EstablishConnection(TSqlDBModel* dbModel);
+    static bool TryConnect(TSqlDBModel& dbModel, bool reRaise);
+    void ChooseDatabase();
+    void SetRepository(std::unique_ptr<TRepository> repository);
+    void CloseAllReports();
+    void OpenReportWindow(TReportKind kind);
+    QWidget* CreateReportWindow(TReportKind kind);
+    QObject* SendToActiveReport(QEvent::Type message);
+
+    // Directory whose Bulgarian.lng holds the stored password (the executable's).
+    QString ExeDir;
+
+protected:
+    bool event(QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void RibbonCommandCreated(TUIRibbon* sender, TUICommand* command) override;
+
+private:
+    void FormCreate(const QStringList& arguments);
+    void FormShow();
+    void ReportExecute(int commandId);
+
+    std::unique_ptr<TSqlDBModel> FDBModel;
+    std::unique_ptr<TRepository> FRepository;
+    QMdiArea* FMdiArea = nullptr;
+    bool FShown = false;
+};

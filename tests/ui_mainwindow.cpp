@@ -1,0 +1,190 @@
+// The main window on the offscreen platform against the test databases: start-up flows,
+// connection sequence, one window per report, export commands without a report window.
+#include "TestSupport.h"
+#include "app/MainUnit.h"
+#include "app/RibbonMarkup.h"
+#include "db/ChooseDBUnit.h"
+#include "db/EnterPasswordUnit.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Answers every modal dialog that opens: records its class and title, then lets `answer`
+// deal with it (default: reject).
+class DialogAnswerer {
+public:
+    std::function<void(QWidget*)> answer = [](QWidget* w) {
+        if (auto* d = qobject_cast<QDialog*>(w))
+            d->reject();
+    };
+    QStringList seen;
+
+    DialogAnswerer()
+    {
+        timer.setInterval(20);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            QWidget* w = QApplication::activeModalWidget();
+            if (!w || w == last)
+                return;
+            last = w;
+            QString text = w->metaObject()->className();
+            if (auto* box = qobject_cast<QMessageBox*>(w))
+                text += QStringLiteral(": ") + box->text();
+            seen << text;
+            QTimer::singleShot(0, w, [this, w] { answer(w); last = nullptr; });
+        });
+        timer.start();
+    }
+
+private:
+    QTimer timer;
+    QWidget* last = nullptr;
+};
+
+void Pump(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        BuildApplicationRibbonMarkup();
+        TUIRibbon::SetSettingsFolders(dir.path(), dir.path());
+    }
+    std::unique_ptr<TMainForm> Start(const QStringList& args)
+    {
+        auto form = std::make_unique<TMainForm>(args);
+        form->ExeDir = dir.path(); // no stored password here
+        form->show();
+        form->LoadRibbon();
+        Pump(300);
+        return form;
+    }
+    QTemporaryDir dir;
+};
+
+struct StartCase {
+    const char* name;
+    QStringList args;
+    bool connected;     // a repository was adopted
+    QStringList dialogs; // prefixes of the dialogs seen, in order
+};
+
+TEST_F(MainWindow, StartUpFlows)
+{
+    const StartCase cases[] = {
+        {"no argument", {}, false, {"TChooseDBForm"}},
+        {"one argument", {kPostgresDsn}, false,
+         {"QMessageBox: Not enough parameters for DravikZaravAZUzizuvi!", "TChooseDBForm"}},
+        {"empty first argument", {QString(), QStringLiteral("x")}, false, {"TChooseDBForm"}},
+        {"right password", {kPostgresDsn, kPgPassword}, true, {}},
+        {"three arguments", {kPostgresDsn, kPgPassword, QStringLiteral("ignored")}, true, {}},
+        // Wrong password: the silent attempts fail, then the dialog (cancelled here), then
+        // the chooser because the final connection test fails too.
+        {"wrong password", {kPostgresDsn, QStringLiteral("wrong")}, false, {"TEnterPasswordForm", "TChooseDBForm"}},
+    };
+    for (const StartCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        DialogAnswerer answerer;
+        auto form = Start(c.args);
+        EXPECT_EQ(form->Repository() != nullptr, c.connected);
+        ASSERT_EQ(answerer.seen.size(), c.dialogs.size()) << answerer.seen.join(QLatin1String(" | ")).toStdString();
+        for (int i = 0; i < c.dialogs.size(); ++i)
+            EXPECT_TRUE(answerer.seen[i].startsWith(c.dialogs[i])) << answerer.seen[i].toStdString();
+        if (c.connected) {
+            EXPECT_EQ(form->DBModel().DbType(), dbPostgres);
+            EXPECT_EQ(form->DBModel().UserName, kPgUser);
+        }
+    }
+}
+
+TEST_F(MainWindow, PasswordDialogLoopConnectsWithTypedCredentials)
+{
+    DialogAnswerer answerer;
+    int attempt = 0;
+    answerer.answer = [&](QWidget* w) {
+        if (auto* box = qobject_cast<QMessageBox*>(w)) {
+            box->accept();
+            return;
+        }
+        auto* form = qobject_cast<TEnterPasswordForm*>(w);
+        ASSERT_TRUE(form);
+        form->findChild<QLineEdit*>(QStringLiteral("UserNameEdit"))->setText(kPgUser);
+        form->findChild<QLineEdit*>(QStringLiteral("PasswordEdit"))
+            ->setText(++attempt == 1 ? QStringLiteral("still wrong") : kPgPassword);
+        form->accept();
+    };
+    auto form = Start({kPostgresDsn, QStringLiteral("wrong")});
+    ASSERT_TRUE(form->Repository());
+    ASSERT_EQ(answerer.seen.size(), 3) << answerer.seen.join(QLatin1String(" | ")).toStdString();
+    EXPECT_TRUE(answerer.seen[1].contains(QStringLiteral(
+        "Не може да бъде осъществена връзка с базата данни. Системна грешка : ")));
+    EXPECT_EQ(form->DBModel().Password, kPgPassword);
+}
+
+TEST_F(MainWindow, OneWindowPerReportAndExportWithoutWindow)
+{
+    DialogAnswerer answerer;
+    auto form = Start({kPostgresDsn, kPgPassword});
+    ASSERT_TRUE(form->Repository());
+    EXPECT_EQ(form->SendToActiveReport(WM_EXPORT_CSV), nullptr); // nothing to send to
+
+    form->OpenReportWindow(rkItems);
+    form->OpenReportWindow(rkSalesSummary);
+    form->OpenReportWindow(rkItems); // brought to the front, not created again
+    Pump(50);
+    ASSERT_EQ(form->MdiArea()->subWindowList().size(), 2);
+    auto* active = dynamic_cast<TReportPlaceholderForm*>(form->MdiArea()->activeSubWindow()->widget());
+    ASSERT_TRUE(active);
+    EXPECT_EQ(active->Kind(), rkItems);
+
+    // A new connection closes every report window.
+    TSqlDBModel again = TestModel(dbPostgres);
+    EXPECT_TRUE(form->ConnectTo(again));
+    Pump(50);
+    EXPECT_TRUE(form->MdiArea()->subWindowList().isEmpty());
+    EXPECT_TRUE(answerer.seen.isEmpty());
+}
+
+TEST_F(MainWindow, DatabaseWithoutAuditViewsIsAdoptedWithItsMessage)
+{
+    DialogAnswerer answerer; // the chooser at start-up is cancelled
+    auto form = Start({});
+    answerer.seen.clear();
+    answerer.answer = [](QWidget* w) { qobject_cast<QDialog*>(w)->accept(); };
+    TSqlDBModel scratch = TestModel(dbSqlite, kScratchDsn);
+    EXPECT_TRUE(form->ConnectTo(scratch));
+    Pump(50);
+    ASSERT_EQ(answerer.seen.size(), 1);
+    EXPECT_EQ(answerer.seen[0], QStringLiteral("QMessageBox: Избраната база данни не е валидна Дравик база!"));
+    EXPECT_EQ(form->DBModel().DSN, kScratchDsn);
+    EXPECT_EQ(form->Repository(), nullptr);
+    form->OpenReportWindow(rkItems); // no repository: nothing happens
+    EXPECT_TRUE(form->MdiArea()->subWindowList().isEmpty());
+}
+
+TEST(ErrorBox, FullStopRule)
+{
+    EXPECT_EQ(ErrorBoxText(QStringLiteral("Грешка")), QStringLiteral("Грешка."));
+    EXPECT_EQ(ErrorBoxText(QStringLiteral("Done!")), QStringLiteral("Done!"));
+    EXPECT_EQ(ErrorBoxText(QStringLiteral("(x)")), QStringLiteral("(x)"));
+    EXPECT_EQ(ErrorBoxText(QStringLiteral("end.")), QStringLiteral("end."));
+    EXPECT_EQ(ErrorBoxText(QStringLiteral("1")), QStringLiteral("1.")); // '1' comes after '.'
+}
+
+} // namespace
