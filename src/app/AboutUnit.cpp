@@ -1,5 +1,8 @@
 #include "app/AboutUnit.h"
 
+#include "app/UIRibbonUnit.h"
+#include "db/EnterPasswordUnit.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QGroupBox>
@@ -74,17 +77,6 @@ void FitWidth(QLabel* label)
         label->resize(qMin(needed, room), label->height());
 }
 
-// Same owner rule as the other dialogs: the main window, else the active window.
-QWidget* OwnerWindow()
-{
-    QWidget* active = QApplication::activeWindow();
-    if (qobject_cast<QMainWindow*>(active))
-        return active;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (qobject_cast<QMainWindow*>(w) && w->isVisible())
-            return w;
-    return active;
-}
 
 } // namespace
 
@@ -123,21 +115,7 @@ QString ApplicationVersionText()
 #endif
 }
 
-QIcon ApplicationIcon()
-{
-    QIcon icon;
-    QSvgRenderer renderer(kAppIconResource);
-    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        renderer.render(&painter, QRectF(0, 0, size, size));
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
-}
+QIcon ApplicationIcon() { return LoadSvgIcon(kAppIconResource, {16, 24, 32, 48, 64, 128, 256}); }
 
 TAboutForm::TAboutForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
@@ -216,7 +194,7 @@ TAboutForm::TAboutForm(QWidget* parent)
 void TAboutForm::Run()
 {
     // Guarded: should the owner window go away while the dialog is up, it takes the dialog with it.
-    QPointer<TAboutForm> dialog = new TAboutForm(OwnerWindow());
+    QPointer<TAboutForm> dialog = new TAboutForm(DialogOwnerWindow());
     dialog->exec();
     delete dialog.data();
 }

@@ -115,23 +115,6 @@ QStringList SplitLabel(const QString& label, const QFontMetrics& metrics)
     return best;
 }
 
-QIcon LoadSvgIcon(const QString& path, std::initializer_list<int> sizes)
-{
-    QSvgRenderer renderer(path);
-    if (!renderer.isValid())
-        return {};
-    QIcon icon;
-    for (int size : sizes) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        renderer.render(&painter, QRectF(0, 0, size, size));
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
-}
 
 void DrawHoverFrame(QPainter& painter, const QRect& rect, bool pressed)
 {
@@ -254,6 +237,24 @@ void ValidateMarkup(const TMarkup& markup, const QString& resource)
 }
 
 } // namespace
+
+QIcon LoadSvgIcon(const QString& path, std::initializer_list<int> sizes)
+{
+    QSvgRenderer renderer(path);
+    if (!renderer.isValid())
+        return {};
+    QIcon icon;
+    for (int size : sizes) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        renderer.render(&painter, QRectF(0, 0, size, size));
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
 
 // ---- Widgets of the ribbon -------------------------------------------------------------------
 

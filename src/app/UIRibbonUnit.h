@@ -187,6 +187,10 @@ private:
 
 // Base of a window that carries a ribbon across its top. The ribbon is created with the
 // window and sits above the central widget.
+// An icon drawn from an SVG file at each of the given pixel sizes; empty when the file is not a
+// valid SVG.
+QIcon LoadSvgIcon(const QString& path, std::initializer_list<int> sizes);
+
 class TUIRibbonForm : public QMainWindow {
     Q_OBJECT
 public:

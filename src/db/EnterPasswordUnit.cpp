@@ -26,9 +26,12 @@ QFont DialogFont()
     return font;
 }
 
+
+} // namespace
+
 // The main window the dialog belongs to: the active one if it is a main window, else any
 // visible main window, else whatever window is active (none: centred on the screen).
-QWidget* OwnerWindow()
+QWidget* DialogOwnerWindow()
 {
     QWidget* active = QApplication::activeWindow();
     if (qobject_cast<QMainWindow*>(active))
@@ -38,8 +41,6 @@ QWidget* OwnerWindow()
             return w;
     return active;
 }
-
-} // namespace
 
 TEnterPasswordForm::TEnterPasswordForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
@@ -119,7 +120,7 @@ void TEnterPasswordForm::PlaceControls()
 int TEnterPasswordForm::Run(const QString& titleMessage, QString& Username, QString& Password)
 {
     // Guarded: should the owner window go away while the dialog is up, it takes the dialog with it.
-    QPointer<TEnterPasswordForm> dialog = new TEnterPasswordForm(OwnerWindow());
+    QPointer<TEnterPasswordForm> dialog = new TEnterPasswordForm(DialogOwnerWindow());
     dialog->SetTitleMessage(titleMessage);
     const bool ok = dialog->exec() == QDialog::Accepted && dialog;
     if (ok) {
