@@ -41,7 +41,6 @@ void ShowErrorBox(const QString& message)
 TAuditorApplication::TAuditorApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(kApplicationTitle);
-    setApplicationDisplayName(kApplicationTitle);
     setApplicationVersion(QStringLiteral(AUDITOR_VERSION));
 }
 
