@@ -122,6 +122,9 @@ TAboutForm::TAboutForm(QWidget* parent)
 {
     setObjectName(QStringLiteral("AboutForm"));
     setWindowTitle(QStringLiteral("Информация"));
+    // A fixed dialog border with only the close box.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     setFont(Font({"Tahoma", "DejaVu Sans", "Liberation Sans"}, 11));
     setFixedSize(388, 295);
 

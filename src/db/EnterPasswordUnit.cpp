@@ -47,6 +47,9 @@ TEnterPasswordForm::TEnterPasswordForm(QWidget* parent)
 {
     setObjectName(QStringLiteral("EnterPasswordForm"));
     setWindowTitle(QStringLiteral("Идентифициране потребител"));
+    // A fixed dialog border with only the close box.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     setFont(DialogFont());
 
     TitlePanel = new QWidget(this);
