@@ -259,7 +259,6 @@ TEST_F(ScratchDb, CancelAndFreeDuringAsynchronousOpen)
         q.AfterOpen = [&] { completed = true; };
         q.OnOpenError = [&](const QString&) { completed = true; };
         q.OpenAsync();
-        QTimer::singleShot(300, [] {});
         WaitFor([] { return false; }, 300);
         q.Close(); // cancels and joins
         EXPECT_FALSE(q.Active());

@@ -79,16 +79,10 @@ namespace {
 // The driver description under which a data source is registered, empty when unknown.
 QString RegisteredDriverOf(const QString& dsn)
 {
-    SQLHENV env = OdbcEnvironment();
-    SQLCHAR name[1024], descr[1024];
-    SQLSMALLINT nameLen = 0, descrLen = 0;
-    for (SQLUSMALLINT dir = SQL_FETCH_FIRST;; dir = SQL_FETCH_NEXT) {
-        SQLRETURN rc = SQLDataSources(env, dir, name, sizeof name, &nameLen, descr, sizeof descr, &descrLen);
-        if (rc != SQL_SUCCESS)
-            return {};
-        if (QString::fromLocal8Bit(reinterpret_cast<const char*>(name)) == dsn)
-            return QString::fromLocal8Bit(reinterpret_cast<const char*>(descr));
-    }
+    for (const TOdbcDataSource& ds : ListOdbcDataSources(OdbcEnvironment()))
+        if (ds.Name == dsn)
+            return ds.Driver;
+    return {};
 }
 
 struct TReportCommand {

@@ -223,6 +223,32 @@ TSqlDBModel* TChooseDBForm::GetCurrentDbModel() const
     return static_cast<TDsnItem*>(selected.first())->Model.get();
 }
 
+std::vector<TOdbcDataSource> ListOdbcDataSources(SQLHENV env)
+{
+    // The user data sources, then the system ones. unixODBC's SQL_FETCH_FIRST would merge the
+    // two files and report a system data source only when no user one has its name; walking
+    // them one after the other reports both, each with its own driver. Any result other than
+    // plain success ends the listing and its entry is not added: no more data ends one file,
+    // anything else (an error, a cut text) ends them all.
+    std::vector<TOdbcDataSource> list;
+    SQLCHAR name[kDsnBufferSize];
+    SQLCHAR driver[kDsnBufferSize];
+    for (const SQLUSMALLINT first : {SQLUSMALLINT(SQL_FETCH_FIRST_USER), SQLUSMALLINT(SQL_FETCH_FIRST_SYSTEM)}) {
+        SQLUSMALLINT direction = first;
+        SQLRETURN rc;
+        while ((rc = SQLDataSources(env, direction, name, kDsnBufferSize, nullptr, driver, kDsnBufferSize,
+                                    nullptr)) == SQL_SUCCESS) {
+            // 8-bit text of the ini files in the system code page (UTF-8 here).
+            list.push_back({QString::fromLocal8Bit(reinterpret_cast<const char*>(name)),
+                            QString::fromLocal8Bit(reinterpret_cast<const char*>(driver))});
+            direction = SQL_FETCH_NEXT;
+        }
+        if (rc != SQL_NO_DATA)
+            break;
+    }
+    return list;
+}
+
 void TChooseDBForm::FillDataSources()
 {
     lbDSN->clear(); // the entries own their descriptors
@@ -236,28 +262,9 @@ void TChooseDBForm::FillDataSources()
     if (!dbc.Allocate(env.Handle))
         throw EODBCError(QStringLiteral("Cannot allocate ODBC connection"));
 
-    // The user data sources, then the system ones. unixODBC's SQL_FETCH_FIRST would merge the
-    // two files and report a system data source only when no user one has its name; walking
-    // them one after the other reports both, each with its own driver. Any result other than
-    // plain success ends the listing and its entry is not added: no more data ends one file,
-    // anything else (an error, a cut text) ends them all.
-    SQLCHAR name[kDsnBufferSize];
-    SQLCHAR driver[kDsnBufferSize];
-    for (const SQLUSMALLINT first : {SQLUSMALLINT(SQL_FETCH_FIRST_USER), SQLUSMALLINT(SQL_FETCH_FIRST_SYSTEM)}) {
-        SQLUSMALLINT direction = first;
-        SQLRETURN rc;
-        while ((rc = SQLDataSources(env.Handle, direction, name, kDsnBufferSize, nullptr, driver,
-                                    kDsnBufferSize, nullptr)) == SQL_SUCCESS) {
-            // 8-bit text of the ini files in the system code page (UTF-8 here).
-            const QString dsn = QString::fromLocal8Bit(reinterpret_cast<const char*>(name));
-            const QString description = QString::fromLocal8Bit(reinterpret_cast<const char*>(driver));
-            if (IsSupportedDriver(description) && !IsExcludedSample(dsn))
-                lbDSN->addItem(new TDsnItem(dsn, description));
-            direction = SQL_FETCH_NEXT;
-        }
-        if (rc != SQL_NO_DATA)
-            break;
-    }
+    for (const TOdbcDataSource& ds : ListOdbcDataSources(env.Handle))
+        if (IsSupportedDriver(ds.Driver) && !IsExcludedSample(ds.Name))
+            lbDSN->addItem(new TDsnItem(ds.Name, ds.Driver));
 
     if (lbDSN->count() > 0)
         lbDSN->setCurrentRow(0);

@@ -1,4 +1,6 @@
 #pragma once
+
+#include <vector>
 // Data source chooser: the modal dialog that lists the ODBC data sources served by a
 // supported driver and hands the chosen one back as a connection descriptor. It does
 // not connect.
@@ -18,6 +20,15 @@ class EODBCError : public Exception {
 public:
     using Exception::Exception;
 };
+
+// One ODBC data source: its name and the driver description it is registered with.
+struct TOdbcDataSource {
+    QString Name;
+    QString Driver;
+};
+// The user data sources, then the system ones, as the driver manager reports them (a name in
+// both files is listed twice).
+std::vector<TOdbcDataSource> ListOdbcDataSources(SQLHENV env);
 
 class TChooseDBForm : public QDialog {
     Q_OBJECT

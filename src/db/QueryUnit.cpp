@@ -1,7 +1,6 @@
 #include "QueryUnit.h"
 
 #include <QDateTime>
-#include <QLocale>
 #include <QRegularExpression>
 #include <QTimeZone>
 #include <charconv>
@@ -1015,11 +1014,6 @@ const QString* TQuery::Overflow(int col) const
         return nullptr;
     auto it = FResult->Overflow.find({FBlockIdx, FRowInBlock, col});
     return it == FResult->Overflow.end() ? nullptr : &it->second;
-}
-
-void TQuery::FetchAll()
-{
-    // A static cursor reads its whole result while it opens; nothing is left to fetch.
 }
 
 int TQuery::AddDataObserver(std::function<void()> observer)

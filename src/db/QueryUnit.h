@@ -157,8 +157,6 @@ public:
     void EnableControls();
     bool ControlsDisabled() const { return FDisableCount > 0; }
 
-    // Static cursor: make sure every row has been fetched (already true once open).
-    void FetchAll();
 
 private:
     friend class TField;

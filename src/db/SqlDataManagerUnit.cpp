@@ -149,7 +149,7 @@ void TSqlDataManager::FetchAllQuery(TQuery& qry)
     qry.First();
     auto notification = std::move(qry.AfterScroll);
     qry.AfterScroll = nullptr;
-    qry.FetchAll();
+    // A static cursor holds every row once open; the walk is what a bound view would see.
     if (qry.CursorKind() == ckStatic) {
         while (!qry.Eof())
             qry.Next();
