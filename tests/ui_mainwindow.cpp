@@ -3,12 +3,14 @@
 #include "TestSupport.h"
 #include "app/MainUnit.h"
 #include "app/RibbonMarkup.h"
+#include "app/UIRibbonUnit.h"
 #include "db/ChooseDBUnit.h"
 #include "db/EnterPasswordUnit.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
@@ -159,6 +161,45 @@ TEST_F(MainWindow, OneWindowPerReportAndExportWithoutWindow)
     Pump(50);
     EXPECT_TRUE(form->MdiArea()->subWindowList().isEmpty());
     EXPECT_TRUE(answerer.seen.isEmpty());
+}
+
+// The ribbon's "choose database" command: a cancelled chooser keeps the connection and the
+// report windows; a new choice connects to it and closes every report window.
+TEST_F(MainWindow, ChooseDatabaseThroughTheRibbon)
+{
+    DialogAnswerer answerer;
+    auto form = Start({kPostgresDsn, kPgPassword});
+    ASSERT_TRUE(form->Repository());
+    form->OpenReportWindow(rkItems);
+    form->OpenReportWindow(rkStores);
+    Pump(50);
+    ASSERT_EQ(form->MdiArea()->subWindowList().size(), 2);
+    auto* command = dynamic_cast<TUICommandAction*>(form->Ribbon()->CommandById(CmdChooseDb));
+    ASSERT_TRUE(command);
+
+    command->Execute(); // the chooser is cancelled
+    Pump(50);
+    ASSERT_EQ(answerer.seen, QStringList{QStringLiteral("TChooseDBForm")});
+    EXPECT_EQ(form->DBModel().DSN, kPostgresDsn);
+    EXPECT_TRUE(form->Repository());
+    EXPECT_EQ(form->MdiArea()->subWindowList().size(), 2);
+
+    answerer.seen.clear();
+    answerer.answer = [](QWidget* w) {
+        auto* list = w->findChild<QListWidget*>(QStringLiteral("lbDSN"));
+        ASSERT_TRUE(list);
+        const auto items = list->findItems(kSqliteDsn, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1);
+        list->setCurrentItem(items.front());
+        qobject_cast<QDialog*>(w)->accept();
+    };
+    command->Execute();
+    Pump(50);
+    EXPECT_EQ(answerer.seen, QStringList{QStringLiteral("TChooseDBForm")});
+    EXPECT_EQ(form->DBModel().DSN, kSqliteDsn);
+    EXPECT_EQ(form->DBModel().DbType(), dbSqlite);
+    EXPECT_TRUE(form->Repository());
+    EXPECT_TRUE(form->MdiArea()->subWindowList().isEmpty());
 }
 
 TEST_F(MainWindow, DatabaseWithoutAuditViewsIsAdoptedWithItsMessage)
