@@ -6,6 +6,7 @@
 #include "app/UIRibbonUnit.h"
 #include "db/ChooseDBUnit.h"
 #include "db/EnterPasswordUnit.h"
+#include "reports/ItemsUnit.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -151,9 +152,9 @@ TEST_F(MainWindow, OneWindowPerReportAndExportWithoutWindow)
     form->OpenReportWindow(rkItems); // brought to the front, not created again
     Pump(50);
     ASSERT_EQ(form->MdiArea()->subWindowList().size(), 2);
-    auto* active = dynamic_cast<TReportPlaceholderForm*>(form->MdiArea()->activeSubWindow()->widget());
+    auto* active = dynamic_cast<TItemsForm*>(form->MdiArea()->activeSubWindow()->widget());
     ASSERT_TRUE(active);
-    EXPECT_EQ(active->Kind(), rkItems);
+    EXPECT_EQ(active->windowTitle(), QStringLiteral("Стоки"));
 
     // A new connection closes every report window.
     TSqlDBModel again = TestModel(dbPostgres);

@@ -7,36 +7,25 @@
 #include "db/EnterPasswordUnit.h"
 #include "db/OdbcConnectionUnit.h"
 #include "db/SqlDataManagerUnit.h"
+#include "reports/ActivityTypesUnit.h"
+#include "reports/ItemsUnit.h"
+#include "reports/PartnersUnit.h"
+#include "reports/PayTypesUnit.h"
+#include "reports/PaymentsUnit.h"
+#include "reports/ReversedSalesUnit.h"
+#include "reports/RevokedSalesUnit.h"
+#include "reports/SalesDetailUnit.h"
+#include "reports/SalesSummaryUnit.h"
+#include "reports/StoresUnit.h"
+#include "reports/UsersLogUnit.h"
+#include "reports/UsersUnit.h"
 
 #include <QCoreApplication>
-#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QMessageBox>
-#include <QVBoxLayout>
 
 // ---------------------------------------------------------------------------------------
-// Message boxes and the application object
-
-void ShowMessage(const QString& text)
-{
-    QMessageBox box(QMessageBox::NoIcon, kApplicationTitle, text, QMessageBox::Ok, QApplication::activeWindow());
-    box.exec();
-}
-
-QString ErrorBoxText(const QString& message)
-{
-    if (!message.isEmpty() && message.back().unicode() > u'.')
-        return message + QLatin1Char('.');
-    return message;
-}
-
-void ShowErrorBox(const QString& message)
-{
-    QMessageBox box(QMessageBox::Critical, kApplicationTitle, ErrorBoxText(message), QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.exec();
-}
+// The application object
 
 TAuditorApplication::TAuditorApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
@@ -57,21 +46,6 @@ bool TAuditorApplication::notify(QObject* receiver, QEvent* event)
 }
 
 // ---------------------------------------------------------------------------------------
-// Placeholder report window
-
-TReportPlaceholderForm::TReportPlaceholderForm(TReportKind kind, const QString& caption, TSqlDBModel*,
-                                               TRepository*)
-    : FKind(kind)
-{
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(caption);
-    auto* layout = new QVBoxLayout(this);
-    auto* label = new QLabel(QString::fromUtf16(ReportDef(kind).View), this);
-    label->setAlignment(Qt::AlignCenter);
-    layout->addWidget(label);
-}
-
-// ---------------------------------------------------------------------------------------
 // TMainForm
 
 namespace {
@@ -85,16 +59,49 @@ QString RegisteredDriverOf(const QString& dsn)
     return {};
 }
 
+using TReportFactory = std::unique_ptr<TAbsReportBaseForm> (*)(QWidget*, const TSqlDBModel*, TRepository*);
+
+template <class T>
+bool IsReport(const QWidget* w)
+{
+    return dynamic_cast<const T*>(w) != nullptr;
+}
+
+template <class T>
+std::unique_ptr<TAbsReportBaseForm> MakeReport(QWidget* owner, const TSqlDBModel* dbModel, TRepository* repository)
+{
+    return std::make_unique<T>(owner, dbModel, repository);
+}
+
+// The report window class of every report command.
 struct TReportCommand {
     int CommandId;
     TReportKind Kind;
+    TReportFactory Create;
+    bool (*IsInstance)(const QWidget*); // an instance of the class or of one derived from it
 };
-constexpr TReportCommand kReportCommands[] = {
-    {CmdSalesSummary, rkSalesSummary}, {CmdSalePayments, rkPayments},   {CmdSalesDetail, rkSalesDetail},
-    {CmdSalesReturn, rkReversedSales}, {CmdRevokedSales, rkRevokedSales}, {CmdItemsData, rkItems},
-    {CmdPartners, rkPartners},         {CmdActivityTypes, rkActivityTypes}, {CmdPayTypes, rkPayTypes},
-    {CmdStores, rkStores},             {CmdUsers, rkUsers},             {CmdActionsLog, rkUsersLog},
+const TReportCommand kReportCommands[] = {
+    {CmdSalesSummary, rkSalesSummary, &MakeReport<TSalesSummaryForm>, &IsReport<TSalesSummaryForm>},
+    {CmdSalePayments, rkPayments, &MakeReport<TPaymentsForm>, &IsReport<TPaymentsForm>},
+    {CmdSalesDetail, rkSalesDetail, &MakeReport<TSalesDetailForm>, &IsReport<TSalesDetailForm>},
+    {CmdSalesReturn, rkReversedSales, &MakeReport<TReversedSalesForm>, &IsReport<TReversedSalesForm>},
+    {CmdRevokedSales, rkRevokedSales, &MakeReport<TRevokedSalesForm>, &IsReport<TRevokedSalesForm>},
+    {CmdItemsData, rkItems, &MakeReport<TItemsForm>, &IsReport<TItemsForm>},
+    {CmdPartners, rkPartners, &MakeReport<TPartnersForm>, &IsReport<TPartnersForm>},
+    {CmdActivityTypes, rkActivityTypes, &MakeReport<TActivityTypesForm>, &IsReport<TActivityTypesForm>},
+    {CmdPayTypes, rkPayTypes, &MakeReport<TPayTypesForm>, &IsReport<TPayTypesForm>},
+    {CmdStores, rkStores, &MakeReport<TStoresForm>, &IsReport<TStoresForm>},
+    {CmdUsers, rkUsers, &MakeReport<TUsersForm>, &IsReport<TUsersForm>},
+    {CmdActionsLog, rkUsersLog, &MakeReport<TUsersLogForm>, &IsReport<TUsersLogForm>},
 };
+
+const TReportCommand& ReportCommandOf(TReportKind kind)
+{
+    for (const TReportCommand& c : kReportCommands)
+        if (c.Kind == kind)
+            return c;
+    throw Exception(QStringLiteral("No report window for this report"));
+}
 
 } // namespace
 
@@ -243,9 +250,9 @@ void TMainForm::CloseAllReports()
 
 void TMainForm::OpenReportWindow(TReportKind kind)
 {
+    const TReportCommand& command = ReportCommandOf(kind);
     for (QMdiSubWindow* child : FMdiArea->subWindowList()) {
-        auto* report = dynamic_cast<TReportPlaceholderForm*>(child->widget());
-        if (report && report->Kind() == kind) {
+        if (command.IsInstance(child->widget())) {
             FMdiArea->setActiveSubWindow(child);
             return;
         }
@@ -257,16 +264,14 @@ QWidget* TMainForm::CreateReportWindow(TReportKind kind)
 {
     if (!FDBModel || !FRepository)
         return nullptr;
-    QString caption = QString::fromUtf16(ReportDef(kind).Name);
-    for (const TReportCommand& c : kReportCommands)
-        if (c.Kind == kind)
-            if (TUICommand* command = Ribbon()->CommandById(c.CommandId))
-                caption = command->Caption().trimmed();
-    auto* form = new TReportPlaceholderForm(kind, caption, FDBModel.get(), FRepository.get());
-    QMdiSubWindow* sub = FMdiArea->addSubWindow(form); // the area owns it; closing deletes it
+    // Connects and loads the lookups; a failure raises before any window is shown.
+    std::unique_ptr<TAbsReportBaseForm> form = ReportCommandOf(kind).Create(this, FDBModel.get(), FRepository.get());
+    TAbsReportBaseForm* report = form.get();
+    QMdiSubWindow* sub = FMdiArea->addSubWindow(form.release()); // the area owns it; closing deletes it
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowIcon(windowIcon());
     sub->showMaximized();
-    return form;
+    return report;
 }
 
 QObject* TMainForm::SendToActiveReport(QEvent::Type message)
@@ -283,9 +288,15 @@ QObject* TMainForm::SendToActiveReport(QEvent::Type message)
 
 void TMainForm::ReportExecute(int commandId)
 {
-    for (const TReportCommand& c : kReportCommands)
-        if (c.CommandId == commandId)
-            OpenReportWindow(c.Kind);
+    // The user action ends here: a window that cannot connect or load its lookups is not
+    // opened, and the reason is shown.
+    try {
+        for (const TReportCommand& c : kReportCommands)
+            if (c.CommandId == commandId)
+                OpenReportWindow(c.Kind);
+    } catch (const Exception& e) {
+        ShowErrorBox(e.Message());
+    }
 }
 
 void TMainForm::RibbonCommandCreated(TUIRibbon* sender, TUICommand* command)

@@ -4,7 +4,9 @@
 // an exception that reaches the event loop in the error box and lets the loop go on.
 
 #include "UIRibbonUnit.h"
+#include "db/MessageBoxUnit.h"
 #include "db/SqlDbModelUnit.h"
+#include "reports/AbsReportBaseUnit.h"
 #include "reports/RepositoryUnit.h"
 
 #include <QApplication>
@@ -16,36 +18,13 @@
 class QMdiArea;
 class QMdiSubWindow;
 
-// Window messages, as custom event types with the numbers the report windows share.
-inline constexpr QEvent::Type WM_EXPORT_CSV = QEvent::Type(1027);
-inline constexpr QEvent::Type WM_EXPORT_EXCEL = QEvent::Type(1047);
+// The main window posts or sends itself this to open the data source chooser.
 inline constexpr QEvent::Type WM_CHOOSE_DATABASE = QEvent::Type(2035);
-
-inline const QString kApplicationTitle = QStringLiteral("Дравик Одитор Продажби");
-
-// A plain message box: no icon, one OK button, the application title as caption.
-void ShowMessage(const QString& text);
-// The error box: stop icon, OK, the message with a full stop appended when its last
-// character's code is greater than that of ".".
-void ShowErrorBox(const QString& message);
-QString ErrorBoxText(const QString& message);
 
 class TAuditorApplication : public QApplication {
 public:
     TAuditorApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
-};
-
-// Stands in for a report window until the report windows exist: one child window per
-// report, titled with the report's caption.
-class TReportPlaceholderForm : public QWidget {
-public:
-    TReportPlaceholderForm(TReportKind kind, const QString& caption, TSqlDBModel* aDBModel,
-                           TRepository* aRepository);
-    TReportKind Kind() const { return FKind; }
-
-private:
-    TReportKind FKind;
 };
 
 class TMainForm : public TUIRibbonForm {

@@ -2,6 +2,7 @@
 
 #include "RibbonMarkup.h"
 #include "db/Exception.h"
+#include "db/MessageBoxUnit.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -34,7 +35,6 @@
 
 namespace {
 
-const QString kApplicationTitle = QStringLiteral("Дравик Одитор Продажби");
 const QString kSettingsFileName = QStringLiteral("MainForm_RibbonOptions.xml");
 const QString kMarkupFolder = QStringLiteral(":/resources/ribbon/");
 

@@ -1,5 +1,7 @@
 #include "QueryUnit.h"
 
+#include <algorithm>
+
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QTimeZone>
@@ -969,6 +971,30 @@ void TQuery::Next()
     ++FRecNo;
     FBof = false;
     Scrolled();
+}
+
+void TQuery::MoveTo(qint64 recNo)
+{
+    if (!FActive)
+        throw Exception(QStringLiteral("The query is not open"));
+    if (FCursorKind != ckStatic)
+        throw Exception(QStringLiteral("Only a static query can move to any row"));
+    if (IsEmpty())
+        return;
+    recNo = std::clamp<qint64>(recNo, 0, RecordCount() - 1);
+    // Blocks are full but for the last one; the walk is short (a page holds a few dozen).
+    qint64 before = 0;
+    size_t b = 0;
+    const auto& blocks = FResult->Blocks;
+    while (before + qint64(blocks[b]->Rows) <= recNo) {
+        before += qint64(blocks[b]->Rows);
+        ++b;
+    }
+    FBlockIdx = b;
+    FRowInBlock = SQLULEN(recNo - before);
+    FRecNo = recNo;
+    FBof = recNo == 0;
+    FEof = false;
 }
 
 bool TQuery::IsEmpty() const

@@ -136,6 +136,9 @@ public:
     // Static cursor: number of rows held (all of them once open); forward-only: rows read so far.
     qint64 RecordCount() const;
     qint64 RecNo() const { return FRecNo; } // zero-based index of the current row
+    // Static cursor: stands on row `recNo` (zero-based, clamped to the rows held) without the
+    // row-move notification, for views that read the rows in any order (a grid).
+    void MoveTo(qint64 recNo);
 
     int FieldCount() const { return int(FFields.size()); }
     TField& Fields(int i) { return *FFields.at(size_t(i)); }

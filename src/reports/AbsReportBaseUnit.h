@@ -1,0 +1,153 @@
+#pragma once
+// TAbsReportBaseForm: the one report window all twelve reports are made of. A collapsible
+// filter panel, the Report button, a grid showing one page loaded in the background behind
+// an animated picture, and the pager. Each window has its own data manager and connection.
+
+#include "RepositoryUnit.h"
+#include "db/DataSourceUnit.h"
+#include "db/QueryUnit.h"
+#include "db/SqlDataManagerUnit.h"
+
+#include <QEvent>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+class QComboBox;
+class QDateEdit;
+class QFrame;
+class QLabel;
+class QPushButton;
+class QTableView;
+class TLoadingAnimation;
+
+// Window messages, as custom event types with the numbers of the original messages.
+inline constexpr QEvent::Type WM_EXPORT_CSV = QEvent::Type(1027);
+inline constexpr QEvent::Type WM_EXPORT_EXCEL = QEvent::Type(1047);
+inline constexpr QEvent::Type WM_TOGGLE_FILTERS = QEvent::Type(2034);
+
+enum TReportUIFilter : unsigned { rfPeriod = 1, rfStore = 2, rfFP = 4, rfUser = 8 };
+using TReportUIFilters = unsigned; // a set of TReportUIFilter bits
+inline constexpr TReportUIFilters kAllReportUIFilters = rfPeriod | rfStore | rfFP | rfUser;
+
+enum class TLoadingState { lsBlank, lsLoading, lsLoaded };
+
+// Export kinds a report window is asked for.
+enum class TReportExportKind { TextFile, Excel };
+
+class TAbsReportBaseForm : public QWidget {
+public:
+    // Connects (a window of its own), loads the three filter lookups and shows the blank
+    // state. A failure raises out of the constructor; no window is left behind.
+    TAbsReportBaseForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository);
+    ~TAbsReportBaseForm() override;
+
+    virtual TReportUIFilters GetReportUIFilters() const = 0;
+    virtual void FillReportQuery(QString& reportSql, QString& recCountSql) = 0;
+
+    // Handed the opened whole-result query of an export request, with the report's title
+    // and the row count of the latest run. Set once by the export module.
+    using TExportHandler =
+        std::function<void(TReportExportKind kind, TQuery& query, const QString& title, int expectedRecords)>;
+    static void SetExportHandler(TExportHandler handler);
+
+    // State, for the main window and for tests.
+    const TReportFilters& CurrentFilters() const { return FCurrentFilters; }
+    int CurrentRecCount() const { return FCurrentRecCount; }
+    TReportUIFilters ReportUIFilters() const { return FReportUIFilters; }
+    TLoadingState LoadingState() const { return FLoadingState; }
+    bool PageLoading() const { return ReportQuery.Executing(); }
+    TQuery& PageQuery() { return ReportQuery; }
+    TDataSource& DataSource() { return *ReportDataSource; }
+    TSqlDataManager& SqlManager() { return *FSqlManager; }
+
+    // The pager's handlers and the Report button, callable like a click.
+    void ReportButtonClick();
+    void cbRecordsPerPageChange();
+    void FirstPageButtonClick();
+    void PreviousPageButtonClick();
+    void NextPageButtonClick();
+    void LastPageButtonClick();
+
+protected:
+    bool event(QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    // Called by the concrete report's constructor: asks it for its filters and sets the
+    // window up (a virtual call cannot be made from this class's own constructor).
+    void FormCreate();
+
+    const TSqlDBModel* FDbModel;
+    TRepository* FRepository;
+    std::unique_ptr<TSqlDataManager> FSqlManager;
+    TReportUIFilters FReportUIFilters = 0;
+    int FFilterOrigWidth = 0;
+    TReportFilters FCurrentFilters;
+    int FCurrentRecCount = 0;
+
+private:
+    void BuildWidgets();
+    void InitFilters();
+    void SetLoadingState(TLoadingState state);
+    void ToggleFilters();
+    void FiltersShowHidePanelClick();
+    void CollectFilters();
+    void CloseReportQuery();
+    void RunReportQuery();
+    void ReportQueryAfterOpen();
+    void ReportQueryOpenError(const QString& message);
+    void DisableReportControls();
+    void EnableReportControls();
+    void ResetPager();
+    void RunAction(const std::function<void()>& action);
+    void SetPageCaptions(int previous, int current, int next);
+    int PageCount() const;
+    void FitColumns();
+    void ExportReport(TReportExportKind kind);
+    static void FillLookup(QComboBox* lookup, TQuery& query);
+
+    TLoadingState FLoadingState = TLoadingState::lsBlank;
+
+    // Bound to FSqlManager's connection; declared after it, so freed before it.
+    TQuery ReportQuery{nullptr, ckStatic};
+    TQuery ExportQuery{nullptr, ckForwardOnly};
+    TQuery StoreFilterQuery{nullptr, ckStatic};
+    TQuery FiscalDeviceQuery{nullptr, ckStatic};
+    TQuery UserFilterQuery{nullptr, ckStatic};
+
+public:
+    // Widgets, owned by the window.
+    QFrame* SummaryPanel = nullptr;
+    QFrame* FiltersShowHidePanel = nullptr;
+    QLabel* FiltersCaptionLabel = nullptr;
+    QLabel* ShowLeftImage = nullptr;
+    QLabel* ShowRightImage = nullptr;
+    QLabel* HideLeftImage = nullptr;
+    QLabel* HideRightImage = nullptr;
+    QWidget* MainPanel = nullptr;
+    QFrame* FiltersPanel = nullptr;
+    QWidget* PeriodFilterPanel = nullptr;
+    QDateEdit* FromDateFilterPicker = nullptr;
+    QDateEdit* ToDateFilterPicker = nullptr;
+    QWidget* StoreFilterPanel = nullptr;
+    QComboBox* StoreFilterLookup = nullptr;
+    QWidget* FpFilterPanel = nullptr;
+    QComboBox* FiscalDeviceFilterLookup = nullptr;
+    QWidget* UserFilterPanel = nullptr;
+    QComboBox* UserFilterLookup = nullptr;
+    QWidget* ReportButtonPanel = nullptr;
+    QPushButton* ReportButton = nullptr;
+    QWidget* GridPanel = nullptr;
+    QFrame* PagingPanel = nullptr;
+    QLabel* RecorsPerPageLabel = nullptr;
+    QComboBox* cbRecordsPerPage = nullptr;
+    QWidget* PagesPanel = nullptr;
+    QPushButton* FirstPageButton = nullptr;
+    QPushButton* PreviousPageButton = nullptr;
+    QPushButton* CurrentPageButton = nullptr;
+    QPushButton* NextPageButton = nullptr;
+    QPushButton* LastPageButton = nullptr;
+    QTableView* ReportDBGrid = nullptr;
+    QWidget* LoadingPanel = nullptr;
+    TLoadingAnimation* LoadingGifImage = nullptr;
+    TDataSource* ReportDataSource = nullptr;
+};

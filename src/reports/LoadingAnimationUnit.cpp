@@ -1,0 +1,47 @@
+#include "LoadingAnimationUnit.h"
+
+#include <QPainter>
+#include <algorithm>
+
+TLoadingAnimation::TLoadingAnimation(QWidget* parent) : QWidget(parent)
+{
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Qt::white);
+    setPalette(p);
+    FTimer.setInterval(kFrameMs);
+    QObject::connect(&FTimer, &QTimer::timeout, this, [this] {
+        FFrame = (FFrame + 1) % kFrames;
+        update();
+    });
+}
+
+void TLoadingAnimation::Start()
+{
+    FFrame = 0;
+    FTimer.start();
+    update();
+}
+
+void TLoadingAnimation::Stop() { FTimer.stop(); }
+
+void TLoadingAnimation::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const int side = std::clamp(std::min(width(), height()) / 6, 24, 72);
+    const qreal pen = std::max(3.0, side / 9.0);
+    const QRectF box((width() - side) / 2.0, (height() - side) / 2.0, side, side);
+    // The arc is drawn as short segments whose opacity falls from head to tail.
+    constexpr int kSegments = 36;
+    constexpr qreal kSweep = 270.0;
+    const qreal head = 90.0 - FFrame * (360.0 / kFrames);
+    const QColor base(0x2b, 0x6c, 0xb0);
+    for (int i = 0; i < kSegments; ++i) {
+        QColor c = base;
+        c.setAlphaF(1.0 - qreal(i) / kSegments);
+        painter.setPen(QPen(c, pen, Qt::SolidLine, Qt::FlatCap));
+        const qreal start = head + i * (kSweep / kSegments);
+        painter.drawArc(box, int(start * 16), int((kSweep / kSegments + 0.8) * 16));
+    }
+}
