@@ -22,46 +22,6 @@
 
 namespace {
 
-// Answers every modal dialog that opens: records its class and title, then lets `answer`
-// deal with it (default: reject).
-class DialogAnswerer {
-public:
-    std::function<void(QWidget*)> answer = [](QWidget* w) {
-        if (auto* d = qobject_cast<QDialog*>(w))
-            d->reject();
-    };
-    QStringList seen;
-
-    DialogAnswerer()
-    {
-        timer.setInterval(20);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            QWidget* w = QApplication::activeModalWidget();
-            if (!w || w == last)
-                return;
-            last = w;
-            QString text = w->metaObject()->className();
-            if (auto* box = qobject_cast<QMessageBox*>(w))
-                text += QStringLiteral(": ") + box->text();
-            seen << text;
-            QTimer::singleShot(0, w, [this, w] { answer(w); last = nullptr; });
-        });
-        timer.start();
-    }
-
-private:
-    QTimer timer;
-    QWidget* last = nullptr;
-};
-
-void Pump(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
 class MainWindow : public ::testing::Test {
 protected:
     void SetUp() override

@@ -587,6 +587,7 @@ void TAbsReportBaseForm::CloseReportQuery()
 {
     ReportDataSource->SetDataSet(nullptr);
     ReportQuery.Close();
+    FPageLoading = false;
 }
 
 void TAbsReportBaseForm::RunReportQuery()
@@ -598,10 +599,12 @@ void TAbsReportBaseForm::RunReportQuery()
     FCurrentRecCount = FSqlManager->FastSql(recCountSql).toInt();
     DisableReportControls();
     ReportQuery.OpenAsync();
+    FPageLoading = true;
 }
 
 void TAbsReportBaseForm::ReportQueryAfterOpen()
 {
+    FPageLoading = false;
     TSqlDataManager::FetchAllQuery(ReportQuery);
     const TReportFilters& f = FCurrentFilters;
     ReportDataSource->SetFirstRowNumber(f.RecordsPerPage > 0 ? qint64(f.PageNumber) * f.RecordsPerPage + 1 : 1);
@@ -614,6 +617,7 @@ void TAbsReportBaseForm::ReportQueryAfterOpen()
 void TAbsReportBaseForm::ReportQueryOpenError(const QString& message)
 {
     // The page did not come: no picture, no grid, and the controls back for another try.
+    FPageLoading = false;
     EnableReportControls();
     SetLoadingState(TLoadingState::lsBlank);
     ShowErrorBox(message);
@@ -796,7 +800,7 @@ void TAbsReportBaseForm::ExportReport(TReportExportKind kind)
 {
     // One statement at a time on the window's connection: while a page loads, the request
     // is refused without a word (the ribbon stays usable, the page keeps loading).
-    if (ReportQuery.Executing() || !ExportHandler())
+    if (FPageLoading || !ExportHandler())
         return;
     const int keepRecordsPerPage = FCurrentFilters.RecordsPerPage;
     struct TRestore {

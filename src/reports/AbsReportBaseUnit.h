@@ -56,7 +56,8 @@ public:
     int CurrentRecCount() const { return FCurrentRecCount; }
     TReportUIFilters ReportUIFilters() const { return FReportUIFilters; }
     TLoadingState LoadingState() const { return FLoadingState; }
-    bool PageLoading() const { return ReportQuery.Executing(); }
+    // A page was asked for and has not arrived (or failed) yet.
+    bool PageLoading() const { return FPageLoading; }
     TQuery& PageQuery() { return ReportQuery; }
     TDataSource& DataSource() { return *ReportDataSource; }
     TSqlDataManager& SqlManager() { return *FSqlManager; }
@@ -106,6 +107,7 @@ private:
     static void FillLookup(QComboBox* lookup, TQuery& query);
 
     TLoadingState FLoadingState = TLoadingState::lsBlank;
+    bool FPageLoading = false;
 
     // Bound to FSqlManager's connection; declared after it, so freed before it.
     TQuery ReportQuery{nullptr, ckStatic};

@@ -1,6 +1,10 @@
 #include "TestSupport.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QMessageBox>
 #include <QJsonDocument>
 #include <stdexcept>
 
@@ -35,4 +39,45 @@ const QJsonObject& ExpectedNumbers()
         return QJsonDocument::fromJson(f.readAll()).object();
     }();
     return numbers;
+}
+
+void Pump(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+bool PumpUntil(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+DialogAnswerer::DialogAnswerer()
+{
+    answer = [](QWidget* w) {
+        if (auto* d = qobject_cast<QDialog*>(w))
+            d->reject();
+    };
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [this] {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w || w == last)
+            return;
+        last = w;
+        QString text = QString::fromLatin1(w->metaObject()->className());
+        if (auto* box = qobject_cast<QMessageBox*>(w))
+            text += QStringLiteral(": ") + box->text();
+        seen << text;
+        QTimer::singleShot(0, w, [this, w] {
+            answer(w);
+            last = nullptr;
+        });
+    });
+    timer.start();
 }

@@ -6,16 +6,22 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
 #include <memory>
+
+class QWidget;
 
 // Directory with the test databases, their odbc.ini and the generator's expected.json.
 QString TestDataDir();
 
-// Data sources of the test odbc.ini: the two demo databases and an empty SQLite file
-// that tests may fill with their own tables.
+// Data sources of the test odbc.ini: the two demo databases and two scratch databases
+// (SQLite and PostgreSQL) that tests may fill with their own tables.
 inline const QString kSqliteDsn = QStringLiteral("AuditDemo");
 inline const QString kPostgresDsn = QStringLiteral("AuditDemoPg");
 inline const QString kScratchDsn = QStringLiteral("AuditScratch");
+inline const QString kScratchPgDsn = QStringLiteral("AuditScratchPg");
 inline const QString kPgUser = QStringLiteral("dba");
 inline const QString kPgPassword = QStringLiteral("sql");
 
@@ -25,3 +31,21 @@ std::unique_ptr<TSqlDataManager> TestManager(TDbType type, const QString& dsn = 
 
 // The generator's own numbers for the test databases.
 const QJsonObject& ExpectedNumbers();
+
+// Runs the event loop for `ms` milliseconds.
+void Pump(int ms);
+// Runs the event loop until `done` holds or `ms` milliseconds have passed; returns `done()`.
+bool PumpUntil(const std::function<bool()>& done, int ms = 30000);
+
+// Answers every modal dialog that opens while it lives: records its class (and a message
+// box's text), then lets `answer` deal with it (default: reject).
+class DialogAnswerer {
+public:
+    DialogAnswerer();
+    std::function<void(QWidget*)> answer;
+    QStringList seen;
+
+private:
+    QTimer timer;
+    QWidget* last = nullptr;
+};

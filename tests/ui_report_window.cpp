@@ -1,0 +1,583 @@
+// Report windows on the offscreen platform against real databases: the pager, the filter
+// panel, the twelve reports, loading in the background, failures and closing mid-load.
+#include "TestSupport.h"
+#include "app/MainUnit.h"
+#include "app/RibbonMarkup.h"
+#include "reports/AbsReportBaseUnit.h"
+#include "reports/ItemsUnit.h"
+#include "reports/LoadingAnimationUnit.h"
+#include "reports/PartnersUnit.h"
+#include "reports/PayTypesUnit.h"
+#include "reports/PaymentsUnit.h"
+#include "reports/SalesDetailUnit.h"
+#include "reports/SalesSummaryUnit.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDialog>
+#include <QHeaderView>
+#include <QJsonArray>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <list>
+
+namespace {
+
+// Waits until the window is no longer busy with a page: loaded, or failed and given back.
+bool WaitIdle(TAbsReportBaseForm& form)
+{
+    return PumpUntil([&] { return form.LoadingState() != TLoadingState::lsLoading && !form.PageLoading() &&
+                                  form.ReportButton->isEnabled(); });
+}
+
+QStringList Column(TAbsReportBaseForm& form, int column)
+{
+    QStringList values;
+    for (int r = 0; r < form.DataSource().rowCount(); ++r)
+        values << form.DataSource().CellText(r, column);
+    return values;
+}
+
+QStringList Numbers(int from, int to)
+{
+    QStringList list;
+    for (int i = from; i <= to; ++i)
+        list << QString::number(i);
+    return list;
+}
+
+// The scratch databases hold what a report window needs for the item, partner and payment
+// type reports, with contents the tests choose: the three lookups, an items table of any
+// size, a payment types view whose rows fail to compute (its count works) and, on
+// PostgreSQL, a partners view whose rows are slow to produce (its count is quick).
+void BuildScratchReports(TSqlDataManager& db, int items)
+{
+    const bool pg = db.DbModel().DbType() == dbPostgres;
+    const QStringList sql = {
+        QStringLiteral("drop view if exists PartnersAudit"),
+        QStringLiteral("drop view if exists PayTypesAudit"),
+        QStringLiteral("drop table if exists ItemsAudit"),
+        QStringLiteral("drop table if exists StoreFilterAudit"),
+        QStringLiteral("drop table if exists FiscalDeviceFilterAudit"),
+        QStringLiteral("drop table if exists UserFilterAudit"),
+        QStringLiteral("create table StoreFilterAudit (StoreN integer, StoreName varchar(60))"),
+        QStringLiteral("insert into StoreFilterAudit values (1, 'Склад Център'), (2, 'Аптека Изток')"),
+        QStringLiteral("create table FiscalDeviceFilterAudit (FiscalDeviceN integer, FiscalDeviceName varchar(60))"),
+        QStringLiteral("insert into FiscalDeviceFilterAudit values (7, 'ФУ 7')"),
+        QStringLiteral("create table UserFilterAudit (UserKod integer, UserName varchar(60))"),
+        QStringLiteral("insert into UserFilterAudit values (3, 'Иван Петров')"),
+        QStringLiteral("create table ItemsAudit (ItemCode integer, ItemName varchar(60), ItemCreateDate date, "
+                       "ItemLastChangeDate date, ItemDeactivatedDate date)"),
+        QStringLiteral("insert into ItemsAudit select x, 'Стока ' || x, %2, %3, null from %1")
+            .arg(pg ? QStringLiteral("generate_series(1, %1) as g(x)").arg(items)
+                    : QStringLiteral("(with recursive c(x) as (select 1 union all select x + 1 from c where x < %1) "
+                                     "select x from c) where x <= %1")
+                          .arg(items),
+                 pg ? QStringLiteral("date '2026-01-05'") : QStringLiteral("'2026-01-05'"),
+                 pg ? QStringLiteral("date '2026-02-10'") : QStringLiteral("'2026-02-10'")),
+        pg ? QStringLiteral("create view PayTypesAudit as select ItemCode as PayTypeCode, 1 / (ItemCode - ItemCode) "
+                            "as PayTypeName, null as PayTypeCreateDate, null as PayTypeChangeDate, null as "
+                            "PayTypeDate from ItemsAudit")
+           : QStringLiteral("create view PayTypesAudit as select ItemCode as PayTypeCode, "
+                            "abs(-9223372036854775807 - ItemCode) as PayTypeName, null as PayTypeCreateDate, "
+                            "null as PayTypeChangeDate, null as PayTypeDate from ItemsAudit"),
+    };
+    for (const QString& s : sql)
+        db.FastSql(s);
+    // A stable function is left out of a count that does not need its value; pg_sleep
+    // alone, being volatile, would make the count slow too.
+    if (pg)
+        for (const char* s : {
+                 "create or replace function slow_text(x integer) returns text language plpgsql stable as "
+                 "$$ begin perform pg_sleep(0.2); return x::text; end $$",
+                 "create view PartnersAudit as select x as Bulstat, 'Партньор' as PartnerName, slow_text(x) as "
+                 "PartnerCreateDate, null as PartnerLastChangeDate, null as PartnerDeactivatedDate "
+                 "from generate_series(1, 1000) as g(x)"})
+            db.FastSql(QString::fromUtf8(s));
+}
+
+class ReportWindow : public ::testing::Test {
+protected:
+    // No dialog may stay open on a test; those that expect one clear what was seen.
+    void TearDown() override
+    {
+        EXPECT_TRUE(dialogs.seen.isEmpty()) << dialogs.seen.join(QLatin1String(" | ")).toStdString();
+    }
+    DialogAnswerer dialogs;
+    template <class T>
+    std::unique_ptr<T> Open(TDbType type, const QString& dsn = {})
+    {
+        // Each window keeps pointers to its descriptor and repository.
+        models.push_back(TestModel(type, dsn));
+        repositories.push_back(std::make_unique<TRepository>(type));
+        auto form = std::make_unique<T>(nullptr, &models.back(), repositories.back().get());
+        form->setAttribute(Qt::WA_DeleteOnClose, false); // the test owns it
+        form->resize(1200, 700);
+        form->show();
+        return form;
+    }
+    std::unique_ptr<TAbsReportBaseForm> OpenScratchItems(int items)
+    {
+        auto db = TestManager(dbSqlite, kScratchDsn);
+        BuildScratchReports(*db, items);
+        return Open<TItemsForm>(dbSqlite, kScratchDsn);
+    }
+
+    std::list<TSqlDBModel> models;
+    std::list<std::unique_ptr<TRepository>> repositories;
+};
+
+struct PagerStep {
+    const char* action;        // "report", "next", "previous", "last", "first", "size100"
+    QStringList captions;      // First, Previous, Current, Next, Last
+    QString enabled;           // First, Previous, Next, Last: '1' enabled, '0' disabled
+    int firstRow, lastRow;     // item codes shown (0, 0: none)
+};
+
+struct PagerCase {
+    const char* name;
+    int items;
+    std::vector<PagerStep> steps;
+};
+
+TEST_F(ReportWindow, PagerFollowsItsTable)
+{
+    const QStringList page1 = {"1", "1", "1", "2", "3"};
+    const QStringList page2 = {"1", "1", "2", "3", "3"};
+    const QStringList page3 = {"1", "2", "3", "3", "3"};
+    const PagerCase cases[] = {
+        {"1001 rows at 500",
+         1001,
+         {{"report", page1, "0011", 1, 500},
+          {"next", page2, "1111", 501, 1000},
+          {"next", page3, "1100", 1001, 1001},
+          {"first", page1, "0011", 1, 500},
+          {"last", page3, "1100", 1001, 1001},
+          {"previous", page2, "1111", 501, 1000},
+          {"previous", page1, "0011", 1, 500}}},
+        {"no rows", 0, {{"report", {"1", "1", "1", "0", "0"}, "0000", 0, 0}}},
+        {"exactly one page", 300, {{"report", {"1", "1", "1", "1", "1"}, "0000", 1, 300}}},
+        {"page size changed on page 3",
+         1001,
+         {{"report", page1, "0011", 1, 500},
+          {"next", page2, "1111", 501, 1000},
+          {"next", page3, "1100", 1001, 1001},
+          {"size100", {"1", "1", "1", "2", "11"}, "0011", 1, 100},
+          {"last", {"1", "10", "11", "11", "11"}, "1100", 1001, 1001}}},
+    };
+    for (const PagerCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto form = OpenScratchItems(c.items);
+        for (const PagerStep& step : c.steps) {
+            SCOPED_TRACE(step.action);
+            const QString action = QString::fromLatin1(step.action);
+            if (action == QLatin1String("report"))
+                QTest::mouseClick(form->ReportButton, Qt::LeftButton);
+            else if (action == QLatin1String("next"))
+                QTest::mouseClick(form->NextPageButton, Qt::LeftButton);
+            else if (action == QLatin1String("previous"))
+                QTest::mouseClick(form->PreviousPageButton, Qt::LeftButton);
+            else if (action == QLatin1String("last"))
+                QTest::mouseClick(form->LastPageButton, Qt::LeftButton);
+            else if (action == QLatin1String("first"))
+                QTest::mouseClick(form->FirstPageButton, Qt::LeftButton);
+            else if (action == QLatin1String("size100"))
+                form->cbRecordsPerPage->setCurrentIndex(form->cbRecordsPerPage->findText(QStringLiteral("100")));
+            // While the page loads, the Report button, the page size and the pager wait.
+            EXPECT_FALSE(form->ReportButton->isEnabled() && form->PageLoading());
+            ASSERT_TRUE(WaitIdle(*form));
+            ASSERT_EQ(form->LoadingState(), TLoadingState::lsLoaded);
+            EXPECT_TRUE(form->PagesPanel->isEnabled());
+            EXPECT_TRUE(form->cbRecordsPerPage->isEnabled());
+
+            const QStringList captions = {form->FirstPageButton->text(), form->PreviousPageButton->text(),
+                                          form->CurrentPageButton->text(), form->NextPageButton->text(),
+                                          form->LastPageButton->text()};
+            EXPECT_EQ(captions, step.captions);
+            QString enabled;
+            for (QPushButton* b : {form->FirstPageButton, form->PreviousPageButton, form->NextPageButton,
+                                   form->LastPageButton})
+                enabled += b->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
+            EXPECT_EQ(enabled, step.enabled);
+            EXPECT_FALSE(form->CurrentPageButton->isEnabled());
+            EXPECT_EQ(form->CurrentRecCount(), c.items);
+
+            // The rows of the page, against what the scratch table holds.
+            const QStringList codes = Column(*form, 0);
+            EXPECT_EQ(codes, step.firstRow ? Numbers(step.firstRow, step.lastRow) : QStringList());
+            if (step.firstRow) {
+                EXPECT_EQ(form->DataSource().CellText(0, 1), QStringLiteral("Стока %1").arg(step.firstRow));
+                EXPECT_EQ(form->DataSource().CellText(0, 2), QStringLiteral("05.01.2026"));
+                EXPECT_EQ(form->DataSource().headerData(0, Qt::Vertical).toString(), QString::number(step.firstRow));
+            }
+        }
+    }
+}
+
+// Pager moves keep the filters of the latest run, whatever the filter widgets show since; a
+// page-size change before the first run runs the report without any filter.
+TEST_F(ReportWindow, PagerKeepsTheFiltersOfTheLatestRun)
+{
+    QJsonObject month, all;
+    for (const QJsonValue v : ExpectedNumbers()[QStringLiteral("filters")].toArray()) {
+        if (v[QStringLiteral("name")] == QLatin1String("month"))
+            month = v.toObject();
+        if (v[QStringLiteral("name")] == QLatin1String("all"))
+            all = v.toObject();
+    }
+    auto count = [](const QJsonObject& rec) {
+        return rec[QStringLiteral("counts")][QStringLiteral("SalesDetailsAudit")].toInt();
+    };
+    ASSERT_GT(count(month), 200);
+
+    auto form = Open<TSalesDetailForm>(dbSqlite);
+    // Before the first run: nothing to page through, the page size runs the report.
+    for (QPushButton* b : {form->FirstPageButton, form->PreviousPageButton, form->CurrentPageButton,
+                           form->NextPageButton, form->LastPageButton})
+        EXPECT_FALSE(b->isEnabled());
+    form->cbRecordsPerPage->setCurrentIndex(form->cbRecordsPerPage->findText(QStringLiteral("1000")));
+    ASSERT_TRUE(WaitIdle(*form));
+    EXPECT_EQ(form->CurrentRecCount(), count(all));
+    EXPECT_EQ(form->DataSource().rowCount(), 1000);
+    EXPECT_EQ(form->CurrentFilters().FromDate, 0);
+
+    form->FromDateFilterPicker->setDate(QDate::fromString(month[QStringLiteral("FromDate")].toString(), Qt::ISODate));
+    form->ToDateFilterPicker->setDate(QDate::fromString(month[QStringLiteral("ToDate")].toString(), Qt::ISODate));
+    form->cbRecordsPerPage->setCurrentIndex(form->cbRecordsPerPage->findText(QStringLiteral("100")));
+    ASSERT_TRUE(WaitIdle(*form));
+    EXPECT_EQ(form->CurrentRecCount(), count(all)); // the page size alone does not read the filters
+
+    QTest::mouseClick(form->ReportButton, Qt::LeftButton);
+    ASSERT_TRUE(WaitIdle(*form));
+    EXPECT_EQ(form->CurrentRecCount(), count(month));
+    EXPECT_EQ(form->LastPageButton->text(), QString::number((count(month) + 99) / 100));
+
+    // Filters changed but not run: the next page still belongs to the latest run.
+    form->StoreFilterLookup->setCurrentIndex(1);
+    form->FromDateFilterPicker->setDate(QDate(2025, 1, 1));
+    QTest::mouseClick(form->NextPageButton, Qt::LeftButton);
+    ASSERT_TRUE(WaitIdle(*form));
+    EXPECT_EQ(form->CurrentRecCount(), count(month));
+    EXPECT_EQ(form->DataSource().rowCount(), 100);
+    EXPECT_EQ(form->DataSource().headerData(0, Qt::Vertical).toString(), QStringLiteral("101"));
+}
+
+TEST_F(ReportWindow, FilterPanelToggles)
+{
+    auto form = Open<TSalesSummaryForm>(dbSqlite);
+    auto arrows = [&] {
+        return QString::fromLatin1("%1%2%3%4")
+            .arg(form->ShowLeftImage->isVisible())
+            .arg(form->ShowRightImage->isVisible())
+            .arg(form->HideLeftImage->isVisible())
+            .arg(form->HideRightImage->isVisible());
+    };
+    // A new window: today's period, every lookup on "<Всички>", 500 a page, blank grid area.
+    EXPECT_TRUE(form->FiltersPanel->isVisible());
+    EXPECT_EQ(arrows(), QStringLiteral("0011"));
+    EXPECT_EQ(form->FromDateFilterPicker->date(), QDate::currentDate());
+    EXPECT_EQ(form->ToDateFilterPicker->date(), QDate::currentDate());
+    for (QComboBox* lookup : {form->StoreFilterLookup, form->FiscalDeviceFilterLookup, form->UserFilterLookup}) {
+        EXPECT_EQ(lookup->currentText(), QStringLiteral("<Всички>"));
+        EXPECT_EQ(lookup->currentData().toString(), QStringLiteral("0"));
+        EXPECT_GT(lookup->count(), 1);
+    }
+    EXPECT_EQ(form->cbRecordsPerPage->currentText(), QStringLiteral("500"));
+    EXPECT_EQ(form->LoadingState(), TLoadingState::lsBlank);
+    EXPECT_TRUE(form->LoadingPanel->isVisible());
+    EXPECT_FALSE(form->LoadingGifImage->isVisible());
+    EXPECT_FALSE(form->ReportDBGrid->isVisible());
+
+    // The bar, its label and its arrows all toggle the panel.
+    QTest::mouseClick(form->FiltersCaptionLabel, Qt::LeftButton);
+    EXPECT_FALSE(form->FiltersPanel->isVisible());
+    EXPECT_EQ(arrows(), QStringLiteral("1100"));
+    QTest::mouseClick(form->ShowRightImage, Qt::LeftButton);
+    EXPECT_TRUE(form->FiltersPanel->isVisible());
+    EXPECT_EQ(form->FiltersPanel->width(), 185);
+    EXPECT_EQ(arrows(), QStringLiteral("0011"));
+    QTest::mouseClick(form->FiltersShowHidePanel, Qt::LeftButton);
+    EXPECT_FALSE(form->FiltersPanel->isVisible());
+    QEvent toggle(WM_TOGGLE_FILTERS);
+    QCoreApplication::sendEvent(form.get(), &toggle);
+    EXPECT_TRUE(form->FiltersPanel->isVisible());
+
+    // The Report button hides the panel, and the filters of the hidden panel still apply.
+    QJsonObject rec;
+    for (const QJsonValue v : ExpectedNumbers()[QStringLiteral("filters")].toArray())
+        if (v[QStringLiteral("name")] == QLatin1String("monthUser"))
+            rec = v.toObject();
+    form->FromDateFilterPicker->setDate(QDate::fromString(rec[QStringLiteral("FromDate")].toString(), Qt::ISODate));
+    form->ToDateFilterPicker->setDate(QDate::fromString(rec[QStringLiteral("ToDate")].toString(), Qt::ISODate));
+    form->UserFilterLookup->setCurrentIndex(
+        form->UserFilterLookup->findData(QString::number(rec[QStringLiteral("UserN")].toInt())));
+    QTest::mouseClick(form->ReportButton, Qt::LeftButton);
+    EXPECT_FALSE(form->FiltersPanel->isVisible());
+    EXPECT_EQ(form->LoadingState(), TLoadingState::lsLoading);
+    EXPECT_TRUE(form->LoadingGifImage->isVisible());
+    EXPECT_TRUE(form->LoadingGifImage->Animating());
+    ASSERT_TRUE(WaitIdle(*form));
+    const int expected = rec[QStringLiteral("counts")][QStringLiteral("SalesSummaryAudit")].toInt();
+    EXPECT_EQ(form->CurrentRecCount(), expected);
+    EXPECT_EQ(form->DataSource().rowCount(), expected);
+    QTest::mouseClick(form->ReportButton, Qt::LeftButton); // the panel stays hidden
+    ASSERT_TRUE(WaitIdle(*form));
+    EXPECT_FALSE(form->FiltersPanel->isVisible());
+    EXPECT_EQ(form->CurrentRecCount(), expected);
+    EXPECT_FALSE(form->LoadingGifImage->Animating());
+    EXPECT_TRUE(form->ReportDBGrid->isVisible());
+}
+
+struct ReportCase {
+    int command;
+    TReportKind kind;
+    const char* caption;
+    TReportUIFilters filters;
+};
+
+// Every report through its ribbon command: caption, filter sub-panels, column titles, and a
+// first page whose texts look as a user expects (numbers right, dates dd.MM.yyyy, amounts
+// with two decimals).
+TEST_F(ReportWindow, TheTwelveReports)
+{
+    const ReportCase cases[] = {
+        {CmdSalesSummary, rkSalesSummary, "Продажби Обобщени", 15},
+        {CmdSalesDetail, rkSalesDetail, "Продажби детайлни", 15},
+        {CmdSalePayments, rkPayments, "Плащания", 15},
+        {CmdSalesReturn, rkReversedSales, "Сторнирани продажби", 15},
+        {CmdRevokedSales, rkRevokedSales, "Анулирани продажби", 15},
+        {CmdItemsData, rkItems, "Стоки", 0},
+        {CmdPartners, rkPartners, "Клиенти / Доставчици", 0},
+        {CmdActivityTypes, rkActivityTypes, "Видове Операции", 0},
+        {CmdPayTypes, rkPayTypes, "Видове плащания", 0},
+        {CmdStores, rkStores, "Търговски обекти", 0},
+        {CmdUsers, rkUsers, "Потребители", 0},
+        {CmdActionsLog, rkUsersLog, "Лог на действията", 1},
+    };
+    QTemporaryDir dir;
+    BuildApplicationRibbonMarkup();
+    TUIRibbon::SetSettingsFolders(dir.path(), dir.path());
+    DialogAnswerer& answerer = dialogs;
+    TMainForm main({kPostgresDsn, kPgPassword});
+    main.ExeDir = dir.path();
+    main.show();
+    main.LoadRibbon();
+    ASSERT_TRUE(main.Repository());
+    const QJsonObject all = ExpectedNumbers()[QStringLiteral("filters")].toArray()[0].toObject();
+    ASSERT_EQ(all[QStringLiteral("name")].toString(), QStringLiteral("all"));
+    const QRegularExpression date(QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4}( \\d\\d:\\d\\d:\\d\\d)?$"));
+    const QRegularExpression amount(QStringLiteral("^-?\\d+\\.\\d{2,}$"));
+
+    for (const ReportCase& c : cases) {
+        SCOPED_TRACE(c.caption);
+        dynamic_cast<TUICommandAction*>(main.Ribbon()->CommandById(c.command))->Execute();
+        auto* form = dynamic_cast<TAbsReportBaseForm*>(main.MdiArea()->activeSubWindow()->widget());
+        ASSERT_TRUE(form);
+        EXPECT_EQ(form->windowTitle(), QString::fromUtf8(c.caption));
+        EXPECT_EQ(form->ReportUIFilters(), c.filters);
+        EXPECT_EQ(!form->PeriodFilterPanel->isHidden(), bool(c.filters & rfPeriod));
+        EXPECT_EQ(!form->StoreFilterPanel->isHidden(), bool(c.filters & rfStore));
+        EXPECT_EQ(!form->FpFilterPanel->isHidden(), bool(c.filters & rfFP));
+        EXPECT_EQ(!form->UserFilterPanel->isHidden(), bool(c.filters & rfUser));
+        EXPECT_FALSE(form->ReportButtonPanel->isHidden());
+        EXPECT_GT(form->UserFilterLookup->count(), 1); // the lookups are loaded for every report
+
+        form->FromDateFilterPicker->setDate(QDate(2000, 1, 1));
+        form->ToDateFilterPicker->setDate(QDate(2099, 12, 31));
+        form->ReportButtonClick();
+        ASSERT_TRUE(WaitIdle(*form));
+        const TReportDef& def = ReportDef(c.kind);
+        const int expected = all[QStringLiteral("counts")][QString::fromUtf16(def.View)].toInt();
+        EXPECT_EQ(form->CurrentRecCount(), expected);
+        EXPECT_EQ(form->DataSource().rowCount(), std::min(expected, 500));
+        QStringList titles, want;
+        for (int i = 0; i < form->DataSource().columnCount(); ++i)
+            titles << form->DataSource().headerData(i, Qt::Horizontal).toString();
+        for (int i = 0; i < def.ColumnCount; ++i)
+            want << QString::fromUtf16(def.Columns[i].Caption);
+        EXPECT_EQ(titles, want);
+
+        TQuery& page = form->PageQuery();
+        for (int col = 0; col < page.FieldCount(); ++col) {
+            const TField& f = page.Fields(col);
+            const int align = form->DataSource().data(form->DataSource().index(0, col), Qt::TextAlignmentRole).toInt();
+            EXPECT_EQ(bool(align & Qt::AlignRight), IsNumericFieldType(f.DataType())) << f.FieldName().toStdString();
+            for (int r = 0; r < std::min(form->DataSource().rowCount(), 50); ++r) {
+                const QString text = form->DataSource().CellText(r, col);
+                if (text.isEmpty())
+                    continue;
+                if (IsTemporalFieldType(f.DataType()) && f.DataType() != ftTime)
+                    EXPECT_TRUE(date.match(text).hasMatch()) << text.toStdString();
+                if (f.DataType() == ftBCD || f.DataType() == ftFMTBcd || f.DataType() == ftFloat)
+                    EXPECT_TRUE(amount.match(text).hasMatch()) << f.FieldName().toStdString() << " " << text.toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(main.MdiArea()->subWindowList().size(), 12);
+}
+
+// Two windows load at the same time, each on its own connection.
+TEST_F(ReportWindow, TwoWindowsLoadSideBySide)
+{
+    auto detail = Open<TSalesDetailForm>(dbPostgres);
+    auto payments = Open<TPaymentsForm>(dbPostgres);
+    for (TAbsReportBaseForm* f : {static_cast<TAbsReportBaseForm*>(detail.get()), static_cast<TAbsReportBaseForm*>(payments.get())}) {
+        f->FromDateFilterPicker->setDate(QDate(2000, 1, 1));
+        f->ToDateFilterPicker->setDate(QDate(2099, 12, 31));
+    }
+    const int pid1 = detail->SqlManager().FastSql(QStringLiteral("select pg_backend_pid()")).toInt();
+    const int pid2 = payments->SqlManager().FastSql(QStringLiteral("select pg_backend_pid()")).toInt();
+    EXPECT_NE(pid1, pid2);
+    detail->ReportButtonClick();
+    payments->ReportButtonClick();
+    EXPECT_EQ(detail->LoadingState(), TLoadingState::lsLoading);
+    EXPECT_EQ(payments->LoadingState(), TLoadingState::lsLoading);
+    ASSERT_TRUE(WaitIdle(*detail));
+    ASSERT_TRUE(WaitIdle(*payments));
+    const QJsonObject counts = ExpectedNumbers()[QStringLiteral("filters")].toArray()[0][QStringLiteral("counts")].toObject();
+    EXPECT_EQ(detail->CurrentRecCount(), counts[QStringLiteral("SalesDetailsAudit")].toInt());
+    EXPECT_EQ(payments->CurrentRecCount(), counts[QStringLiteral("SalesPaymentsAudit")].toInt());
+    EXPECT_EQ(detail->DataSource().rowCount(), 500);
+    EXPECT_EQ(payments->DataSource().rowCount(), 500);
+    EXPECT_EQ(detail->DataSource().columnCount(), 10);
+    EXPECT_EQ(payments->DataSource().columnCount(), 14);
+}
+
+// A failing count or page query leaves the window usable: the driver's message in the error
+// box, no loading picture, the Report button, the page size and the pager enabled again.
+TEST_F(ReportWindow, FailuresGiveTheWindowBack)
+{
+    for (TDbType type : {dbSqlite, dbPostgres}) {
+        SCOPED_TRACE(type == dbSqlite ? "SQLite" : "PostgreSQL");
+        const QString dsn = type == dbSqlite ? kScratchDsn : kScratchPgDsn;
+        auto db = TestManager(type, dsn);
+        BuildScratchReports(*db, 20);
+        DialogAnswerer& answerer = dialogs;
+        answerer.answer = [](QWidget* w) { qobject_cast<QDialog*>(w)->accept(); };
+
+        // The page fails in the background; its count works.
+        auto payTypes = Open<TPayTypesForm>(type, dsn);
+        payTypes->ReportButtonClick();
+        EXPECT_EQ(payTypes->CurrentRecCount(), 20);
+        ASSERT_TRUE(WaitIdle(*payTypes));
+        ASSERT_TRUE(PumpUntil([&] { return answerer.seen.size() == 1; }));
+        EXPECT_TRUE(answerer.seen[0].startsWith(QStringLiteral("QMessageBox: ["))) << answerer.seen[0].toStdString();
+        EXPECT_TRUE(answerer.seen[0].contains(type == dbSqlite ? QStringLiteral("integer overflow")
+                                                               : QStringLiteral("division by zero")))
+            << answerer.seen[0].toStdString();
+        EXPECT_EQ(payTypes->LoadingState(), TLoadingState::lsBlank);
+        EXPECT_FALSE(payTypes->LoadingGifImage->isVisible());
+        EXPECT_TRUE(payTypes->cbRecordsPerPage->isEnabled());
+        EXPECT_TRUE(payTypes->PagesPanel->isEnabled());
+
+        // The count fails: the view is gone.
+        answerer.seen.clear();
+        auto items = Open<TItemsForm>(type, dsn);
+        db->FastSql(type == dbSqlite ? QStringLiteral("drop table ItemsAudit")
+                                     : QStringLiteral("drop table ItemsAudit cascade"));
+        items->ReportButtonClick();
+        ASSERT_TRUE(PumpUntil([&] { return answerer.seen.size() == 1; }));
+        EXPECT_TRUE(answerer.seen[0].contains(QStringLiteral("itemsaudit"), Qt::CaseInsensitive))
+            << answerer.seen[0].toStdString();
+        EXPECT_EQ(items->LoadingState(), TLoadingState::lsBlank);
+        EXPECT_TRUE(items->ReportButton->isEnabled());
+        EXPECT_TRUE(items->cbRecordsPerPage->isEnabled());
+        EXPECT_TRUE(items->PagesPanel->isEnabled());
+        EXPECT_EQ(items->CurrentFilters().RecordsPerPage, 0); // the failed run left no trace
+        answerer.seen.clear();
+    }
+}
+
+// Closing a window while its page loads cancels the statement and frees the window and its
+// connection.
+TEST_F(ReportWindow, ClosingMidLoadFreesWindowAndConnection)
+{
+    auto db = TestManager(dbPostgres, kScratchPgDsn);
+    BuildScratchReports(*db, 10);
+    auto backends = [&] {
+        return db->FastSql(QStringLiteral("select count(*) from pg_stat_activity where datname = current_database() "
+                                          "and pid <> pg_backend_pid()"))
+            .toInt();
+    };
+    const int before = backends();
+
+    QTemporaryDir dir;
+    BuildApplicationRibbonMarkup();
+    TUIRibbon::SetSettingsFolders(dir.path(), dir.path());
+    TMainForm main({});
+    main.ExeDir = dir.path();
+    TSqlDBModel scratch = TestModel(dbPostgres, kScratchPgDsn);
+    main.SetRepository(std::make_unique<TRepository>(dbPostgres));
+    dialogs.answer = [](QWidget* w) { qobject_cast<QDialog*>(w)->accept(); };
+    main.ConnectTo(scratch); // the repository check fails on the scratch database: its message
+    ASSERT_EQ(dialogs.seen.size(), 1);
+    dialogs.seen.clear();
+    main.SetRepository(std::make_unique<TRepository>(dbPostgres));
+    main.OpenReportWindow(rkPartners);
+    ASSERT_EQ(main.MdiArea()->subWindowList().size(), 1);
+    QMdiSubWindow* sub = main.MdiArea()->subWindowList().front();
+    QPointer<QWidget> form = sub->widget();
+    auto* partners = dynamic_cast<TPartnersForm*>(form.data());
+    ASSERT_TRUE(partners);
+    EXPECT_EQ(backends(), before + 1);
+    partners->ReportButtonClick();
+    Pump(300);
+    ASSERT_TRUE(partners->PageLoading()); // 500 rows at 0.2 s each: far from done
+    EXPECT_EQ(db->FastSql(QStringLiteral("select count(*) from pg_stat_activity where query like '%PartnersAudit%' "
+                                         "and state = 'active' and pid <> pg_backend_pid()"))
+                  .toInt(),
+              1);
+
+    sub->close();
+    ASSERT_TRUE(PumpUntil([&] { return form.isNull(); }, 10000));
+    EXPECT_TRUE(PumpUntil([&] { return backends() == before; }, 10000));
+}
+
+// An export request while a page loads is refused; after the page it exports the whole
+// result of the latest run, and the pager keeps its page size.
+TEST_F(ReportWindow, ExportRequestsWaitForThePage)
+{
+    auto form = OpenScratchItems(1001);
+    int exports = 0;
+    QStringList exported;
+    int expectedCount = -1;
+    TAbsReportBaseForm::SetExportHandler(
+        [&](TReportExportKind, TQuery& query, const QString& title, int expectedRecords) {
+            ++exports;
+            EXPECT_EQ(title, QStringLiteral("Стоки"));
+            expectedCount = expectedRecords;
+            for (; !query.Eof(); query.Next())
+                exported << query.Fields(0).AsString();
+        });
+    form->ReportButtonClick();
+    ASSERT_TRUE(WaitIdle(*form));
+    QTest::mouseClick(form->NextPageButton, Qt::LeftButton);
+    QTest::mouseClick(form->NextPageButton, Qt::LeftButton); // disabled while loading: nothing
+    ASSERT_TRUE(form->PageLoading()); // its arrival waits for the event loop
+    QEvent csv(WM_EXPORT_CSV);
+    QCoreApplication::sendEvent(form.get(), &csv);
+    EXPECT_EQ(exports, 0);
+    ASSERT_TRUE(WaitIdle(*form));
+    EXPECT_EQ(form->CurrentPageButton->text(), QStringLiteral("2"));
+
+    exports = 0;
+    exported.clear();
+    QEvent excel(WM_EXPORT_EXCEL);
+    QCoreApplication::sendEvent(form.get(), &excel);
+    EXPECT_EQ(exports, 1);
+    EXPECT_EQ(exported, Numbers(1, 1001));
+    EXPECT_EQ(expectedCount, 1001);
+    EXPECT_EQ(form->CurrentFilters().RecordsPerPage, 500);
+    EXPECT_EQ(form->DataSource().CellText(0, 0), QStringLiteral("501"));
+    TAbsReportBaseForm::SetExportHandler(nullptr);
+}
+
+} // namespace
