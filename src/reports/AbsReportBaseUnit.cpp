@@ -15,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -132,12 +133,20 @@ QPushButton* PageButton(QWidget* parent, const QString& name)
     return b;
 }
 
+// A sunken groove in a 22-pixel gap between the page buttons.
 QFrame* PagerSpacer(QWidget* parent)
 {
     auto* f = new QFrame(parent);
-    f->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    f->setFixedSize(kPagerSpacerWidth, kPageButtonHeight);
+    f->setFrameStyle(QFrame::VLine | QFrame::Sunken);
+    f->setFixedSize(kPagerSpacerWidth, kPageButtonHeight - 4);
     return f;
+}
+
+// "1 запис", "16 401 записа".
+QString RecordCountText(int n)
+{
+    const QString number = QLocale(QLocale::Bulgarian).toString(n);
+    return n == 1 ? number + QStringLiteral(" запис") : number + QStringLiteral(" записа");
 }
 
 // Clicks on the filter bar and everything on it toggle the filter panel.
@@ -196,6 +205,7 @@ void TAbsReportBaseForm::FormCreate()
     FReportUIFilters = GetReportUIFilters();
     InitFilters();
     SetLoadingState(TLoadingState::lsBlank);
+    UpdateSummary(false);
 }
 
 void TAbsReportBaseForm::SetExportHandler(TExportHandler handler) { ExportHandler() = std::move(handler); }
@@ -255,7 +265,12 @@ void TAbsReportBaseForm::BuildWidgets()
                                                       ShowRightImage, HideLeftImage, HideRightImage})
         w->installEventFilter(clicks);
     summary->addWidget(FiltersShowHidePanel);
-    summary->addStretch(1);
+    summary->addSpacing(14);
+    // What the grid shows: the report's caption and the row count of the latest run.
+    SummaryLabel = new QLabel(SummaryPanel);
+    SummaryLabel->setObjectName(QStringLiteral("SummaryLabel"));
+    SummaryLabel->setTextFormat(Qt::RichText);
+    summary->addWidget(SummaryLabel, 1);
     root->addWidget(SummaryPanel);
 
     MainPanel = new QWidget(this);
@@ -311,7 +326,7 @@ void TAbsReportBaseForm::BuildWidgets()
     ReportButton->setObjectName(QStringLiteral("ReportButton"));
     ReportButton->setFixedSize(161, kPageButtonHeight);
     ReportButton->setDefault(true);
-    buttonLayout->addWidget(ReportButton, 0, Qt::AlignHCenter);
+    buttonLayout->addWidget(ReportButton, 0, Qt::AlignLeft);
     buttonLayout->addStretch(1);
     for (QWidget* w : {PeriodFilterPanel, StoreFilterPanel, FpFilterPanel, UserFilterPanel})
         filters->addWidget(w);
@@ -432,6 +447,13 @@ void TAbsReportBaseForm::BuildWidgets()
     // are blank, and every page button is disabled. The page-size box runs the report.
     for (QPushButton* b : {PreviousPageButton, CurrentPageButton, NextPageButton, LastPageButton})
         b->setText(QString());
+    // The page on screen stands out, although its button is never enabled.
+    QFont currentFont = CurrentPageButton->font();
+    currentFont.setBold(true);
+    CurrentPageButton->setFont(currentFont);
+    QPalette currentPalette = CurrentPageButton->palette();
+    currentPalette.setColor(QPalette::Disabled, QPalette::ButtonText, palette().color(QPalette::Highlight));
+    CurrentPageButton->setPalette(currentPalette);
     for (QPushButton* b : {FirstPageButton, PreviousPageButton, CurrentPageButton, NextPageButton, LastPageButton})
         b->setEnabled(false);
 
@@ -597,6 +619,7 @@ void TAbsReportBaseForm::RunReportQuery()
     FillReportQuery(reportSql, recCountSql);
     ReportQuery.SetSQL(reportSql);
     FCurrentRecCount = FSqlManager->FastSql(recCountSql).toInt();
+    UpdateSummary(true);
     DisableReportControls();
     ReportQuery.OpenAsync();
     FPageLoading = true;
@@ -614,12 +637,21 @@ void TAbsReportBaseForm::ReportQueryAfterOpen()
     SetLoadingState(TLoadingState::lsLoaded);
 }
 
+void TAbsReportBaseForm::UpdateSummary(bool withCount)
+{
+    QString text = QStringLiteral("<b>%1</b>").arg(windowTitle().toHtmlEscaped());
+    if (withCount)
+        text += QStringLiteral("&nbsp;&nbsp;·&nbsp;&nbsp;%1").arg(RecordCountText(FCurrentRecCount).toHtmlEscaped());
+    SummaryLabel->setText(text);
+}
+
 void TAbsReportBaseForm::ReportQueryOpenError(const QString& message)
 {
     // The page did not come: no picture, no grid, and the controls back for another try.
     FPageLoading = false;
     EnableReportControls();
     SetLoadingState(TLoadingState::lsBlank);
+    UpdateSummary(false);
     ShowErrorBox(message);
 }
 
@@ -642,7 +674,7 @@ void TAbsReportBaseForm::FitColumns()
     const QFontMetrics fm = ReportDBGrid->fontMetrics();
     const QFontMetrics headerFm = ReportDBGrid->horizontalHeader()->fontMetrics();
     const int rows = std::min(ReportDataSource->rowCount(), kGridSampleRows);
-    const int padding = 2 * ReportDBGrid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 12;
+    const int padding = 2 * ReportDBGrid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 16;
     for (int c = 0; c < ReportDataSource->columnCount(); ++c) {
         // The caption may take two lines: break it where the two halves are most even.
         const QString caption = ReportDataSource->headerData(c, Qt::Horizontal).toString();
@@ -674,6 +706,7 @@ void TAbsReportBaseForm::RunAction(const std::function<void()>& action)
         FCurrentRecCount = countBefore;
         EnableReportControls();
         SetLoadingState(TLoadingState::lsBlank);
+        UpdateSummary(false);
         ShowErrorBox(e.Message());
     }
 }

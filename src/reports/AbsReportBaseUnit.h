@@ -103,6 +103,7 @@ private:
     void SetPageCaptions(int previous, int current, int next);
     int PageCount() const;
     void FitColumns();
+    void UpdateSummary(bool withCount);
     void ExportReport(TReportExportKind kind);
     static void FillLookup(QComboBox* lookup, TQuery& query);
 
@@ -125,6 +126,7 @@ public:
     QLabel* ShowRightImage = nullptr;
     QLabel* HideLeftImage = nullptr;
     QLabel* HideRightImage = nullptr;
+    QLabel* SummaryLabel = nullptr;
     QWidget* MainPanel = nullptr;
     QFrame* FiltersPanel = nullptr;
     QWidget* PeriodFilterPanel = nullptr;
