@@ -222,6 +222,30 @@ TEST_F(ReportWindow, PagerFollowsItsTable)
     }
 }
 
+// Rows added between two moves: every move counts again, the Last caption keeps the count
+// of the latest fresh run.
+TEST_F(ReportWindow, RowsAddedBetweenMovesAreCountedButLastKeepsItsCaption)
+{
+    auto form = OpenScratchItems(1001);
+    form->ReportButtonClick();
+    ASSERT_TRUE(WaitIdle(*form));
+    auto db = TestManager(dbSqlite, kScratchDsn);
+    db->FastSql(QStringLiteral("insert into ItemsAudit select ItemCode + 1001, 'Стока ' || (ItemCode + 1001), "
+                               "ItemCreateDate, ItemLastChangeDate, null from ItemsAudit where ItemCode <= 500"));
+    QTest::mouseClick(form->NextPageButton, Qt::LeftButton);
+    ASSERT_TRUE(WaitIdle(*form));
+    EXPECT_EQ(form->CurrentRecCount(), 1501);
+    EXPECT_EQ(form->LastPageButton->text(), QStringLiteral("3"));
+    QTest::mouseClick(form->LastPageButton, Qt::LeftButton); // to the 4th page of the new count
+    ASSERT_TRUE(WaitIdle(*form));
+    EXPECT_EQ(Column(*form, 0), Numbers(1501, 1501));
+    EXPECT_EQ(form->CurrentPageButton->text(), QStringLiteral("4"));
+    EXPECT_EQ(form->LastPageButton->text(), QStringLiteral("3"));
+    QTest::mouseClick(form->FirstPageButton, Qt::LeftButton); // a fresh run: the caption follows
+    ASSERT_TRUE(WaitIdle(*form));
+    EXPECT_EQ(form->LastPageButton->text(), QStringLiteral("4"));
+}
+
 // Pager moves keep the filters of the latest run, whatever the filter widgets show since; a
 // page-size change before the first run runs the report without any filter.
 TEST_F(ReportWindow, PagerKeepsTheFiltersOfTheLatestRun)

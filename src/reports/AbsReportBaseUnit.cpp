@@ -628,11 +628,17 @@ void TAbsReportBaseForm::RunReportQuery()
 void TAbsReportBaseForm::ReportQueryAfterOpen()
 {
     FPageLoading = false;
-    TSqlDataManager::FetchAllQuery(ReportQuery);
-    const TReportFilters& f = FCurrentFilters;
-    ReportDataSource->SetFirstRowNumber(f.RecordsPerPage > 0 ? qint64(f.PageNumber) * f.RecordsPerPage + 1 : 1);
-    ReportDataSource->SetDataSet(&ReportQuery);
-    FitColumns();
+    try {
+        TSqlDataManager::FetchAllQuery(ReportQuery);
+        const TReportFilters& f = FCurrentFilters;
+        ReportDataSource->SetFirstRowNumber(f.RecordsPerPage > 0 ? qint64(f.PageNumber) * f.RecordsPerPage + 1 : 1);
+        ReportDataSource->SetDataSet(&ReportQuery);
+        FitColumns();
+    } catch (const Exception& e) {
+        CloseReportQuery();
+        ReportQueryOpenError(e.Message());
+        return;
+    }
     EnableReportControls();
     SetLoadingState(TLoadingState::lsLoaded);
 }
