@@ -389,7 +389,6 @@ TEST_F(ReportWindow, TheTwelveReports)
     QTemporaryDir dir;
     BuildApplicationRibbonMarkup();
     TUIRibbon::SetSettingsFolders(dir.path(), dir.path());
-    DialogAnswerer& answerer = dialogs;
     TMainForm main({kPostgresDsn, kPgPassword});
     main.ExeDir = dir.path();
     main.show();
@@ -438,10 +437,12 @@ TEST_F(ReportWindow, TheTwelveReports)
                 const QString text = form->DataSource().CellText(r, col);
                 if (text.isEmpty())
                     continue;
-                if (IsTemporalFieldType(f.DataType()) && f.DataType() != ftTime)
+                if (IsTemporalFieldType(f.DataType()) && f.DataType() != ftTime) {
                     EXPECT_TRUE(date.match(text).hasMatch()) << text.toStdString();
-                if (f.DataType() == ftBCD || f.DataType() == ftFMTBcd || f.DataType() == ftFloat)
+                }
+                if (f.DataType() == ftBCD || f.DataType() == ftFMTBcd || f.DataType() == ftFloat) {
                     EXPECT_TRUE(amount.match(text).hasMatch()) << f.FieldName().toStdString() << " " << text.toStdString();
+                }
             }
         }
     }
@@ -574,9 +575,12 @@ TEST_F(ReportWindow, ExportRequestsWaitForThePage)
     QStringList exported;
     int expectedCount = -1;
     TAbsReportBaseForm::SetExportHandler(
-        [&](TReportExportKind, TQuery& query, const QString& title, int expectedRecords) {
+        [&](TQuery& query, const RExportOptions& opts, int expectedRecords) {
             ++exports;
-            EXPECT_EQ(title, QStringLiteral("Стоки"));
+            EXPECT_EQ(opts.Title, QStringLiteral("Стоки"));
+            EXPECT_EQ(opts.ExportKind, exports == 1 ? ekExcel : ekTextFile);
+            EXPECT_FALSE(opts.Header);
+            EXPECT_EQ(opts.ClmDelimiter, QStringLiteral("\t"));
             expectedCount = expectedRecords;
             for (; !query.Eof(); query.Next())
                 exported << query.Fields(0).AsString();

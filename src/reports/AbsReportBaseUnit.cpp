@@ -517,7 +517,7 @@ bool TAbsReportBaseForm::event(QEvent* e)
     }
     if (type == WM_EXPORT_CSV || type == WM_EXPORT_EXCEL) {
         try {
-            ExportReport(type == WM_EXPORT_CSV ? TReportExportKind::TextFile : TReportExportKind::Excel);
+            ExportReport(type == WM_EXPORT_CSV ? ekTextFile : ekExcel);
         } catch (const Exception& ex) {
             ShowErrorBox(ex.Message());
         }
@@ -835,11 +835,11 @@ void TAbsReportBaseForm::LastPageButtonClick()
 // ---------------------------------------------------------------------------------------
 // Export of the whole filtered result
 
-void TAbsReportBaseForm::ExportReport(TReportExportKind kind)
+void TAbsReportBaseForm::ExportReport(TExportKind kind)
 {
     // One statement at a time on the window's connection: while a page loads, the request
     // is refused without a word (the ribbon stays usable, the page keeps loading).
-    if (FPageLoading || !ExportHandler())
+    if (FPageLoading)
         return;
     const int keepRecordsPerPage = FCurrentFilters.RecordsPerPage;
     struct TRestore {
@@ -859,5 +859,17 @@ void TAbsReportBaseForm::ExportReport(TReportExportKind kind)
     ExportQuery.SetSQL(reportSql);
     ExportQuery.Open();
     ExportQuery.First();
-    ExportHandler()(kind, ExportQuery, windowTitle(), FCurrentRecCount);
+    RExportOptions opts = TExportForm::GetDefaultOpts();
+    opts.ExportKind = kind;
+    opts.Header = false;
+    opts.PageBreaks = false;
+    opts.ClmDelimiter = QStringLiteral("\t");
+    opts.FixedWidth = false;
+    opts.Title = windowTitle();
+    opts.Footer = nullptr;
+    opts.FileName.clear();
+    if (ExportHandler())
+        ExportHandler()(ExportQuery, opts, FCurrentRecCount);
+    else
+        TExportForm::DoExport(TExportSource{&ExportQuery, nullptr}, opts, FCurrentRecCount);
 }

@@ -7,6 +7,7 @@
 #include "db/DataSourceUnit.h"
 #include "db/QueryUnit.h"
 #include "db/SqlDataManagerUnit.h"
+#include "export/ExportUnit.h"
 
 #include <QEvent>
 #include <QWidget>
@@ -32,9 +33,6 @@ inline constexpr TReportUIFilters kAllReportUIFilters = rfPeriod | rfStore | rfF
 
 enum class TLoadingState { lsBlank, lsLoading, lsLoaded };
 
-// Export kinds a report window is asked for.
-enum class TReportExportKind { TextFile, Excel };
-
 class TAbsReportBaseForm : public QWidget {
 public:
     // Connects (a window of its own), loads the three filter lookups and shows the blank
@@ -45,10 +43,11 @@ public:
     virtual TReportUIFilters GetReportUIFilters() const = 0;
     virtual void FillReportQuery(QString& reportSql, QString& recCountSql) = 0;
 
-    // Handed the opened whole-result query of an export request, with the report's title
-    // and the row count of the latest run. Set once by the export module.
+    // Runs an export request: the opened whole-result query, the options the window fixes
+    // and the row count of the latest run. By default the export dialog
+    // (TExportForm::DoExport); tests put their own in its place (nullptr restores it).
     using TExportHandler =
-        std::function<void(TReportExportKind kind, TQuery& query, const QString& title, int expectedRecords)>;
+        std::function<void(TQuery& query, const RExportOptions& opts, int expectedRecords)>;
     static void SetExportHandler(TExportHandler handler);
 
     // State, for the main window and for tests.
@@ -104,7 +103,7 @@ private:
     int PageCount() const;
     void FitColumns();
     void UpdateSummary(bool withCount);
-    void ExportReport(TReportExportKind kind);
+    void ExportReport(TExportKind kind);
     static void FillLookup(QComboBox* lookup, TQuery& query);
 
     TLoadingState FLoadingState = TLoadingState::lsBlank;

@@ -1,0 +1,77 @@
+#pragma once
+// TExportExcelStrategy: the report's rows as a spreadsheet (.xlsx, written with
+// libxlsxwriter in constant-memory mode, so memory stays flat whatever the row count).
+// Row 1 holds the field names in bold (below a merged, centred title block when Header is
+// on); every record follows as typed cells: numbers as numbers, dates as dates, text as
+// text, each column with the number format of its field type and a thin grid. A result
+// larger than one worksheet continues on further worksheets under the same field-name row.
+// Without a file name in the options the workbook goes to the temporary folder, named after
+// the report's title, and is opened with the desktop's spreadsheet program.
+
+#include "ExportUnit.h"
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+struct lxw_workbook;
+struct lxw_worksheet;
+struct lxw_format;
+
+class TExportExcelStrategy : public TExportStrategyAbs {
+public:
+    // Rows of one worksheet (Excel's limit) and how many rows are measured to fit the columns.
+    static constexpr int kMaxSheetRows = 1048576;
+    static constexpr int kMeasuredRows = 1000;
+
+    // Opens a finished workbook for the user; defaults to the desktop's handler.
+    static std::function<void(const QString& path)> OpenWorkbook;
+    // Rows per worksheet; tests lower it to see the continuation without a million rows.
+    static int MaxSheetRows;
+
+    using TExportStrategyAbs::TExportStrategyAbs;
+    ~TExportExcelStrategy() override;
+
+    QString GetCaption() const override { return QStringLiteral("Exporting to Excel File..."); }
+    bool Init(int aRecCount) override;
+    bool BeginExport() override;
+    void WriteHeader() override;
+    void WriteRecord() override;
+    void WriteFooter() override;
+    void EndExport(bool Success) override;
+
+    // The workbook's path (decided by Init).
+    const QString& TargetPath() const { return FPath; }
+    // The number format a field type gets: "General", "0.00####", "dd.mm.yyyy", "hh:mm" or "@".
+    static const char* NumberFormatOf(TFieldType type);
+
+private:
+    enum class TCellKind : std::uint8_t { Blank, Number, String };
+    struct TCell {
+        TCellKind Kind = TCellKind::Blank;
+        double Number = 0;
+        QByteArray Text;
+    };
+    using TRow = std::vector<TCell>;
+
+    TRow ReadRecord();
+    void WritePending();
+    void WriteRow(const TRow& row);
+    void StartSheet(bool first);
+    void Check(int error, const char* what) const;
+
+    QString FPath;
+    int NumRows = 0;
+    int NumCols = 0;
+    int StartDataRow = 0;           // zero-based row of the next record on the current sheet
+    lxw_workbook* FWorkbook = nullptr;
+    lxw_worksheet* Sheet = nullptr;
+    int FSheetCount = 0;
+    std::vector<lxw_format*> FColumnFormats;
+    lxw_format* FNameFormat = nullptr;
+    lxw_format* FTitleFormat = nullptr;
+    std::vector<TFieldType> FTypes;
+    std::vector<double> FWidths;    // characters
+    std::vector<TRow> FPending;     // the first records, kept until the columns are fitted
+    bool FColumnsSet = false;
+};
