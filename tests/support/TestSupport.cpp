@@ -67,7 +67,7 @@ DialogAnswerer::DialogAnswerer()
     timer.setInterval(20);
     QObject::connect(&timer, &QTimer::timeout, [this] {
         QWidget* w = QApplication::activeModalWidget();
-        if (!w || w == last)
+        if (!w || w == last || (ignore && ignore(w)))
             return;
         last = w;
         QString text = QString::fromLatin1(w->metaObject()->className());

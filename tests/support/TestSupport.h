@@ -43,6 +43,8 @@ class DialogAnswerer {
 public:
     DialogAnswerer();
     std::function<void(QWidget*)> answer;
+    // Dialogs it leaves alone and does not record (default: none).
+    std::function<bool(QWidget*)> ignore;
     QStringList seen;
 
 private:

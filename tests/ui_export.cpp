@@ -1,0 +1,600 @@
+// The export: text routines, the strategy sequence and its progress texts, the CSV and
+// spreadsheet files read back, the progress dialog, the save dialog loop, failures and
+// cancel, and a report window's export requests end to end.
+#include "TestSupport.h"
+#include "export/CodePage1251.h"
+#include "export/ExportExcelUnit.h"
+#include "export/ExportTextUnit.h"
+#include "export/ExportUnit.h"
+#include "reports/ItemsUnit.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A scratch table whose values exercise every rule of the writers.
+void BuildExportTable(TSqlDataManager& db, int extraRows = 0)
+{
+    for (const QString& s : {
+             QStringLiteral("drop table if exists ExportCases"),
+             QStringLiteral("create table ExportCases (Code integer, Name varchar(60), Amount numeric(12,2), "
+                            "Day date, Note varchar(60))"),
+             QStringLiteral("insert into ExportCases values (1, 'Хляб „Добруджа“', 12.5, '2026-03-01', 'a\tb')"),
+             QStringLiteral("insert into ExportCases values (2, 'C:\\път', -0.25, '2025-12-31', 'ред 1' || char(13) || "
+                            "char(10) || 'ред 2')"),
+             QStringLiteral("insert into ExportCases values (3, '中文 €', 1000, null, null)"),
+         })
+        db.FastSql(s);
+    if (extraRows > 0)
+        db.FastSql(QStringLiteral("insert into ExportCases with recursive c(x) as (select 4 union all select x + 1 "
+                                  "from c where x < %1) select x, 'ред ' || x, x * 1.5, '2026-01-01', 'бел.' from c")
+                       .arg(3 + extraRows));
+}
+
+const char* kCasesSql = "select Code as \"Код\", Name as \"Име\", Amount as \"Сума лв.\", Day as \"Дата\", "
+                        "Note as \"Бележка\" from ExportCases order by Code";
+
+class Export : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // The progress dialogs are answered through TExportForm::OnShowing.
+        dialogs.ignore = [](QWidget* w) { return dynamic_cast<TExportForm*>(w) != nullptr; };
+        db = TestManager(dbSqlite, kScratchDsn);
+        BuildExportTable(*db);
+        query = std::make_unique<TQuery>(&db->Connection(), ckForwardOnly);
+    }
+    void TearDown() override
+    {
+        EXPECT_TRUE(dialogs.seen.isEmpty()) << dialogs.seen.join(QLatin1String(" | ")).toStdString();
+        TExportForm::OnShowing = nullptr;
+    }
+    TQuery& Open(const QString& sql = QString::fromUtf8(kCasesSql))
+    {
+        query->Close();
+        query->SetSQL(sql);
+        query->Open();
+        return *query;
+    }
+    // Runs the strategy of `opts` on the open query without the dialog; records its
+    // progress texts. `cancelAfter` >= 0 presses Cancel at the pump after that many records.
+    bool Run(RExportOptions opts, int recCount, QStringList* progress = nullptr, int cancelAfter = -1)
+    {
+        auto strategy = TExportStrategyAbs::GetInstance(opts, TExportSource{query.get(), nullptr}, query.get());
+        int last = 0;
+        strategy->OnReportProgress = [&](int p, const QString& info) {
+            last = p;
+            if (progress)
+                *progress << info;
+        };
+        strategy->OnPumpMessages = [&] {
+            if (cancelAfter >= 0 && last >= cancelAfter)
+                strategy->IsCanceled = true;
+        };
+        strategy->OnShowError = [&](const QString& m) { errors << m; };
+        EXPECT_TRUE(strategy->Init(recCount));
+        return strategy->MakeExport();
+    }
+    QString Path(const QString& name) const { return dir.filePath(name); }
+
+    DialogAnswerer dialogs;
+    QTemporaryDir dir;
+    std::unique_ptr<TSqlDataManager> db;
+    std::unique_ptr<TQuery> query;
+    QStringList errors;
+};
+
+TEST(TextRoutines, PadEscapeAndExtension)
+{
+    struct Pad {
+        void (*fn)(QString&, int, QChar);
+        const char* in;
+        int len;
+        const char* out;
+    } pads[] = {
+        {PadRight, "abcdefg", 5, "abcde"}, {PadLeft, "ab", 5, "   ab"}, {PadCenter, "ab", 5, " ab  "},
+        {PadCenter, "ab", 6, "  ab  "},    {PadLeft, "abcdef", 3, "abc"}, {PadRight, "", 2, "  "},
+    };
+    for (const Pad& p : pads) {
+        QString s = QString::fromUtf8(p.in);
+        p.fn(s, p.len, QLatin1Char(' '));
+        EXPECT_EQ(s, QString::fromUtf8(p.out)) << p.in;
+    }
+    const struct {
+        const char* in;
+        const char* out;
+    } escapes[] = {{"A\tB", "A\\-B"}, {"C:\\x", "C:\\\\x"}, {"a\r\nb", "a\\.\\_b"}, {"\\\t", "\\\\\\-"}, {"план", "план"}};
+    for (const auto& e : escapes) {
+        QString s = QString::fromUtf8(e.in);
+        EscapeControlChars(s);
+        EXPECT_EQ(s, QString::fromUtf8(e.out)) << e.in;
+    }
+    EXPECT_EQ(TExportTextStrategy::WithDefaultExtension(QStringLiteral("/t/report")), QStringLiteral("/t/report.csv"));
+    EXPECT_EQ(TExportTextStrategy::WithDefaultExtension(QStringLiteral("/t/report.txt")), QStringLiteral("/t/report.txt"));
+    EXPECT_EQ(TExportTextStrategy::WithDefaultExtension(QStringLiteral("/t/report.")), QStringLiteral("/t/report."));
+    EXPECT_EQ(TExportTextStrategy::WithDefaultExtension(QStringLiteral("/a.b/report")), QStringLiteral("/a.b/report.csv"));
+}
+
+// The report window's options: the caption row, one line per record, TAB, CR LF,
+// Windows-1251 with "?" for what it lacks, escapes, NULL cells.
+TEST_F(Export, CsvOfTheReportWindow)
+{
+    RExportOptions opts = TExportForm::GetDefaultOpts();
+    opts.Header = false;
+    opts.Title = QStringLiteral("Продажби Обобщени");
+    opts.FileName = Path(QStringLiteral("out.csv"));
+    Open();
+    ASSERT_TRUE(Run(opts, 3));
+    const QString expected = QStringLiteral("Код\tИме\tСума лв.\tДата\tБележка\r\n"
+                                            "1\tХляб „Добруджа“\t12.5\t01.03.2026\ta\\-b\r\n"
+                                            "2\tC:\\\\път\t-0.25\t31.12.2025\tред 1\\.\\_ред 2\r\n"
+                                            "3\t?? €\t1000\t\t\r\n");
+    EXPECT_EQ(ReadAll(opts.FileName), ToWindows1251(expected));
+
+    // Zero records: the caption row only.
+    Open(QString::fromUtf8(kCasesSql).replace(QStringLiteral("order by"), QStringLiteral("where Code < 0 order by")));
+    ASSERT_TRUE(Run(opts, 0));
+    EXPECT_EQ(ReadAll(opts.FileName), ToWindows1251(u"Код\tИме\tСума лв.\tДата\tБележка\r\n"));
+}
+
+TEST_F(Export, CsvWithTitleBlocksFixedWidthAndFooter)
+{
+    const QStringList conditions = {QStringLiteral("Период: март 2026")};
+    const QStringList bottoms = {QStringLiteral("Σ"), QStringLiteral(""), QStringLiteral("1011.25"),
+                                 QStringLiteral(""), QStringLiteral("")};
+    const QStringList footer = {QStringLiteral("Край")};
+    struct Case {
+        const char* name;
+        bool header, fixed;
+        const char* title;
+        const QStringList* conditions;
+        const QStringList* bottoms;
+        const QStringList* footer;
+        QString quotes, delimiter;
+        QStringList lines; // the file's lines; "*" stands for the three records as they come
+    } cases[] = {
+        {"bracketed title without header", false, false, "[Отчет]", nullptr, nullptr, nullptr, {}, "\t",
+         {"[Отчет]", "Код\tИме\tСума лв.\tДата\tБележка", "*"}},
+        {"header with conditions, bottoms and footer", true, false, "Sales", &conditions, &bottoms, &footer, {}, ";",
+         {"Sales", "=====", "Период: март 2026", QString(50, QLatin1Char('-')), "Код;Име;Сума лв.;Дата;Бележка",
+          QString(50, QLatin1Char('-')), "*", "", "?;;1011.25;;", "", "", "Край"}},
+        {"header without conditions, quotes", true, false, "Sales", nullptr, nullptr, nullptr, "'", "",
+         {"Sales", "", QString(50, QLatin1Char('-')), "'Код''Име''Сума лв.''Дата''Бележка'",
+          QString(50, QLatin1Char('-')), "*", ""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RExportOptions opts = TExportForm::GetDefaultOpts();
+        opts.Header = c.header;
+        opts.FixedWidth = c.fixed;
+        opts.Title = QString::fromUtf8(c.title);
+        opts.Conditions = c.conditions;
+        opts.ClmBottoms = c.bottoms;
+        opts.Footer = c.footer;
+        opts.Quotes = c.quotes;
+        opts.ClmDelimiter = c.delimiter;
+        opts.FileName = Path(QStringLiteral("blocks.csv"));
+        Open();
+        ASSERT_TRUE(Run(opts, 3));
+        const QString text = FromWindows1251(ReadAll(opts.FileName));
+        ASSERT_TRUE(text.endsWith(QStringLiteral("\r\n")));
+        QStringList lines = text.left(text.size() - 2).split(QStringLiteral("\r\n"));
+        const qsizetype star = c.lines.indexOf(QStringLiteral("*"));
+        ASSERT_GE(star, 0);
+        ASSERT_EQ(lines.size(), c.lines.size() + 2) << text.toStdString();
+        lines.remove(star, 3);
+        QStringList want = c.lines;
+        want.remove(star);
+        EXPECT_EQ(lines, want);
+    }
+
+    // Fixed width: every cell filled or cut to its field's display width, by alignment.
+    RExportOptions opts = TExportForm::GetDefaultOpts();
+    opts.Header = false;
+    opts.FixedWidth = true;
+    opts.ClmDelimiter.clear();
+    opts.FileName = Path(QStringLiteral("fixed.csv"));
+    Open();
+    for (int i = 0; i < query->FieldCount(); ++i)
+        query->Fields(i).DisplayWidth = 6;
+    ASSERT_TRUE(Run(opts, 3));
+    const QStringList lines = FromWindows1251(ReadAll(opts.FileName)).split(QStringLiteral("\r\n"));
+    EXPECT_EQ(lines[0], QStringLiteral("   КодИме   Сума лДата  Бележк"));
+    EXPECT_EQ(lines[1], QStringLiteral("     1Хляб „  12.501.03.a\\-b  "));
+}
+
+// Progress texts of the sequence for 0, 100 and 101 records.
+TEST_F(Export, ProgressTexts)
+{
+    auto db2 = TestManager(dbSqlite, kScratchDsn);
+    BuildExportTable(*db2, 98); // 101 rows in all
+    RExportOptions opts = TExportForm::GetDefaultOpts();
+    opts.FileName = Path(QStringLiteral("p.csv"));
+    const struct {
+        int rows;
+        QStringList texts;
+    } cases[] = {
+        {0, {"Preparing header", "0 / 0", "Finalizing"}},
+        {100, {"Preparing header", "0 / 100", "0/100", "Finalizing"}},
+        {101, {"Preparing header", "0 / 101", "0/101", "100/101", "Finalizing"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rows);
+        Open(QStringLiteral("select * from ExportCases where Code <= %1 order by Code").arg(c.rows));
+        QStringList texts;
+        ASSERT_TRUE(Run(opts, c.rows, &texts));
+        EXPECT_EQ(texts, c.texts);
+    }
+    // An unknown kind is refused before anything is shown.
+    RExportOptions bad = opts;
+    bad.ExportKind = TExportKind(2);
+    Open();
+    try {
+        TExportForm::DoExport(TExportSource{query.get(), nullptr}, bad, 3);
+        FAIL() << "no error";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Not implemented Export Kind - Init"));
+    }
+    // A closed dataset: nothing happens.
+    query->Close();
+    TExportForm::DoExport(TExportSource{query.get(), nullptr}, opts, 3);
+}
+
+// Cancel, a target that cannot be opened and a failure in the middle leave no file behind.
+TEST_F(Export, FailuresAndCancelLeaveNoTarget)
+{
+    auto db2 = TestManager(dbSqlite, kScratchDsn);
+    BuildExportTable(*db2, 497);
+    for (TExportKind kind : {ekTextFile, ekExcel}) {
+        SCOPED_TRACE(int(kind));
+        RExportOptions opts = TExportForm::GetDefaultOpts();
+        opts.ExportKind = kind;
+        opts.FileName = Path(kind == ekTextFile ? QStringLiteral("c.csv") : QStringLiteral("c.xlsx"));
+        QFile::remove(opts.FileName);
+        Open();
+        EXPECT_FALSE(Run(opts, 500, nullptr, 200));
+        EXPECT_FALSE(QFile::exists(opts.FileName));
+
+        // The query fails at row 300, after the first block of rows has been read (unsorted,
+        // so that the rows come one by one).
+        Open(QStringLiteral("select Code, case when Code = 300 then abs(-9223372036854775807 - (Code - 299)) "
+                            "else Name end from ExportCases"));
+        EXPECT_THROW(Run(opts, 500), Exception);
+        EXPECT_FALSE(QFile::exists(opts.FileName));
+    }
+    // A file that cannot be opened: the writer's message; an existing file is untouched.
+    RExportOptions opts = TExportForm::GetDefaultOpts();
+    opts.FileName = Path(QStringLiteral("missing/dir/x.csv"));
+    Open();
+    EXPECT_FALSE(Run(opts, 3));
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].startsWith(QStringLiteral("Impossible writing to file \"") + opts.FileName +
+                                     QStringLiteral("\".\rCheck if the file is open in another program!(")))
+        << errors[0].toStdString();
+    EXPECT_TRUE(errors[0].endsWith(QLatin1Char(')')));
+}
+
+// Runs DoExport; the dialog's outcome text is read when the run has finished and OK pressed.
+QString RunDialog(const TExportSource& source, const RExportOptions& opts, int count, bool cancelAtOnce = false,
+                  QImage* shot = nullptr)
+{
+    QString outcome;
+    TExportForm::OnShowing = [&](TExportForm& form) {
+        if (cancelAtOnce)
+            form.btnCancel->click(); // before the run has begun
+        auto* poll = new QTimer(&form);
+        QObject::connect(poll, &QTimer::timeout, &form, [&form, &outcome, shot] {
+            if (!form.btnOk->isVisible())
+                return;
+            outcome = form.lblInfo->text();
+            if (shot)
+                *shot = form.grab().toImage();
+            form.btnOk->click();
+        });
+        poll->start(10);
+    };
+    TExportForm::DoExport(source, opts, count);
+    TExportForm::OnShowing = nullptr;
+    return outcome;
+}
+
+TEST_F(Export, ProgressDialogOutcomes)
+{
+    RExportOptions opts = TExportForm::GetDefaultOpts();
+    opts.FileName = Path(QStringLiteral("d.csv"));
+    Open();
+    QImage shot;
+    EXPECT_EQ(RunDialog(TExportSource{query.get(), nullptr}, opts, 3, false, &shot),
+              QStringLiteral("Data was exported succesfully!"));
+    EXPECT_TRUE(QFile::exists(opts.FileName));
+    if (!qEnvironmentVariableIsEmpty("AUDITOR_SHOTS"))
+        shot.save(qEnvironmentVariable("AUDITOR_SHOTS") + QStringLiteral("/export-dialog.png"));
+
+    // Cancel before the run begins: nothing is exported and no empty file stays open.
+    QFile::remove(opts.FileName);
+    Open();
+    EXPECT_EQ(RunDialog(TExportSource{query.get(), nullptr}, opts, 3, true), QStringLiteral("Data was not exported!"));
+    EXPECT_FALSE(QFile::exists(opts.FileName));
+
+    // A failure in the middle.
+    auto db2 = TestManager(dbSqlite, kScratchDsn);
+    BuildExportTable(*db2, 497);
+    Open(QStringLiteral("select Code, case when Code = 300 then abs(-9223372036854775807 - (Code - 299)) end "
+                        "from ExportCases")); // unsorted: the rows come one by one
+    EXPECT_EQ(RunDialog(TExportSource{query.get(), nullptr}, opts, 500),
+              QStringLiteral("There was problem exporting data!"));
+    EXPECT_FALSE(QFile::exists(opts.FileName));
+
+    // The gauge: 0 when the bounds are equal, clamped, repainted only when the percentage changes.
+    TGauge gauge;
+    gauge.SetMaxValue(0);
+    gauge.SetProgress(500);
+    EXPECT_EQ(gauge.PercentDone(), 0);
+    gauge.SetMaxValue(1250);
+    EXPECT_EQ(gauge.PercentDone(), 40);
+    gauge.SetProgress(0);
+    const int repaints = gauge.RepaintCount();
+    gauge.SetProgress(12); // still 0 %
+    EXPECT_EQ(gauge.RepaintCount(), repaints);
+    gauge.SetProgress(13);
+    EXPECT_EQ(gauge.PercentDone(), 1);
+    gauge.SetProgress(5000);
+    EXPECT_EQ(gauge.PercentDone(), 100);
+}
+
+// The save dialog loop: the title is offered, ".csv" added, the overwrite question asked,
+// No opens the dialog again, the folder is remembered.
+TEST_F(Export, SaveDialogLoop)
+{
+    QFile existing(Path(QStringLiteral("Продажби Обобщени.csv")));
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("old");
+    existing.close();
+    TExportTextStrategy::LastExportDir = dir.path();
+    QStringList offered;
+    int questions = 0;
+    dialogs.answer = [&](QWidget* w) {
+        if (auto* box = qobject_cast<QMessageBox*>(w)) {
+            ++questions;
+            box->done(questions == 1 ? QMessageBox::No : QMessageBox::Yes);
+            return;
+        }
+        auto* fd = qobject_cast<QFileDialog*>(w);
+        ASSERT_TRUE(fd);
+        offered << fd->findChild<QLineEdit*>()->text();
+        EXPECT_EQ(QDir(fd->directory()).canonicalPath(), QDir(dir.path()).canonicalPath());
+        fd->selectFile(Path(QStringLiteral("Продажби Обобщени")));
+        static_cast<QDialog*>(fd)->accept();
+    };
+    RExportOptions opts = TExportForm::GetDefaultOpts();
+    opts.Header = false;
+    opts.Title = QStringLiteral("Продажби Обобщени");
+    Open();
+    EXPECT_EQ(RunDialog(TExportSource{query.get(), nullptr}, opts, 3), QStringLiteral("Data was exported succesfully!"));
+    EXPECT_EQ(offered, (QStringList{QStringLiteral("Продажби Обобщени"), QStringLiteral("Продажби Обобщени.csv")}));
+    EXPECT_EQ(questions, 2);
+    ASSERT_GE(dialogs.seen.size(), 2);
+    EXPECT_TRUE(dialogs.seen[1].endsWith(QStringLiteral("Продажби Обобщени.csv\" allready exists. Overwrite?")))
+        << dialogs.seen[1].toStdString();
+    EXPECT_TRUE(ReadAll(existing.fileName()).startsWith(ToWindows1251(u"Код\t")));
+    dialogs.seen.clear();
+
+    // Cancelling the save dialog: no export, no progress dialog.
+    dialogs.answer = [](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); };
+    Open();
+    EXPECT_EQ(RunDialog(TExportSource{query.get(), nullptr}, opts, 3), QString());
+    dialogs.seen.clear();
+}
+
+// The spreadsheet read back with openpyxl: typed cells, number formats, bold names, thin
+// grid, merged and centred title rows, and rows beyond one worksheet.
+QJsonArray ReadWorkbook(const QString& path)
+{
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral(AUDITOR_SOURCE_DIR "/tests/support/read_xlsx.py"), path});
+    p.waitForFinished(120000);
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).array();
+}
+
+TEST_F(Export, SpreadsheetCellsAndLayout)
+{
+    RExportOptions opts = TExportForm::GetDefaultOpts();
+    opts.ExportKind = ekExcel;
+    opts.Header = false;
+    opts.FileName = Path(QStringLiteral("cases.xlsx"));
+    Open();
+    ASSERT_TRUE(Run(opts, 0)); // the count is only a hint: rows follow the data
+    QJsonArray sheets = ReadWorkbook(opts.FileName);
+    ASSERT_EQ(sheets.size(), 1);
+    QJsonArray rows = sheets[0][QStringLiteral("rows")].toArray();
+    ASSERT_EQ(rows.size(), 4);
+    const QStringList names = {"Код", "Име", "Сума лв.", "Дата", "Бележка"};
+    for (int c = 0; c < 5; ++c) {
+        const QJsonObject cell = rows[0][c].toObject();
+        EXPECT_EQ(cell[QStringLiteral("value")].toString(), names[c]);
+        EXPECT_TRUE(cell[QStringLiteral("bold")].toBool());
+        EXPECT_TRUE(cell[QStringLiteral("border")].toBool());
+    }
+    auto cell = [&](int r, int c) { return rows[r][c].toObject(); };
+    EXPECT_EQ(cell(1, 0)[QStringLiteral("value")].toDouble(), 1);
+    EXPECT_EQ(cell(1, 0)[QStringLiteral("type")].toString(), QStringLiteral("n"));
+    EXPECT_EQ(cell(1, 1)[QStringLiteral("value")].toString(), QStringLiteral("Хляб „Добруджа“"));
+    EXPECT_EQ(cell(1, 1)[QStringLiteral("format")].toString(), QStringLiteral("@"));
+    EXPECT_EQ(cell(2, 2)[QStringLiteral("value")].toDouble(), -0.25);
+    EXPECT_EQ(cell(2, 2)[QStringLiteral("type")].toString(), QStringLiteral("n"));
+    EXPECT_EQ(cell(3, 1)[QStringLiteral("value")].toString(), QStringLiteral("中文 €")); // nothing lost
+    EXPECT_TRUE(cell(3, 3)[QStringLiteral("value")].isNull());
+    EXPECT_TRUE(cell(3, 3)[QStringLiteral("border")].toBool()); // the grid covers empty cells
+    EXPECT_EQ(cell(2, 4)[QStringLiteral("value")].toString(), QStringLiteral("ред 1\r\nред 2"));
+    // The date column of SQLite comes as text there; on PostgreSQL see below.
+    const QString f3 = cell(1, 3)[QStringLiteral("format")].toString();
+    EXPECT_TRUE(f3 == QLatin1String("dd.mm.yyyy") || f3 == QLatin1String("@")) << f3.toStdString();
+
+    // PostgreSQL types: integer General, numeric "0.00####", date as a date, merged title rows.
+    auto pg = TestManager(dbPostgres, kScratchPgDsn);
+    TQuery pq(&pg->OpenConnection(), ckForwardOnly);
+    pq.SetSQL(QStringLiteral("select 7 as \"Код\", 12.50::numeric(12,2) as \"Сума\", date '2026-03-01' as \"Дата\", "
+                             "timestamp '2026-03-01 14:30:00' as \"Кога\", 'текст' as \"Име\""));
+    pq.Open();
+    const QStringList conditions = {QStringLiteral("Период: март 2026"), QStringLiteral("Обект: всички")};
+    opts.Header = true;
+    opts.Title = QStringLiteral("Продажби");
+    opts.Conditions = &conditions;
+    opts.FileName = Path(QStringLiteral("pg.xlsx"));
+    auto strategy = TExportStrategyAbs::GetInstance(opts, TExportSource{&pq, nullptr}, &pq);
+    strategy->OnPumpMessages = [] {};
+    ASSERT_TRUE(strategy->Init(1));
+    ASSERT_TRUE(strategy->MakeExport());
+    sheets = ReadWorkbook(opts.FileName);
+    ASSERT_EQ(sheets.size(), 1);
+    rows = sheets[0][QStringLiteral("rows")].toArray();
+    ASSERT_EQ(rows.size(), 6);
+    QStringList merged;
+    for (const QJsonValue v : sheets[0][QStringLiteral("merged")].toArray())
+        merged << v.toString();
+    merged.sort();
+    EXPECT_EQ(merged, (QStringList{QStringLiteral("A1:E1"), QStringLiteral("A2:E2"), QStringLiteral("A3:E3")}));
+    EXPECT_EQ(cell(0, 0)[QStringLiteral("value")].toString(), QStringLiteral("Продажби"));
+    EXPECT_TRUE(cell(0, 0)[QStringLiteral("hcenter")].toBool());
+    EXPECT_EQ(cell(2, 0)[QStringLiteral("value")].toString(), QStringLiteral("Обект: всички"));
+    EXPECT_TRUE(cell(3, 0)[QStringLiteral("value")].isNull()); // the empty row
+    EXPECT_TRUE(cell(4, 0)[QStringLiteral("bold")].toBool());
+    EXPECT_EQ(cell(5, 0)[QStringLiteral("format")].toString(), QStringLiteral("General"));
+    EXPECT_EQ(cell(5, 1)[QStringLiteral("format")].toString(), QStringLiteral("0.00####"));
+    EXPECT_EQ(cell(5, 1)[QStringLiteral("value")].toDouble(), 12.5);
+    EXPECT_EQ(cell(5, 2)[QStringLiteral("format")].toString(), QStringLiteral("dd.mm.yyyy"));
+    EXPECT_EQ(cell(5, 2)[QStringLiteral("value")].toString(), QStringLiteral("2026-03-01T00:00:00"));
+    EXPECT_EQ(cell(5, 3)[QStringLiteral("value")].toString(), QStringLiteral("2026-03-01T14:30:00"));
+    EXPECT_EQ(cell(5, 4)[QStringLiteral("type")].toString(), QStringLiteral("s"));
+}
+
+TEST_F(Export, SpreadsheetContinuesOnFurtherWorksheets)
+{
+    auto db2 = TestManager(dbSqlite, kScratchDsn);
+    BuildExportTable(*db2, 117); // 120 rows
+    RExportOptions opts = TExportForm::GetDefaultOpts();
+    opts.ExportKind = ekExcel;
+    opts.Header = false;
+    opts.FileName = Path(QStringLiteral("many.xlsx"));
+    TExportExcelStrategy::MaxSheetRows = 50; // 49 records a sheet under the names row
+    Open(QStringLiteral("select Code, Name from ExportCases order by Code"));
+    const bool done = Run(opts, 3);
+    TExportExcelStrategy::MaxSheetRows = TExportExcelStrategy::kMaxSheetRows;
+    ASSERT_TRUE(done);
+    const QJsonArray sheets = ReadWorkbook(opts.FileName);
+    ASSERT_EQ(sheets.size(), 3);
+    QList<int> codes;
+    for (const QJsonValue s : sheets) {
+        const QJsonArray rows = s[QStringLiteral("rows")].toArray();
+        EXPECT_EQ(rows[0][0][QStringLiteral("value")].toString(), QStringLiteral("Code"));
+        EXPECT_LE(rows.size(), 50);
+        for (int r = 1; r < rows.size(); ++r)
+            codes << rows[r][0][QStringLiteral("value")].toInt();
+    }
+    ASSERT_EQ(codes.size(), 120);
+    for (int i = 0; i < 120; ++i)
+        EXPECT_EQ(codes[i], i + 1);
+}
+
+// A report window's export requests end to end: the whole result of the latest run, from
+// the first row, whatever page is on screen; the spreadsheet opened for the user.
+TEST_F(Export, ReportWindowExportsTheWholeResult)
+{
+    for (const QString& s : {QStringLiteral("drop table if exists StoreFilterAudit"),
+                             QStringLiteral("drop table if exists FiscalDeviceFilterAudit"),
+                             QStringLiteral("drop table if exists UserFilterAudit"),
+                             QStringLiteral("drop view if exists PayTypesAudit"),
+                             QStringLiteral("drop view if exists PartnersAudit"),
+                             QStringLiteral("drop table if exists ItemsAudit"),
+                             QStringLiteral("create table StoreFilterAudit (StoreN integer, StoreName varchar(60))"),
+                             QStringLiteral("create table FiscalDeviceFilterAudit (FiscalDeviceN integer, "
+                                            "FiscalDeviceName varchar(60))"),
+                             QStringLiteral("create table UserFilterAudit (UserKod integer, UserName varchar(60))"),
+                             QStringLiteral("create table ItemsAudit (ItemCode integer, ItemName varchar(60), "
+                                            "ItemCreateDate date, ItemLastChangeDate date, ItemDeactivatedDate date)"),
+                             QStringLiteral("insert into ItemsAudit select Code, Name, Day, Day, null from ExportCases")})
+        db->FastSql(s);
+    db->FastSql(QStringLiteral("insert into ItemsAudit with recursive c(x) as (select 4 union all select x + 1 from c "
+                               "where x < 1200) select x, 'Стока ' || x, '2026-01-05', null, null from c"));
+    TSqlDBModel model = TestModel(dbSqlite, kScratchDsn);
+    TRepository repository(dbSqlite);
+    TItemsForm form(nullptr, &model, &repository);
+    form.setAttribute(Qt::WA_DeleteOnClose, false);
+    form.show();
+    form.ReportButtonClick();
+    ASSERT_TRUE(PumpUntil([&] { return form.LoadingState() == TLoadingState::lsLoaded; }));
+    form.NextPageButtonClick();
+    ASSERT_TRUE(PumpUntil([&] { return form.LoadingState() == TLoadingState::lsLoaded && !form.PageLoading(); }));
+    EXPECT_EQ(form.CurrentPageButton->text(), QStringLiteral("2"));
+
+    const QString csv = Path(QStringLiteral("Стоки.csv"));
+    TExportTextStrategy::LastExportDir = dir.path();
+    dialogs.answer = [&](QWidget* w) {
+        auto* fd = qobject_cast<QFileDialog*>(w);
+        ASSERT_TRUE(fd);
+        EXPECT_EQ(fd->findChild<QLineEdit*>()->text(), QStringLiteral("Стоки"));
+        fd->selectFile(csv);
+        static_cast<QDialog*>(fd)->accept();
+    };
+    QString outcome;
+    TExportForm::OnShowing = [&](TExportForm& f) {
+        auto* poll = new QTimer(&f);
+        QObject::connect(poll, &QTimer::timeout, &f, [&f, &outcome] {
+            if (f.btnOk->isVisible()) {
+                outcome = f.lblInfo->text();
+                f.btnOk->click();
+            }
+        });
+        poll->start(10);
+    };
+    QEvent request(WM_EXPORT_CSV);
+    QCoreApplication::sendEvent(&form, &request);
+    EXPECT_EQ(outcome, QStringLiteral("Data was exported succesfully!"));
+    const QStringList lines = FromWindows1251(ReadAll(csv)).split(QStringLiteral("\r\n"));
+    ASSERT_EQ(lines.size(), 1 + 1200 + 1);
+    EXPECT_EQ(lines[0], QStringLiteral("Код на стоката\tНаименование\tДата на добавяне на стоката\t"
+                                       "Дата на последна промяна\tДата на деактивиране"));
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("1\tХляб „Добруджа“\t")));
+    EXPECT_EQ(lines[1200], QStringLiteral("1200\tСтока 1200\t05.01.2026\t\t"));
+    EXPECT_EQ(form.CurrentFilters().RecordsPerPage, 500);
+    dialogs.seen.clear();
+
+    QString opened;
+    const auto desktopOpener = TExportExcelStrategy::OpenWorkbook;
+    TExportExcelStrategy::OpenWorkbook = [&](const QString& path) { opened = path; };
+    QEvent excel(WM_EXPORT_EXCEL);
+    QCoreApplication::sendEvent(&form, &excel);
+    TExportExcelStrategy::OpenWorkbook = desktopOpener;
+    EXPECT_EQ(outcome, QStringLiteral("Data was exported succesfully!"));
+    ASSERT_FALSE(opened.isEmpty());
+    EXPECT_TRUE(opened.startsWith(QDir::tempPath()));
+    EXPECT_TRUE(opened.endsWith(QStringLiteral(".xlsx")));
+    EXPECT_TRUE(QFileInfo(opened).fileName().startsWith(QStringLiteral("Стоки")));
+    const QJsonArray sheets = ReadWorkbook(opened);
+    QFile::remove(opened);
+    ASSERT_EQ(sheets.size(), 1);
+    EXPECT_EQ(sheets[0][QStringLiteral("rows")].toArray().size(), 1201);
+}
+
+} // namespace
