@@ -52,23 +52,35 @@ TExportExcelStrategy::~TExportExcelStrategy()
     }
 }
 
-const char* TExportExcelStrategy::NumberFormatOf(TFieldType type)
+TExportExcelStrategy::TColumnKind TExportExcelStrategy::ColumnKindOf(TFieldType type)
 {
     switch (type) {
     case ftSmallint:
     case ftInteger:
     case ftLargeint:
-    case ftShortint: return "General";
+    case ftShortint: return TColumnKind::Integer;
     case ftFloat:
     case ftCurrency:
     case ftBCD:
-    case ftExtended: return "0.00####";
+    case ftExtended: return TColumnKind::Decimal;
     case ftDate:
     case ftDateTime:
-    case ftTimeStamp: return "dd.mm.yyyy";
-    case ftTime: return "hh:mm";
-    default: return "@";
+    case ftTimeStamp: return TColumnKind::Date;
+    case ftTime: return TColumnKind::Time;
+    default: return TColumnKind::Text;
     }
+}
+
+const char* TExportExcelStrategy::NumberFormatOf(TFieldType type)
+{
+    switch (ColumnKindOf(type)) {
+    case TColumnKind::Integer: return "General";
+    case TColumnKind::Decimal: return "0.00####";
+    case TColumnKind::Date: return "dd.mm.yyyy";
+    case TColumnKind::Time: return "hh:mm";
+    case TColumnKind::Text: break;
+    }
+    return "@";
 }
 
 void TExportExcelStrategy::Check(int error, const char* what) const
@@ -141,26 +153,39 @@ TExportExcelStrategy::TRow TExportExcelStrategy::ReadRecord()
         TCell& cell = row[size_t(c)];
         if (f.IsNull())
             continue;
-        const char* format = NumberFormatOf(FTypes[size_t(c)]);
-        if (format[0] == 'G' || format[0] == '0') {
+        const TFieldType type = FTypes[size_t(c)];
+        const TColumnKind kind = ColumnKindOf(type);
+        double chars = 0;
+        switch (kind) {
+        case TColumnKind::Integer:
+        case TColumnKind::Decimal: {
             const double v = f.AsFloat();
-            if (std::fabs(v) < kExactIntegerLimit || format[0] == '0') {
-                cell.Kind = TCellKind::Number;
-                cell.Number = v;
-            } else { // beyond what a spreadsheet number holds exactly: keep every digit
+            if (kind == TColumnKind::Integer && std::fabs(v) >= kExactIntegerLimit) {
+                // Beyond what a spreadsheet number holds exactly: every digit kept as text.
                 cell.Kind = TCellKind::String;
                 cell.Text = f.AsString().toUtf8();
+            } else {
+                cell.Kind = TCellKind::Number;
+                cell.Number = v;
             }
-        } else if (format[0] == 'd' || format[0] == 'h') {
+            if (!FColumnsSet)
+                chars = f.AsString().size() + (kind == TColumnKind::Decimal ? 2 : 0);
+            break;
+        }
+        case TColumnKind::Date:
+        case TColumnKind::Time: {
             const QVariant v = f.Value();
             cell.Kind = TCellKind::Number;
-            if (FTypes[size_t(c)] == ftTime)
+            if (type == ftTime)
                 cell.Number = v.toTime().msecsSinceStartOfDay() / 86400000.0;
-            else if (FTypes[size_t(c)] == ftDate)
+            else if (type == ftDate)
                 cell.Number = double(kDayZero.daysTo(v.toDate()));
             else
                 cell.Number = SerialOf(v.toDateTime());
-        } else {
+            chars = kind == TColumnKind::Date ? 10 : 5;
+            break;
+        }
+        case TColumnKind::Text: {
             const QString text = f.AsString();
             if (text.isEmpty())
                 continue;
@@ -169,14 +194,12 @@ TExportExcelStrategy::TRow TExportExcelStrategy::ReadRecord()
                                     .arg(f.FieldName()));
             cell.Kind = TCellKind::String;
             cell.Text = text.toUtf8();
+            chars = text.size();
+            break;
         }
-        if (!FColumnsSet) {
-            const double chars = cell.Kind == TCellKind::String ? QString::fromUtf8(cell.Text).size()
-                                 : format[0] == 'd'            ? 10
-                                 : format[0] == 'h'            ? 5
-                                                               : f.AsString().size() + (format[0] == '0' ? 2 : 0);
+        }
+        if (!FColumnsSet)
             FWidths[size_t(c)] = std::min(kMaxWidth, std::max(FWidths[size_t(c)], chars + 2));
-        }
     }
     return row;
 }

@@ -42,7 +42,10 @@ public:
 
     // The workbook's path (decided by Init).
     const QString& TargetPath() const { return FPath; }
-    // The number format a field type gets: "General", "0.00####", "dd.mm.yyyy", "hh:mm" or "@".
+    // What a field type becomes in the sheet, and the number format of its column.
+    enum class TColumnKind : std::uint8_t { Integer, Decimal, Date, Time, Text };
+    static TColumnKind ColumnKindOf(TFieldType type);
+    // "General", "0.00####", "dd.mm.yyyy", "hh:mm" or "@" (text).
     static const char* NumberFormatOf(TFieldType type);
 
 private:
