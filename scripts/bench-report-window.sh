@@ -70,7 +70,6 @@ RAW=${RAW:-$BUILD_DIR/bench-report-window.tsv}
 export ODBCINI=$INI
 export LC_ALL=C.UTF-8
 export QT_QPA_PLATFORM=offscreen
-export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 
 bash scripts/install-deps.sh
 
@@ -103,10 +102,16 @@ fi
 # ---------------------------------------------------------------- measurement
 TMP=$(mktemp -d)
 touch "$TMP/.start"
-# Debian's psqlODBC entry has CommLog=1: each connecting process leaves a small log in /tmp.
-# Those of this run's own program go at the end.
+# Qt wants a runtime folder of its own when the session has none.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  export XDG_RUNTIME_DIR=$TMP/runtime
+  mkdir -m 700 "$XDG_RUNTIME_DIR"
+fi
+# Debian's psqlODBC entry has CommLog=1: each connecting process leaves a small log in /tmp
+# (named after the program, sometimes with a stray character after it). Those of this run's
+# own program go at the end.
 cleanup() {
-  find /tmp -maxdepth 1 -newer "$TMP/.start" -name 'psqlodbc_bench_report_window_*.log' -delete 2>/dev/null || true
+  find /tmp -maxdepth 1 -newer "$TMP/.start" -name 'psqlodbc_bench_report_window*.log' -delete 2>/dev/null || true
   rm -rf "$TMP"
 }
 trap cleanup EXIT

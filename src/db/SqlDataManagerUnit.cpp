@@ -107,6 +107,11 @@ QVariant TSqlDataManager::FastSql(const QString& sqlStr, const std::vector<QVari
         return result;
     }
     LastFldCount = 0;
+    SetQuickSelectMode(true);
+    struct ModeGuard {
+        TSqlDataManager& m;
+        ~ModeGuard() { m.SetQuickSelectMode(false); }
+    } mode{*this};
     FQry->Open();
     const int n = std::min(FQry->FieldCount(), MaxCachedFields);
     const bool hasRow = !FQry->IsEmpty();
@@ -312,4 +317,13 @@ std::unique_ptr<TSqlDataManager> TSqlDataModule::CreateManager(const TSqlDBModel
     case dbPostgres: return std::make_unique<TPostgresDataManager>(*dbModel);
     default: throw Exception(QStringLiteral("Not Implemented DbType in SqlDataManager.CreateManager!"));
     }
+}
+
+void TPostgresDataManager::SetQuickSelectMode(bool on)
+{
+    // SQL_ATTR_PGOPT_USE_DECLAREFETCH, a connection attribute of psqlODBC read when a
+    // statement runs. Failing to set it only costs speed.
+    constexpr SQLINTEGER kUseDeclareFetch = 65539;
+    SQLSetConnectAttr(FConn.Handle(), kUseDeclareFetch, reinterpret_cast<SQLPOINTER>(SQLULEN(on ? 0 : 1)),
+                      SQL_IS_UINTEGER);
 }

@@ -49,6 +49,9 @@ protected:
     // Builds the connection definition and the ODBC connect parameters from FDbModel.
     // Called by every concrete manager's constructor.
     virtual void SetConnectionParameters() = 0;
+    // Around the one-row SELECTs of FastSql (counts, lookups of one value): a driver that
+    // streams results through a server cursor may run them plainly instead.
+    virtual void SetQuickSelectMode(bool on) { Q_UNUSED(on); }
     // Shared part: "DriverID=ODBC;Provider=...;Datasource=...[;UID=...;Password=...]" and
     // DSN/UID/PWD connect parameters, plus the driver options of `extra`.
     void SetOdbcConnection(std::vector<TOdbcConnectParam> extra);
@@ -89,6 +92,10 @@ public:
 
 protected:
     void SetConnectionParameters() override;
+    // psqlODBC runs every SELECT as DECLARE CURSOR with UseDeclareFetch, and PostgreSQL never
+    // plans a cursor in parallel: a count over a million rows took twice as long as in psql.
+    // A one-row result needs no cursor, so FastSql turns it off for its statement.
+    void SetQuickSelectMode(bool on) override;
 };
 
 // Process-wide settings of the data-access layer and the manager factory.
