@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs the data-layer, report window and export tests under AddressSanitizer (with
+# Runs the data-layer, report window and export tests (the tests start python3 to read
+# spreadsheets back, hence die_after_fork=0) under AddressSanitizer (with
 # UndefinedBehaviorSanitizer) or ThreadSanitizer, each in its own build folder:
 #   bash scripts/sanitize.sh asan|tsan [gtest filter]
 # Needs the test databases (scripts/setup-test-data.sh, run by scripts/run-tests.sh).
@@ -17,7 +18,7 @@ dir=build-$kind
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug "$opt" -DAUDITOR_TEST_DATA_DIR="$PWD/build/test-data" >/dev/null
 cmake --build "$dir" -j"$(nproc)" --target db_tests ui_tests
 export ODBCINI=$PWD/build/test-data/odbc.ini QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8
-export TSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/tsan.supp halt_on_error=0 exitcode=66"
+export TSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/tsan.supp halt_on_error=0 exitcode=66 die_after_fork=0"
 export ASAN_OPTIONS="detect_leaks=1" LSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/lsan.supp"
 export UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1"
 status=0

@@ -1,0 +1,482 @@
+// The headless exporter run as a program: wrong usage, the printed queries of every engine,
+// CSV and spreadsheet files of the demo databases read back, one page of a result, the
+// progress line on a terminal, and failures that leave no file and an existing one as it was.
+#include "TestSupport.h"
+#include "export/CodePage1251.h"
+#include "reports/RepositoryUnit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+const QString kExporter = QStringLiteral(AUDITOR_BIN_DIR "/auditor-export");
+
+struct ExportRun {
+    int exitCode = -1;
+    QByteArray out;
+    QString err;
+};
+
+// Runs the exporter; `odbcIni` replaces the test odbc.ini when given.
+ExportRun RunExporter(const QStringList& args, const QString& odbcIni = {})
+{
+    QProcess p;
+    if (!odbcIni.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ODBCINI"), odbcIni);
+        p.setProcessEnvironment(env);
+    }
+    p.start(kExporter, args);
+    EXPECT_TRUE(p.waitForFinished(300000)) << "auditor-export did not finish";
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
+}
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QStringList FilesIn(const QString& dir)
+{
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+QJsonObject FilterRecord(const QString& name)
+{
+    for (const QJsonValue v : ExpectedNumbers()[QStringLiteral("filters")].toArray())
+        if (v[QStringLiteral("name")].toString() == name)
+            return v.toObject();
+    ADD_FAILURE() << "no filter record " << name.toStdString();
+    return {};
+}
+
+// The options of a filter record of expected.json.
+QStringList FilterArgs(const QJsonObject& rec)
+{
+    QStringList args;
+    if (!rec[QStringLiteral("FromDate")].isNull())
+        args << QStringLiteral("--from") << rec[QStringLiteral("FromDate")].toString();
+    if (!rec[QStringLiteral("ToDate")].isNull())
+        args << QStringLiteral("--to") << rec[QStringLiteral("ToDate")].toString();
+    const struct {
+        const char* field;
+        const char* option;
+    } keyed[] = {{"StoreN", "--store"}, {"FiscalDeviceN", "--fiscal-device"}, {"UserN", "--operator"}};
+    for (const auto& k : keyed)
+        if (const int n = rec[QLatin1String(k.field)].toInt())
+            args << QLatin1String(k.option) << QString::number(n);
+    return args;
+}
+
+// The data source options of a demo database.
+QStringList Source(TDbType type)
+{
+    if (type == dbSqlite)
+        return {QStringLiteral("--dsn"), kSqliteDsn};
+    return {QStringLiteral("--dsn"), kPostgresDsn, QStringLiteral("--user"), kPgUser, QStringLiteral("--password"),
+            kPgPassword};
+}
+
+const char* EngineName(TDbType type) { return type == dbSqlite ? "SQLite" : "PostgreSQL"; }
+
+QStringList Captions(TReportKind kind)
+{
+    const TReportDef& def = ReportDef(kind);
+    QStringList names;
+    for (int i = 0; i < def.ColumnCount; ++i)
+        names << QString::fromUtf16(def.Columns[i].Caption);
+    return names;
+}
+
+// The lines of an exported CSV file, which must end with CR LF.
+QStringList CsvLines(const QString& path)
+{
+    const QString text = FromWindows1251(ReadAll(path));
+    EXPECT_TRUE(text.endsWith(QStringLiteral("\r\n")));
+    return text.left(text.size() - 2).split(QStringLiteral("\r\n"));
+}
+
+QJsonArray ReadWorkbook(const QString& path)
+{
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(AUDITOR_SOURCE_DIR "/tests/support/read_xlsx.py"), path});
+    p.waitForFinished(120000);
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).array();
+}
+
+// An odbc.ini of its own: the test data sources and three more, two SQL Anywhere
+// registrations (one under a driver the program does not know) and an audit database whose
+// payment types view fails at row 600 of 1000 while its count works. That database is
+// built through the scratch data source, attached.
+class PrivateSources {
+public:
+    PrivateSources()
+    {
+        const QString file = dir.filePath(QStringLiteral("broken.sqlite"));
+        auto db = TestManager(dbSqlite, kScratchDsn);
+        db->FastSql(QStringLiteral("attach database '%1' as broken").arg(file));
+        for (const char* s : {
+                 "create table broken.SalesSummaryAudit (EndDocDate date)",
+                 "create table broken.Numbers (x integer primary key)", // read in key order: no sort
+                 "insert into broken.Numbers with recursive c(x) as (select 1 union all select x + 1 from c "
+                 "where x < 1000) select x from c",
+                 "create view broken.PayTypesAudit as select x as PayTypeCode, case when x = 600 then "
+                 "abs(-9223372036854775807 - (x - 599)) else 'Вид ' || x end as PayTypeName, null as "
+                 "PayTypeCreateDate, null as PayTypeChangeDate, null as PayTypeDate from Numbers",
+             })
+            db->FastSql(QString::fromUtf8(s));
+        db->FastSql(QStringLiteral("detach database broken"));
+        ini = dir.filePath(QStringLiteral("odbc.ini"));
+        WriteFile(ini, ReadAll(TestDataDir() + QStringLiteral("/odbc.ini")) + QStringLiteral("\n[Broken]\nDriver=SQLite3\nDatabase=%1\n\n"
+                                      "[SaDsn]\nDriver=SQL Anywhere 17\nServerName=nowhere\n\n"
+                                      "[OddDsn]\nDriver=Some Other Driver\n")
+                           .arg(file)
+                           .toUtf8());
+    }
+    QTemporaryDir dir;
+    QString ini;
+};
+
+class Exporter : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { sources = new PrivateSources; }
+    static void TearDownTestSuite()
+    {
+        delete sources;
+        sources = nullptr;
+    }
+    QString Path(const QString& name) const { return out.filePath(name); }
+
+    static PrivateSources* sources;
+    QTemporaryDir out;
+};
+PrivateSources* Exporter::sources = nullptr;
+
+TEST_F(Exporter, WrongUsageIsRefusedBeforeAnythingIsWritten)
+{
+    const QString target = Path(QStringLiteral("r.csv"));
+    // A complete command line for `report` with `extra` added; "format" and "output" may be
+    // replaced or left out.
+    auto line = [&](const QString& report, const QStringList& extra, const QString& format = QStringLiteral("csv"),
+                    bool withOutput = true) {
+        QStringList a = Source(dbSqlite);
+        if (!report.isEmpty())
+            a << QStringLiteral("--report") << report;
+        if (!format.isEmpty())
+            a << QStringLiteral("--format") << format;
+        if (withOutput)
+            a << QStringLiteral("--output") << target;
+        return a + extra;
+    };
+    const QStringList month = {"--from", "2026-03-01", "--to", "2026-03-31"};
+    const struct {
+        const char* name;
+        QStringList args;
+        const char* message;
+    } cases[] = {
+        {"no report", line({}, {}), "--report is missing"},
+        {"unknown report", line("sales", {}), "unknown report \"sales\"; the reports are: sales-summary, "},
+        {"store filter of a nomenclature", line("items", {"--store", "1"}),
+         "report \"items\" has no --store filter (it offers: none)"},
+        {"period of a nomenclature", line("stores", month), "report \"stores\" has no --from filter"},
+        {"operator of the users' log", line("users-log", {"--operator", "3"}),
+         "report \"users-log\" has no --operator filter (it offers: --from/--to)"},
+        {"impossible date", line("sales-summary", {"--from", "2026-02-30", "--to", "2026-03-31"}),
+         "--from wants a date as YYYY-MM-DD, not \"2026-02-30\""},
+        {"date as the window shows it", line("sales-summary", {"--from", "2026-03-01", "--to", "31.03.2026"}),
+         "--to wants a date as YYYY-MM-DD, not \"31.03.2026\""},
+        {"one end of the period", line("payments", {"--from", "2026-03-01"}), "--from and --to go together"},
+        {"unknown format", line("items", {}, "pdf"), "--format is csv or xlsx, not \"pdf\""},
+        {"no format", line("items", {}, {}), "--format is missing"},
+        {"no output", line("items", {}, "csv", false), "--output is missing"},
+        {"negative store", line("sales-detail", {"--store", "-1"}), "--store wants a whole number from 0 up, not \"-1\""},
+        {"page zero", line("items", {"--page", "0"}), "--page wants a whole number from 1 up, not \"0\""},
+        {"filter twice", line("payments", {"--store", "1", "--store", "2"}), "--store is given more than once"},
+        {"engine without --print-sql", line("items", {"--engine", "sqlite"}), "--engine goes only with --print-sql"},
+        {"unknown engine", {"--print-sql", "--engine", "oracle", "--report", "items"},
+         "--engine is sqlanywhere, sqlite or postgres, not \"oracle\""},
+        {"password without user", {"--dsn", "AuditDemoPg", "--password", "sql", "--report", "items", "--format", "csv",
+                                   "--output", target},
+         "--password goes with --user"},
+        {"unknown option", line("items", {"--colour"}), "Unknown option 'colour'."},
+        {"stray argument", line("items", {"extra.csv"}), "unexpected argument \"extra.csv\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ExportRun r = RunExporter(c.args);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("auditor-export: ") + QString::fromUtf8(c.message)))
+            << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("\nusage: auditor-export --dsn NAME"))) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_TRUE(FilesIn(out.path()).isEmpty()) << FilesIn(out.path()).join(u' ').toStdString();
+    }
+
+    const ExportRun help = RunExporter({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.startsWith("usage: auditor-export --dsn NAME"));
+    EXPECT_TRUE(help.err.isEmpty());
+}
+
+// --print-sql prints the query builder's two texts for the engine the options or the data
+// source's registered driver decide, without connecting.
+TEST_F(Exporter, PrintSqlIsTheQueryBuildersOutput)
+{
+    TReportFilters sales;
+    sales.FromDate = DateToDays(QDate(2026, 3, 1));
+    sales.ToDate = DateToDays(QDate(2026, 3, 31));
+    sales.StoreN = 4;
+    sales.FiscalDeviceN = 6;
+    sales.UserN = 25;
+    const QStringList salesArgs = {"--from", "2026-03-01", "--to",     "2026-03-31", "--store",
+                                   "4",      "--fiscal-device", "6", "--operator", "25"};
+    TReportFilters page3;
+    page3.PageNumber = 2;
+    page3.RecordsPerPage = 40;
+    TReportFilters logPage2;
+    logPage2.FromDate = DateToDays(QDate(2026, 3, 13));
+    logPage2.ToDate = logPage2.FromDate;
+    logPage2.PageNumber = 1;
+    logPage2.RecordsPerPage = 500; // the window's page size when only --page is given
+
+    const struct {
+        QStringList source;
+        TDbType dialect;
+        const char* report;
+        TReportKind kind;
+        QStringList extra;
+        TReportFilters filters;
+    } cases[] = {
+        {{"--engine", "sqlanywhere"}, dbSybase, "sales-summary", rkSalesSummary, salesArgs, sales},
+        {{"--engine", "sqlite"}, dbSqlite, "sales-summary", rkSalesSummary, salesArgs, sales},
+        {{"--engine", "postgres"}, dbPostgres, "sales-summary", rkSalesSummary, salesArgs, sales},
+        {{"--engine", "sqlanywhere"}, dbSybase, "items", rkItems, {"--page", "3", "--page-size", "40"}, page3},
+        {{"--engine", "sqlite"}, dbSqlite, "items", rkItems, {"--page", "3", "--page-size", "40"}, page3},
+        {{"--engine", "postgres"}, dbPostgres, "items", rkItems, {"--page", "3", "--page-size", "40"}, page3},
+        {{"--dsn", "AuditDemo"}, dbSqlite, "revoked-sales", rkRevokedSales, salesArgs, sales},
+        {{"--dsn", "AuditDemoPg"}, dbPostgres, "users-log", rkUsersLog,
+         {"--from", "2026-03-13", "--to", "2026-03-13", "--page", "2"}, logPage2},
+        {{"--dsn", "AuditDemo", "--engine", "postgres"}, dbPostgres, "partners", rkPartners, {}, {}},
+        {{"--dsn", "SaDsn"}, dbSybase, "payments", rkPayments, salesArgs, sales},
+        {{"--dsn", "OddDsn"}, dbSybase, "stores", rkStores, {"--page-size", "100"}, TReportFilters{0, 0, 0, 0, 0, 0, 100}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE((c.source.join(u' ') + u' ' + QLatin1String(c.report)).toStdString());
+        QString reportSql, recCountSql;
+        TRepository(c.dialect).FillReportQuery(c.kind, reportSql, recCountSql, c.filters);
+        const ExportRun r = RunExporter(QStringList{"--print-sql", "--report", QLatin1String(c.report)} + c.source + c.extra,
+                               sources->ini);
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(QString::fromUtf8(r.out), recCountSql + u'\n' + reportSql + u'\n');
+        EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+    }
+
+    const ExportRun unknown = RunExporter({"--print-sql", "--dsn", "NoSuchSource", "--report", "items"}, sources->ini);
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_EQ(unknown.err, QStringLiteral("auditor-export: no ODBC data source is named \"NoSuchSource\"\n"));
+    EXPECT_TRUE(unknown.out.isEmpty());
+}
+
+// A sales report under a filter record of the generator on both engines: one line per
+// counted row under the caption line, the filter visible in the rows, nothing on standard
+// error (it is no terminal); pages are slices of the whole result; the spreadsheet holds
+// the same rows in the same order under its bold caption row.
+TEST_F(Exporter, CsvAndSpreadsheetOfAFilteredSalesReport)
+{
+    const QJsonObject rec = FilterRecord(QStringLiteral("monthStore"));
+    const int count = rec[QStringLiteral("counts")][QStringLiteral("SalesSummaryAudit")].toInt();
+    ASSERT_GT(count, 20);
+    const QStringList captions = Captions(rkSalesSummary);
+    const QStringList base = QStringList{"--report", "sales-summary"} + FilterArgs(rec);
+    for (TDbType type : {dbSqlite, dbPostgres}) {
+        SCOPED_TRACE(EngineName(type));
+        const QString csv = Path(QStringLiteral("whole.csv"));
+        ExportRun r = RunExporter(Source(type) + base + QStringList{"--format", "csv", "--output", csv});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+        const QStringList lines = CsvLines(csv);
+        ASSERT_EQ(lines.size(), count + 1);
+        EXPECT_EQ(lines[0], captions.join(u'\t'));
+        const QString store = lines[1].split(u'\t').value(2);
+        EXPECT_FALSE(store.isEmpty());
+        for (int i = 1; i < lines.size(); ++i) {
+            const QStringList cells = lines[i].split(u'\t');
+            ASSERT_EQ(cells.size(), captions.size()) << lines[i].toStdString();
+            EXPECT_EQ(cells[2], store);
+            EXPECT_TRUE(cells[13].endsWith(QStringLiteral(".03.2026"))) << cells[13].toStdString(); // EndDocDate
+        }
+
+        // Pages: the second full one and the short last one.
+        for (int page : {2, 3}) {
+            SCOPED_TRACE(page);
+            const QString part = Path(QStringLiteral("page.csv"));
+            r = RunExporter(Source(type) + base +
+                         QStringList{"--page", QString::number(page), "--page-size", "10", "--format", "csv", "--output", part});
+            ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+            const QStringList pageLines = CsvLines(part);
+            EXPECT_EQ(pageLines, QStringList{lines[0]} + lines.mid(1 + (page - 1) * 10, 10));
+        }
+
+        const QString xlsx = Path(QStringLiteral("whole.xlsx"));
+        r = RunExporter(Source(type) + base + QStringList{"--format", "xlsx", "--output", xlsx});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QJsonArray sheets = ReadWorkbook(xlsx);
+        ASSERT_EQ(sheets.size(), 1);
+        const QJsonArray rows = sheets[0][QStringLiteral("rows")].toArray();
+        ASSERT_EQ(rows.size(), count + 1);
+        ASSERT_EQ(rows[0].toArray().size(), captions.size());
+        for (int c = 0; c < captions.size(); ++c) {
+            EXPECT_EQ(rows[0][c][QStringLiteral("value")].toString(), captions[c]);
+            EXPECT_TRUE(rows[0][c][QStringLiteral("bold")].toBool());
+        }
+        for (int i = 1; i < rows.size(); ++i) // UNP, text in both
+            EXPECT_EQ(rows[i][0][QStringLiteral("value")].toString(), lines[i].section(u'\t', 0, 0));
+        EXPECT_FALSE(rows[1][0][QStringLiteral("bold")].toBool());
+    }
+}
+
+// On a terminal the progress is one line written over: from "0 / n" to "n / n".
+TEST_F(Exporter, ProgressLineOnATerminal)
+{
+    const QJsonObject rec = FilterRecord(QStringLiteral("monthStore"));
+    const QString n = QString::number(rec[QStringLiteral("counts")][QStringLiteral("SalesSummaryAudit")].toInt());
+    const QString csv = Path(QStringLiteral("tty.csv"));
+    const QStringList args = Source(dbSqlite) + QStringList{"--report", "sales-summary"} + FilterArgs(rec) +
+                             QStringList{"--format", "csv", "--output", csv};
+    // The exporter on a pseudo-terminal; everything it writes there is passed on.
+    const char* script = "import os, pty, sys\n"
+                         "pid, fd = pty.fork()\n"
+                         "if pid == 0:\n"
+                         "    os.execv(sys.argv[1], sys.argv[1:])\n"
+                         "out = b''\n"
+                         "while True:\n"
+                         "    try:\n"
+                         "        d = os.read(fd, 4096)\n"
+                         "    except OSError:\n"
+                         "        break\n"
+                         "    if not d:\n"
+                         "        break\n"
+                         "    out += d\n"
+                         "_, status = os.waitpid(pid, 0)\n"
+                         "sys.stdout.buffer.write(out)\n"
+                         "sys.exit(os.waitstatus_to_exitcode(status))\n";
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"), QStringList{"-c", QString::fromUtf8(script), kExporter} + args);
+    ASSERT_TRUE(p.waitForFinished(120000));
+    const QString terminal = QString::fromUtf8(p.readAllStandardOutput());
+    EXPECT_EQ(p.exitCode(), 0) << terminal.toStdString() << p.readAllStandardError().toStdString();
+    EXPECT_TRUE(terminal.startsWith(QStringLiteral("\r0 / ") + n)) << terminal.toStdString();
+    EXPECT_TRUE(terminal.endsWith(QStringLiteral("\r") + n + QStringLiteral(" / ") + n + QStringLiteral("\r\n")))
+        << terminal.toStdString();
+    EXPECT_EQ(CsvLines(csv).size(), n.toInt() + 1);
+}
+
+// A failed run: status 1, the reason on standard error, no file, and a file that was there
+// before left as it was, whether the run fails before the export starts or in its middle.
+TEST_F(Exporter, FailuresLeaveNoFileAndAnExistingOneUntouched)
+{
+    const struct {
+        const char* name;
+        QStringList args;
+        const char* reason;
+    } cases[] = {
+        {"wrong password", {"--dsn", "AuditDemoPg", "--user", "dba", "--password", "wrong", "--report", "items"},
+         "password authentication failed for user \"dba\""},
+        {"no audit views", {"--dsn", "AuditScratch", "--report", "items"}, "Избраната база данни не е валидна Дравик база!"},
+        {"not registered", {"--dsn", "NoSuchSource", "--report", "items"}, "no ODBC data source is named \"NoSuchSource\""},
+        {"row fails in the middle", {"--dsn", "Broken", "--report", "payment-types"}, "integer overflow"},
+    };
+    for (const auto& c : cases) {
+        for (const char* format : {"csv", "xlsx"}) {
+            for (bool existed : {false, true}) {
+                SCOPED_TRACE(QStringLiteral("%1, %2, %3")
+                                 .arg(QLatin1String(c.name), QLatin1String(format),
+                                      existed ? QStringLiteral("existing target") : QStringLiteral("new target"))
+                                 .toStdString());
+                const QString target = Path(QStringLiteral("out.") + QLatin1String(format));
+                QFile::remove(target);
+                if (existed)
+                    WriteFile(target, "the export of yesterday\r\n");
+                const ExportRun r = RunExporter(c.args + QStringList{"--format", QLatin1String(format), "--output", target},
+                                       sources->ini);
+                EXPECT_EQ(r.exitCode, 1);
+                EXPECT_TRUE(r.err.startsWith(QStringLiteral("auditor-export: "))) << r.err.toStdString();
+                EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.reason))) << r.err.toStdString();
+                EXPECT_FALSE(r.err.contains(QStringLiteral("usage:")));
+                if (existed) {
+                    EXPECT_EQ(ReadAll(target), QByteArray("the export of yesterday\r\n"));
+                    EXPECT_EQ(FilesIn(out.path()).join(u' '), QFileInfo(target).fileName());
+                } else {
+                    EXPECT_TRUE(FilesIn(out.path()).isEmpty()) << FilesIn(out.path()).join(u' ').toStdString();
+                }
+                QFile::remove(target);
+            }
+        }
+    }
+
+    // The same database and report without the failing row: the fixture itself is sound.
+    const QString good = Path(QStringLiteral("good.csv"));
+    ExportRun r = RunExporter({"--dsn", "Broken", "--report", "payment-types", "--page", "1", "--page-size", "599", "--format",
+                      "csv", "--output", good},
+                     sources->ini);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(CsvLines(good).size(), 600);
+    QFile::remove(good);
+
+    // A folder that does not exist, and a folder in place of the file.
+    r = RunExporter(Source(dbSqlite) + QStringList{"--report", "items", "--format", "csv", "--output",
+                                                Path(QStringLiteral("missing/dir/x.csv"))});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("auditor-export: cannot write into the folder of"))) << r.err.toStdString();
+    r = RunExporter(Source(dbSqlite) + QStringList{"--report", "items", "--format", "csv", "--output", out.path()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("is a folder"))) << r.err.toStdString();
+    EXPECT_TRUE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+}
+
+// A successful run over an existing file replaces it and keeps its permissions; a new file
+// gets those of any new file, not the private ones of a temporary file.
+TEST_F(Exporter, ReplacesAnExistingFileWithItsPermissions)
+{
+    auto modeOf = [](const QString& path) {
+        struct stat st {};
+        EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+        return st.st_mode & 07777;
+    };
+    const QString target = Path(QStringLiteral("stores.csv"));
+    WriteFile(target, "old");
+    ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0640), 0);
+    ExportRun r = RunExporter(Source(dbSqlite) + QStringList{"--report", "stores", "--format", "csv", "--output", target});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const int stores = FilterRecord(QStringLiteral("all"))[QStringLiteral("counts")][QStringLiteral("StoreNamesAudit")].toInt();
+    EXPECT_EQ(CsvLines(target).size(), stores + 1);
+    EXPECT_EQ(modeOf(target), 0640u);
+    EXPECT_EQ(FilesIn(out.path()).join(u' '), QStringLiteral("stores.csv"));
+
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const QString fresh = Path(QStringLiteral("fresh.xlsx"));
+    r = RunExporter(Source(dbSqlite) + QStringList{"--report", "stores", "--format", "xlsx", "--output", fresh});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(modeOf(fresh), 0666u & ~mask);
+}
+
+} // namespace
