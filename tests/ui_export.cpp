@@ -281,6 +281,29 @@ TEST_F(Export, FailuresAndCancelLeaveNoTarget)
         EXPECT_THROW(Run(opts, 500), Exception);
         EXPECT_FALSE(QFile::exists(opts.FileName));
     }
+    // A file the user chose to overwrite stays as it was when the export is cancelled or
+    // fails, and nothing else is left in its folder.
+    {
+        RExportOptions opts = TExportForm::GetDefaultOpts();
+        opts.FileName = Path(QStringLiteral("kept.csv"));
+        QFile kept(opts.FileName);
+        ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
+        kept.write("old");
+        kept.close();
+        Open();
+        EXPECT_FALSE(Run(opts, 500, nullptr, 200));
+        EXPECT_EQ(ReadAll(opts.FileName), QByteArray("old"));
+        Open(QStringLiteral("select Code, case when Code = 300 then abs(-9223372036854775807 - (Code - 299)) "
+                            "else Name end from ExportCases"));
+        EXPECT_THROW(Run(opts, 500), Exception);
+        EXPECT_EQ(ReadAll(opts.FileName), QByteArray("old"));
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("kept.csv")});
+        // A successful export replaces it.
+        Open();
+        EXPECT_TRUE(Run(opts, 3));
+        EXPECT_TRUE(ReadAll(opts.FileName).contains(ToWindows1251(u"Хляб „Добруджа“\t")));
+        QFile::remove(opts.FileName);
+    }
     // A file that cannot be opened: the writer's message; an existing file is untouched.
     RExportOptions opts = TExportForm::GetDefaultOpts();
     opts.FileName = Path(QStringLiteral("missing/dir/x.csv"));

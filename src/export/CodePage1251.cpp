@@ -56,9 +56,17 @@ const Tables& CodePage()
 
 QByteArray ToWindows1251(QStringView text)
 {
+    QByteArray out;
+    AppendWindows1251(out, text);
+    return out;
+}
+
+void AppendWindows1251(QByteArray& out, QStringView text)
+{
     const auto& table = CodePage().fromUnicode;
-    QByteArray out(text.size(), Qt::Uninitialized);
-    char* dst = out.data();
+    const qsizetype start = out.size();
+    out.resize(start + text.size());
+    char* dst = out.data() + start;
     const char16_t* src = text.utf16();
     const char16_t* const end = src + text.size();
     while (src != end) {
@@ -69,7 +77,6 @@ QByteArray ToWindows1251(QStringView text)
         *dst++ = table[u];
     }
     out.truncate(dst - out.constData());
-    return out;
 }
 
 QString FromWindows1251(QByteArrayView bytes)

@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <xlsxwriter.h>
 
 namespace {
@@ -138,9 +139,18 @@ void TExportExcelStrategy::WriteHeader()
         const TField& f = FDataSet->Fields(c);
         FTypes.push_back(f.DataType());
         FWidths.push_back(std::max(kMinWidth, f.FieldName().size() * 1.15 + 2));
-        lxw_format* format = workbook_add_format(FWorkbook);
-        format_set_num_format(format, NumberFormatOf(f.DataType()));
-        format_set_border(format, LXW_BORDER_THIN);
+        // One format object per number format: the library looks a format's index up in a
+        // hash on every cell written when another object with the same properties exists.
+        const char* numberFormat = NumberFormatOf(f.DataType());
+        lxw_format* format = nullptr;
+        for (int k = 0; k < c && !format; ++k)
+            if (std::strcmp(NumberFormatOf(FTypes[size_t(k)]), numberFormat) == 0)
+                format = FColumnFormats[size_t(k)];
+        if (!format) {
+            format = workbook_add_format(FWorkbook);
+            format_set_num_format(format, numberFormat);
+            format_set_border(format, LXW_BORDER_THIN);
+        }
         FColumnFormats.push_back(format);
     }
 }

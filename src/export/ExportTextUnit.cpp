@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <algorithm>
 
 namespace {
 
@@ -57,20 +58,18 @@ void PadCenter(QString& S, int Len, QChar Ch)
 
 void EscapeControlChars(QString& S)
 {
+    const auto special = [](char16_t c) { return c == u'\t' || c == u'\n' || c == u'\r' || c == u'\\'; };
+    const QStringView view(S);
+    if (std::none_of(view.utf16(), view.utf16() + view.size(), special))
+        return; // nearly every cell: nothing to escape, nothing copied
     // From the last character to the first: every character is looked at once, and the
     // markers put in are never escaped again.
     for (qsizetype i = S.size() - 1; i >= 0; --i) {
-        const char16_t c = S[i].unicode();
+        const char16_t c = S.at(i).unicode();
         const char16_t* marker = c == u'\t' ? u"\\-" : c == u'\n' ? u"\\_" : c == u'\r' ? u"\\." : c == u'\\' ? u"\\\\" : nullptr;
         if (marker)
             S.replace(i, 1, QString::fromUtf16(marker));
     }
-}
-
-TExportTextStrategy::~TExportTextStrategy()
-{
-    if (FExportTextFile.isOpen())
-        FExportTextFile.close();
 }
 
 QString TExportTextStrategy::WithDefaultExtension(const QString& path)
@@ -124,7 +123,7 @@ bool TExportTextStrategy::ChooseFile()
 bool TExportTextStrategy::BeginExport()
 {
     FExportTextFile.setFileName(FExportOpts.FileName);
-    if (FExportTextFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (FExportTextFile.open(QIODevice::WriteOnly))
         return true;
     ShowError(QStringLiteral("Impossible writing to file \"") + FExportOpts.FileName +
               QStringLiteral("\".\rCheck if the file is open in another program!(") + FExportTextFile.errorString() +
@@ -134,7 +133,7 @@ bool TExportTextStrategy::BeginExport()
 
 void TExportTextStrategy::WriteLine(const QString& line)
 {
-    FBuffer += ToWindows1251(line);
+    AppendWindows1251(FBuffer, line);
     FBuffer += "\r\n";
     if (FBuffer.size() >= kFlushBytes)
         Flush();
@@ -222,7 +221,8 @@ void TExportTextStrategy::WriteHeader()
 
 void TExportTextStrategy::WriteRecord()
 {
-    QString row;
+    const bool plain = !FExportOpts.FixedWidth && FExportOpts.Quotes.isEmpty();
+    FRow.clear();
     for (int i = 0; i < FldCount; ++i) {
         int width = 0;
         const TField* f = GetExportField(i, width);
@@ -233,9 +233,16 @@ void TExportTextStrategy::WriteRecord()
             value = IsNumericFieldType(f->DataType()) || IsTemporalFieldType(f->DataType()) ? f->DisplayText()
                                                                                               : f->AsString();
         EscapeControlChars(value);
-        row += FormatCell(f, width, value, i == FldCount - 1);
+        const bool last = i == FldCount - 1;
+        if (plain) { // what FormatCell gives, without a string of its own per cell
+            FRow += value;
+            if (!last)
+                FRow += FExportOpts.ClmDelimiter;
+        } else {
+            FRow += FormatCell(f, width, value, last);
+        }
     }
-    WriteLine(row);
+    WriteLine(FRow);
 }
 
 void TExportTextStrategy::WriteFooter()
@@ -270,21 +277,24 @@ void TExportTextStrategy::EndExport(bool Success)
 {
     if (!FExportTextFile.isOpen())
         return;
-    bool written = true;
+    if (!Success) {
+        FExportTextFile.cancelWriting();
+        FExportTextFile.commit(); // closes and removes the temporary file; the target is untouched
+        FBuffer.clear();
+        return;
+    }
     QString error;
     try {
         Flush();
     } catch (const Exception& e) {
-        written = false;
         error = e.Message();
     }
-    FExportTextFile.close();
-    if (FExportTextFile.error() != QFileDevice::NoError && written) {
-        written = false;
-        error = FExportTextFile.errorString();
+    if (!error.isEmpty()) {
+        FExportTextFile.cancelWriting();
+        FExportTextFile.commit();
+        throw Exception(error);
     }
-    if (!Success || !written)
-        FExportTextFile.remove();
-    if (Success && !written)
-        throw Exception(QStringLiteral("Writing to \"%1\" failed: %2").arg(FExportOpts.FileName, error));
+    if (!FExportTextFile.commit())
+        throw Exception(QStringLiteral("Writing to \"%1\" failed: %2")
+                            .arg(FExportOpts.FileName, FExportTextFile.errorString()));
 }

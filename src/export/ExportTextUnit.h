@@ -1,13 +1,14 @@
 #pragma once
 // TExportTextStrategy: the report's rows as delimited text (TAB-separated CSV in everything
 // the report windows export), CR LF after every line, Windows-1251 ("?" for what it lacks).
-// The file is asked for with a save dialog unless the options name it, and removed again
-// when the export fails or is cancelled.
+// The file is asked for with a save dialog unless the options name it. The rows go to a
+// temporary file beside it, which takes the file's place only when the export succeeds: a
+// failed or cancelled export leaves no partial file and an existing file as it was.
 
 #include "ExportUnit.h"
 
 #include <QByteArray>
-#include <QFile>
+#include <QSaveFile>
 
 // In-place text routines of the writer.
 void PadLeft(QString& S, int Len, QChar Ch);
@@ -22,7 +23,6 @@ public:
     static QString LastExportDir;
 
     using TExportStrategyAbs::TExportStrategyAbs;
-    ~TExportTextStrategy() override;
 
     QString GetCaption() const override { return QStringLiteral("Exporting to Text File..."); }
     bool Init(int aRecCount) override;
@@ -43,6 +43,7 @@ private:
     void Flush();
     QString NameCell(int position) const;
 
-    QFile FExportTextFile;
+    QSaveFile FExportTextFile;
     QByteArray FBuffer;
+    QString FRow; // the record being written, its capacity kept from one record to the next
 };
