@@ -153,6 +153,11 @@ TEST_F(ScratchDb, StaticCursorHoldsEveryRowAndReadsOverlongTextInFull)
         t.Next();
         EXPECT_EQ(t.Fields(0).AsString(), huge);
         EXPECT_EQ(t.Fields(1).AsString(), huge);
+        if (kind == ckStatic) { // reading the long values left the other rows as they were
+            t.First();
+            EXPECT_EQ(t.Fields(0).AsString(), QStringLiteral("ok"));
+            EXPECT_EQ(t.Fields(1).AsString(), QStringLiteral("Хляб"));
+        }
     }
 }
 
@@ -173,6 +178,53 @@ TEST_F(ScratchDb, ForwardOnlyCursorStreams)
     EXPECT_EQ(expected, 1001);
     EXPECT_EQ(q.Fields(0).AsLargeInt(), 1000);
     EXPECT_THROW(q.First(), Exception);
+
+    // The next block is read while the current one is used: texts too long for their slot,
+    // in many blocks, come back whole with their own rows; closing in the middle of the
+    // stream waits for the block under way.
+    mgr->FastSql(QStringLiteral("drop table if exists t_long"));
+    mgr->FastSql(QStringLiteral("create table t_long (n integer, txt varchar(10))"));
+    mgr->FastSql(QStringLiteral("insert into t_long select n, case when n % 50 = 0 then "
+                                "replace(hex(zeroblob(4500)), '00', 'Ж') || n else 'кратък ' || n end from t_many"));
+    const QString longText(4500, QChar(0x0416));
+    for (int stopAt : {-1, 100}) {
+        TQuery l(&mgr->OpenConnection(), ckForwardOnly);
+        l.SetRowArraySize(64);
+        l.SetSQL(QStringLiteral("select n, txt from t_long order by n"));
+        l.Open();
+        int rows = 0;
+        while (!l.Eof() && rows != stopAt) {
+            const qint64 n = l.Fields(0).AsLargeInt();
+            ASSERT_EQ(n, rows + 1);
+            ASSERT_EQ(l.Fields(1).AsString(), (n % 50 ? QStringLiteral("кратък ") : longText) + QString::number(n));
+            ++rows;
+            l.Next();
+        }
+        EXPECT_EQ(rows, stopAt > 0 ? stopAt : 1000);
+        l.Close();
+    }
+
+    // An error in a later block ends the stream; the row in hand stays as it was.
+    TQuery e(&mgr->OpenConnection(), ckForwardOnly);
+    e.SetRowArraySize(64);
+    e.SetSQL(QStringLiteral("select n, case when n = 300 then abs(-9223372036854775807 - (n - 299)) else n end "
+                            "from t_many")); // unsorted: the rows come as they are read
+    e.Open();
+    qint64 last = 0;
+    bool failed = false;
+    try {
+        while (!e.Eof()) {
+            last = e.Fields(0).AsLargeInt();
+            e.Next();
+        }
+    } catch (const Exception&) {
+        failed = true;
+    }
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(last, 256);
+    EXPECT_EQ(e.Fields(1).AsLargeInt(), 256);
+    e.Next();
+    EXPECT_TRUE(e.Eof());
 
     TQuery empty(&mgr->OpenConnection(), ckForwardOnly);
     empty.SetSQL(QStringLiteral("select n from t_many where n < 0"));

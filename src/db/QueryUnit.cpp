@@ -8,6 +8,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <exception>
+#include <utility>
 #include <sqlucode.h>
 
 namespace {
@@ -194,14 +196,75 @@ QString FastTime(int hh, int mi, int ss)
     q = Digits2(q, hh); *q++ = u':'; q = Digits2(q, mi); *q++ = u':'; Digits2(q, ss);
     return s;
 }
-QString FastDouble(double v, int precision)
+} // namespace
+
+QString DoubleToText(double v, int precision)
 {
-    char buf[40];
+    char buf[64];
+    char* out = buf;
+    // Money and quantities: a value that is a whole number of hundredths. The nearest double
+    // to n / 100 is v, and with at most 15 digits n / 100 is also what printf rounds v to.
+    if (precision == 15 && v != 0 && std::fabs(v) < 1e12) {
+        const long long n = std::llround(v * 100);
+        if (double(n) / 100 == v) {
+            unsigned long long a = n < 0 ? 0ull - (unsigned long long)n : (unsigned long long)n;
+            if (n < 0)
+                *out++ = '-';
+            const unsigned cents = unsigned(a % 100);
+            out = std::to_chars(out, buf + sizeof buf, a / 100).ptr;
+            if (cents) {
+                *out++ = '.';
+                *out++ = char('0' + cents / 10);
+                if (cents % 10)
+                    *out++ = char('0' + cents % 10);
+            }
+            return QString::fromLatin1(buf, qsizetype(out - buf));
+        }
+    }
+    if ((std::isnormal(v) || v == 0) && precision > 0 && precision <= 17) {
+        // The shortest digits that read back as v. When there are no more of them than the
+        // precision, they are the digits printf would round to (a normal double's spacing is
+        // finer than a 15-digit decimal's), and only printf's %g layout is left to do; that
+        // saves most of the cost of a rounding conversion.
+        const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+        const char* p = buf;
+        const char* const e = static_cast<const char*>(std::memchr(buf, 'e', size_t(r.ptr - buf)));
+        char digits[24];
+        int count = 0;
+        const bool negative = *p == '-';
+        if (negative)
+            ++p;
+        for (; p != e; ++p)
+            if (*p != '.')
+                digits[count++] = *p;
+        int exponent = 0;
+        std::from_chars(e + (e[1] == '+' ? 2 : 1), r.ptr, exponent);
+        if (count <= precision) {
+            if (exponent < -4 || exponent >= precision) // scientific, as to_chars wrote it
+                return QString::fromLatin1(buf, qsizetype(r.ptr - buf));
+            char text[64];
+            out = text;
+            if (negative)
+                *out++ = '-';
+            if (exponent < 0) {
+                *out++ = '0';
+                *out++ = '.';
+                out = std::fill_n(out, -exponent - 1, '0');
+                out = std::copy_n(digits, count, out);
+            } else if (exponent + 1 >= count) {
+                out = std::copy_n(digits, count, out);
+                out = std::fill_n(out, exponent + 1 - count, '0');
+            } else {
+                out = std::copy_n(digits, exponent + 1, out);
+                *out++ = '.';
+                out = std::copy_n(digits + exponent + 1, count - exponent - 1, out);
+            }
+            return QString::fromLatin1(text, qsizetype(out - text));
+        }
+    }
     const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, precision);
     return QString::fromLatin1(buf, qsizetype(r.ptr - buf));
 }
-
-} // namespace
 
 const char* FieldTypeName(TFieldType t)
 {
@@ -252,16 +315,62 @@ enum TFetchMode : std::uint8_t {
     fmGetData // nothing bound: every value through SQLGetData (a column too wide to bind)
 };
 
+// Texts longer than their slot, read in full: by block, row in the block and column.
+using TOverflowMap = std::map<std::tuple<size_t, SQLULEN, int>, QString>;
+
+// A forward-only stream reads its next block on a thread of its own while the rows of the
+// current one are used: the driver's work and the caller's overlap. The thread only ever
+// touches the statement, the spare block and its own overflow map; the caller waits for it
+// before it takes the block, and the statement is never used by both at once.
+struct TQuery::TReadAhead {
+    std::unique_ptr<TBlock> Block;
+    TOverflowMap Overflow;
+    std::mutex Mutex;
+    std::condition_variable Changed;
+    bool Requested = false; // a fetch is asked for or running
+    bool Stop = false;
+    bool Rows = false;      // outcome of the last fetch
+    std::exception_ptr Error;
+    std::thread Thread;
+
+    ~TReadAhead()
+    {
+        {
+            std::lock_guard lock(Mutex);
+            Stop = true;
+        }
+        Changed.notify_all();
+        if (Thread.joinable())
+            Thread.join(); // a fetch under way ends first
+    }
+    // Caller: the outcome of the fetch asked for last.
+    void Wait()
+    {
+        std::unique_lock lock(Mutex);
+        Changed.wait(lock, [this] { return !Requested; });
+        if (Error)
+            std::rethrow_exception(std::exchange(Error, nullptr));
+    }
+    void Request()
+    {
+        {
+            std::lock_guard lock(Mutex);
+            Requested = true;
+        }
+        Changed.notify_all();
+    }
+};
+
 struct TQuery::TRunResult {
     TOdbcHandle Stmt;
     std::vector<TColumn> Columns;
     size_t RowSize = 0;
     std::vector<std::unique_ptr<TBlock>> Blocks;
-    std::map<std::tuple<size_t, SQLULEN, int>, QString> Overflow;
+    TOverflowMap Overflow;
     TFetchMode Mode = fmArray;
     SQLULEN BlockRows = 1;   // rows a block holds
     SQLULEN Fetched = 0;     // rows of the last SQLFetch
-    SQLULEN BindOffset = 0;  // fmSingle: byte offset of the row being fetched
+    std::vector<std::byte> Staging; // fmSingle: the row the columns are bound to
     const TBlock* BoundTo = nullptr; // block the columns are bound to
     bool StreamDone = false;
     bool HasResult = false;
@@ -276,6 +385,9 @@ struct TQuery::TRunResult {
     QString Error;
     QString ErrorState;
     SQLINTEGER ErrorNative = 0;
+
+    // Last, so that it is gone, its thread joined, before anything it uses.
+    std::unique_ptr<TReadAhead> ReadAhead;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -319,7 +431,7 @@ QString TField::AsString() const
     case SQL_C_DOUBLE: {
         double v;
         std::memcpy(&v, p, sizeof v);
-        return FastDouble(v, FDataType == ftSingle ? 7 : 15);
+        return DoubleToText(v, FDataType == ftSingle ? 7 : 15);
     }
     case SQL_C_BIT: return *reinterpret_cast<const unsigned char*>(p) ? QStringLiteral("True") : QStringLiteral("False");
     case SQL_C_TYPE_DATE: {
@@ -610,8 +722,9 @@ QByteArray ReadWhole(SQLHSTMT stmt, int c, SQLSMALLINT cType)
 
 } // namespace
 
-// Fills `block` with the next rows. Returns false when no row was left.
-bool TQuery::FetchBlock(TRunResult& run, TBlock& block)
+// Fills `block` with the next rows, the texts too long for their slot into `overflow`.
+// Returns false when no row was left.
+bool TQuery::FetchBlock(TRunResult& run, TBlock& block, TOverflowMap& overflow)
 {
     SQLHSTMT stmt = run.Stmt.get();
     const size_t ncols = run.Columns.size();
@@ -641,12 +754,20 @@ bool TQuery::FetchBlock(TRunResult& run, TBlock& block)
                 OdbcCheck(SQLSetPos(stmt, SQLSETPOSIROW(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE), SQL_HANDLE_STMT,
                           stmt, "SQLSetPos");
             positioned = true;
-            run.Overflow[{blockIndex, r, int(c)}] = DecodeLong(col.CType, ReadWhole(stmt, int(c), col.CType));
+            overflow[{blockIndex, r, int(c)}] = DecodeLong(col.CType, ReadWhole(stmt, int(c), col.CType));
         }
     };
 
-    if (run.Mode != fmGetData && run.BoundTo != &block) {
-        bind(block.Row(0)); // a static cursor binds each new block; a stream reuses its one block
+    if (run.Mode == fmSingle) {
+        // One row per fetch, into a row of its own and then copied to its place: the SQLite
+        // driver, reading a value longer than its slot, writes the length at the start of
+        // the bound buffers whatever the bind offset, which would overwrite another row's.
+        if (run.Staging.empty()) {
+            run.Staging.resize(run.RowSize);
+            bind(run.Staging.data());
+        }
+    } else if (run.Mode != fmGetData && run.BoundTo != &block) {
+        bind(block.Row(0)); // each new block of a static cursor; a stream's two blocks in turn
         run.BoundTo = &block;
     }
     if (run.Mode == fmArray) {
@@ -663,14 +784,13 @@ bool TQuery::FetchBlock(TRunResult& run, TBlock& block)
 
     const SQLULEN capacity = block.Capacity();
     while (block.Rows < capacity) {
-        if (run.Mode == fmSingle)
-            run.BindOffset = SQLULEN(block.RowSize * block.Rows);
         SQLRETURN rc = SQLFetch(stmt);
         if (rc == SQL_NO_DATA)
             break;
         OdbcCheck(rc, SQL_HANDLE_STMT, stmt, "SQLFetch");
         const SQLULEN r = block.Rows++;
         if (run.Mode == fmSingle) {
+            std::memcpy(block.Row(r), run.Staging.data(), run.RowSize);
             completeLongValues(r, true);
             continue;
         }
@@ -684,7 +804,7 @@ bool TQuery::FetchBlock(TRunResult& run, TBlock& block)
                 const SQLLEN term = TerminatorSize(col.CType);
                 QByteArray all(reinterpret_cast<const char*>(row + col.Offset), qsizetype(col.ElemSize - term));
                 all += ReadWhole(stmt, int(c), col.CType);
-                run.Overflow[{blockIndex, r, int(c)}] = DecodeLong(col.CType, all);
+                overflow[{blockIndex, r, int(c)}] = DecodeLong(col.CType, all);
             }
         }
         if (run.CancelRequested)
@@ -723,13 +843,10 @@ void TQuery::Execute(TRunResult& run)
                   SQL_HANDLE_STMT, stmt, "SQLSetStmtAttr");
         OdbcCheck(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &run.Fetched, 0), SQL_HANDLE_STMT, stmt,
                   "SQLSetStmtAttr");
-        if (run.Mode == fmSingle)
-            OdbcCheck(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_OFFSET_PTR, &run.BindOffset, 0), SQL_HANDLE_STMT,
-                      stmt, "SQLSetStmtAttr");
     }
     // The first block is read here in either cursor kind, so that an open stands on a row.
     run.Blocks.push_back(std::make_unique<TBlock>(run.RowSize, run.BlockRows));
-    if (!FetchBlock(run, *run.Blocks.back())) {
+    if (!FetchBlock(run, *run.Blocks.back(), run.Overflow)) {
         run.StreamDone = true;
     } else if (run.FetchAll) {
         FetchRemaining(run);
@@ -744,7 +861,7 @@ void TQuery::FetchRemaining(TRunResult& run)
         if (run.CancelRequested)
             throw EDatabaseError(QStringLiteral("Operation cancelled"), QStringLiteral("HY008"), 0);
         run.Blocks.push_back(std::make_unique<TBlock>(run.RowSize, run.BlockRows));
-        if (!FetchBlock(run, *run.Blocks.back())) {
+        if (!FetchBlock(run, *run.Blocks.back(), run.Overflow)) {
             run.Blocks.pop_back();
             run.StreamDone = true;
         }
@@ -912,19 +1029,55 @@ bool TQuery::LoadNextForwardBlock()
     TRunResult& run = *FResult;
     if (run.StreamDone || !run.Stmt)
         return false;
-    TBlock& block = *run.Blocks.front();
-    const SQLULEN previousRows = block.Rows;
-    auto previousOverflow = std::move(run.Overflow);
-    run.Overflow.clear();
-    if (!FetchBlock(run, block)) {
-        // Nothing was written into the buffers: the query stays on the last row at the end.
-        block.Rows = previousRows;
-        run.Overflow = std::move(previousOverflow);
+    if (!run.ReadAhead) {
+        run.ReadAhead = std::make_unique<TReadAhead>();
+        TReadAhead& ra = *run.ReadAhead;
+        ra.Block = std::make_unique<TBlock>(run.RowSize, run.BlockRows);
+        ra.Thread = std::thread([this, &run, &ra] {
+            std::unique_lock lock(ra.Mutex);
+            for (;;) {
+                ra.Changed.wait(lock, [&ra] { return ra.Requested || ra.Stop; });
+                if (ra.Stop)
+                    return;
+                lock.unlock();
+                bool rows = false;
+                std::exception_ptr error;
+                try {
+                    rows = FetchBlock(run, *ra.Block, ra.Overflow);
+                } catch (...) {
+                    error = std::current_exception();
+                }
+                lock.lock();
+                ra.Rows = rows;
+                ra.Error = error;
+                ra.Requested = false;
+                ra.Changed.notify_all();
+            }
+        });
+        ra.Request();
+    }
+    TReadAhead& ra = *run.ReadAhead;
+    try {
+        ra.Wait();
+    } catch (...) {
+        // The current block stays as it was; the stream ends with the error.
+        run.ReadAhead.reset();
+        run.StreamDone = true;
+        run.Stmt.reset();
+        throw;
+    }
+    if (!ra.Rows) {
+        // Nothing came: the query stays on the last row of the block it has.
+        run.ReadAhead.reset();
         run.StreamDone = true;
         run.Stmt.reset();
         return false;
     }
-    FRowsBefore += qint64(previousRows);
+    FRowsBefore += qint64(run.Blocks.front()->Rows);
+    std::swap(run.Blocks.front(), ra.Block);
+    std::swap(run.Overflow, ra.Overflow);
+    ra.Overflow.clear();
+    ra.Request(); // the next block, while this one is read
     return true;
 }
 

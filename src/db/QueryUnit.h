@@ -29,6 +29,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <tuple>
 #include <condition_variable>
 #include <vector>
 
@@ -44,6 +45,8 @@ enum TFieldType : std::uint8_t {
 const char* FieldTypeName(TFieldType t);
 bool IsNumericFieldType(TFieldType t);   // integer, floating-point, currency and decimal kinds
 bool IsTemporalFieldType(TFieldType t);  // date, time, date-time, time-stamp
+// v as printf's "%.<precision>g" writes it in the C locale.
+QString DoubleToText(double v, int precision);
 
 enum TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
 enum TCursorKind : std::uint8_t { ckStatic, ckForwardOnly };
@@ -166,12 +169,13 @@ private:
     struct TColumn;
     struct TBlock;
     struct TRunResult;
+    struct TReadAhead;
 
     void CheckConnection() const;
     void CheckInactive(const char* what) const;
     void Execute(TRunResult& run);          // worker or caller thread: execute, describe, fetch
     void DescribeColumns(TRunResult& run);
-    bool FetchBlock(TRunResult& run, TBlock& block);
+    bool FetchBlock(TRunResult& run, TBlock& block, std::map<std::tuple<size_t, SQLULEN, int>, QString>& overflow);
     void FetchRemaining(TRunResult& run);
     void Adopt(std::unique_ptr<TRunResult> run); // caller thread: take over the run's result
     void FinishAsync();

@@ -123,8 +123,10 @@ bool TExportTextStrategy::ChooseFile()
 bool TExportTextStrategy::BeginExport()
 {
     FExportTextFile.setFileName(FExportOpts.FileName);
-    if (FExportTextFile.open(QIODevice::WriteOnly))
+    if (FExportTextFile.open(QIODevice::WriteOnly)) {
+        FBuffer.reserve(2 * kFlushBytes);
         return true;
+    }
     ShowError(QStringLiteral("Impossible writing to file \"") + FExportOpts.FileName +
               QStringLiteral("\".\rCheck if the file is open in another program!(") + FExportTextFile.errorString() +
               QLatin1Char(')'));
@@ -134,6 +136,11 @@ bool TExportTextStrategy::BeginExport()
 void TExportTextStrategy::WriteLine(const QString& line)
 {
     AppendWindows1251(FBuffer, line);
+    EndLine();
+}
+
+void TExportTextStrategy::EndLine()
+{
     FBuffer += "\r\n";
     if (FBuffer.size() >= kFlushBytes)
         Flush();
@@ -146,7 +153,7 @@ void TExportTextStrategy::Flush()
     if (FExportTextFile.write(FBuffer) != FBuffer.size())
         throw Exception(QStringLiteral("Writing to \"%1\" failed: %2")
                             .arg(FExportOpts.FileName, FExportTextFile.errorString()));
-    FBuffer.clear();
+    FBuffer.resize(0); // the capacity stays for the next lines
 }
 
 QString TExportTextStrategy::FormatCell(const TField* Field, int Width, const QString& Value, bool IsLast) const
@@ -221,6 +228,8 @@ void TExportTextStrategy::WriteHeader()
 
 void TExportTextStrategy::WriteRecord()
 {
+    // Plain delimited rows, which is what the report windows export, go straight into the
+    // output buffer; padded or quoted cells are laid out by FormatCell first.
     const bool plain = !FExportOpts.FixedWidth && FExportOpts.Quotes.isEmpty();
     FRow.clear();
     for (int i = 0; i < FldCount; ++i) {
@@ -234,15 +243,18 @@ void TExportTextStrategy::WriteRecord()
                                                                                               : f->AsString();
         EscapeControlChars(value);
         const bool last = i == FldCount - 1;
-        if (plain) { // what FormatCell gives, without a string of its own per cell
-            FRow += value;
+        if (plain) {
+            AppendWindows1251(FBuffer, value);
             if (!last)
-                FRow += FExportOpts.ClmDelimiter;
+                AppendWindows1251(FBuffer, FExportOpts.ClmDelimiter);
         } else {
             FRow += FormatCell(f, width, value, last);
         }
     }
-    WriteLine(FRow);
+    if (plain)
+        EndLine();
+    else
+        WriteLine(FRow);
 }
 
 void TExportTextStrategy::WriteFooter()

@@ -40,10 +40,11 @@ public:
 private:
     bool ChooseFile();
     void WriteLine(const QString& line);
+    void EndLine(); // CR LF after what the buffer holds
     void Flush();
     QString NameCell(int position) const;
 
     QSaveFile FExportTextFile;
     QByteArray FBuffer;
-    QString FRow; // the record being written, its capacity kept from one record to the next
+    QString FRow; // a padded or quoted record being laid out, its capacity kept between records
 };
