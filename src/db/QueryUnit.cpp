@@ -320,44 +320,37 @@ using TOverflowMap = std::map<std::tuple<size_t, SQLULEN, int>, QString>;
 
 // A forward-only stream reads its next block on a thread of its own while the rows of the
 // current one are used: the driver's work and the caller's overlap. The thread only ever
-// touches the statement, the spare block and its own overflow map; the caller waits for it
-// before it takes the block, and the statement is never used by both at once.
+// touches the statement, the spare block and its own overflow map, and the caller joins it
+// before it takes the block: the statement is never used by both at once.
 struct TQuery::TReadAhead {
     std::unique_ptr<TBlock> Block;
     TOverflowMap Overflow;
-    std::mutex Mutex;
-    std::condition_variable Changed;
-    bool Requested = false; // a fetch is asked for or running
-    bool Stop = false;
-    bool Rows = false;      // outcome of the last fetch
+    bool Rows = false; // outcome of the last fetch
     std::exception_ptr Error;
     std::thread Thread;
 
     ~TReadAhead()
     {
-        {
-            std::lock_guard lock(Mutex);
-            Stop = true;
-        }
-        Changed.notify_all();
         if (Thread.joinable())
             Thread.join(); // a fetch under way ends first
     }
-    // Caller: the outcome of the fetch asked for last.
+    void Start(std::function<bool(TBlock&, TOverflowMap&)> fetch)
+    {
+        Thread = std::thread([this, fetch = std::move(fetch)] {
+            try {
+                Rows = fetch(*Block, Overflow);
+            } catch (...) {
+                Error = std::current_exception();
+            }
+        });
+    }
+    // The outcome of the fetch started last.
     void Wait()
     {
-        std::unique_lock lock(Mutex);
-        Changed.wait(lock, [this] { return !Requested; });
+        if (Thread.joinable())
+            Thread.join();
         if (Error)
             std::rethrow_exception(std::exchange(Error, nullptr));
-    }
-    void Request()
-    {
-        {
-            std::lock_guard lock(Mutex);
-            Requested = true;
-        }
-        Changed.notify_all();
     }
 };
 
@@ -1029,32 +1022,13 @@ bool TQuery::LoadNextForwardBlock()
     TRunResult& run = *FResult;
     if (run.StreamDone || !run.Stmt)
         return false;
+    const auto fetch = [this, &run](TBlock& block, TOverflowMap& overflow) {
+        return FetchBlock(run, block, overflow);
+    };
     if (!run.ReadAhead) {
         run.ReadAhead = std::make_unique<TReadAhead>();
-        TReadAhead& ra = *run.ReadAhead;
-        ra.Block = std::make_unique<TBlock>(run.RowSize, run.BlockRows);
-        ra.Thread = std::thread([this, &run, &ra] {
-            std::unique_lock lock(ra.Mutex);
-            for (;;) {
-                ra.Changed.wait(lock, [&ra] { return ra.Requested || ra.Stop; });
-                if (ra.Stop)
-                    return;
-                lock.unlock();
-                bool rows = false;
-                std::exception_ptr error;
-                try {
-                    rows = FetchBlock(run, *ra.Block, ra.Overflow);
-                } catch (...) {
-                    error = std::current_exception();
-                }
-                lock.lock();
-                ra.Rows = rows;
-                ra.Error = error;
-                ra.Requested = false;
-                ra.Changed.notify_all();
-            }
-        });
-        ra.Request();
+        run.ReadAhead->Block = std::make_unique<TBlock>(run.RowSize, run.BlockRows);
+        run.ReadAhead->Start(fetch);
     }
     TReadAhead& ra = *run.ReadAhead;
     try {
@@ -1077,7 +1051,7 @@ bool TQuery::LoadNextForwardBlock()
     std::swap(run.Blocks.front(), ra.Block);
     std::swap(run.Overflow, ra.Overflow);
     ra.Overflow.clear();
-    ra.Request(); // the next block, while this one is read
+    ra.Start(fetch); // the next block, while this one is read
     return true;
 }
 
