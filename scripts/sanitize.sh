@@ -22,6 +22,14 @@ export TSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/tsan.supp halt_on_error=
 export ASAN_OPTIONS="detect_leaks=1" LSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/lsan.supp"
 export UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1"
 status=0
-"$dir/bin/db_tests" --gtest_filter="${filter:-*}" || status=$?
+if [ -n "$filter" ]; then
+  "$dir/bin/db_tests" --gtest_filter="$filter" || status=$?
+else
+  # The exporter tests start child processes; after that ThreadSanitizer loses track of the
+  # parent's synchronisation and reports races in whatever runs next, so they get a process
+  # of their own.
+  "$dir/bin/db_tests" --gtest_filter='-Exporter.*' || status=$?
+  "$dir/bin/db_tests" --gtest_filter='Exporter.*' || status=$?
+fi
 "$dir/bin/ui_tests" --gtest_filter="${filter:-ReportWindow.*:Export.*}" || status=$?
 exit $status

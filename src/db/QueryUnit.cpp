@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <new>
+#include <semaphore>
 #include <utility>
 #include <sqlucode.h>
 
@@ -320,38 +322,65 @@ using TOverflowMap = std::map<std::tuple<size_t, SQLULEN, int>, QString>;
 
 // A forward-only stream reads its next block on a thread of its own while the rows of the
 // current one are used: the driver's work and the caller's overlap. The thread only ever
-// touches the statement, the spare block and its own overflow map, and the caller joins it
-// before it takes the block: the statement is never used by both at once.
+// touches the statement, the spare block and its own overflow map, and the caller waits for
+// it before it takes the block: the statement is never used by both at once. One thread
+// serves the whole stream; two semaphores hand the turn over.
 struct TQuery::TReadAhead {
     std::unique_ptr<TBlock> Block;
     TOverflowMap Overflow;
     bool Rows = false; // outcome of the last fetch
     std::exception_ptr Error;
-    std::thread Thread;
 
-    ~TReadAhead()
+    explicit TReadAhead(std::function<bool(TBlock&, TOverflowMap&)> fetch) : FFetch(std::move(fetch))
     {
-        if (Thread.joinable())
-            Thread.join(); // a fetch under way ends first
-    }
-    void Start(std::function<bool(TBlock&, TOverflowMap&)> fetch)
-    {
-        Thread = std::thread([this, fetch = std::move(fetch)] {
-            try {
-                Rows = fetch(*Block, Overflow);
-            } catch (...) {
-                Error = std::current_exception();
+        FThread = std::thread([this] {
+            for (;;) {
+                FGo.acquire();
+                if (FStop)
+                    return;
+                try {
+                    Rows = FFetch(*Block, Overflow);
+                } catch (...) {
+                    Error = std::current_exception();
+                }
+                FDone.release();
             }
         });
+    }
+    ~TReadAhead()
+    {
+        Wait(std::nothrow); // a fetch under way ends first
+        FStop = true;
+        FGo.release();
+        FThread.join();
+    }
+    void Start()
+    {
+        FPending = true;
+        FGo.release();
     }
     // The outcome of the fetch started last.
     void Wait()
     {
-        if (Thread.joinable())
-            Thread.join();
+        Wait(std::nothrow);
         if (Error)
             std::rethrow_exception(std::exchange(Error, nullptr));
     }
+
+private:
+    void Wait(std::nothrow_t)
+    {
+        if (FPending)
+            FDone.acquire();
+        FPending = false;
+    }
+
+    std::function<bool(TBlock&, TOverflowMap&)> FFetch;
+    std::binary_semaphore FGo{0};
+    std::binary_semaphore FDone{0};
+    bool FPending = false;
+    bool FStop = false;
+    std::thread FThread;
 };
 
 struct TQuery::TRunResult {
@@ -1022,13 +1051,11 @@ bool TQuery::LoadNextForwardBlock()
     TRunResult& run = *FResult;
     if (run.StreamDone || !run.Stmt)
         return false;
-    const auto fetch = [this, &run](TBlock& block, TOverflowMap& overflow) {
-        return FetchBlock(run, block, overflow);
-    };
     if (!run.ReadAhead) {
-        run.ReadAhead = std::make_unique<TReadAhead>();
+        run.ReadAhead = std::make_unique<TReadAhead>(
+            [this, &run](TBlock& block, TOverflowMap& overflow) { return FetchBlock(run, block, overflow); });
         run.ReadAhead->Block = std::make_unique<TBlock>(run.RowSize, run.BlockRows);
-        run.ReadAhead->Start(fetch);
+        run.ReadAhead->Start();
     }
     TReadAhead& ra = *run.ReadAhead;
     try {
@@ -1051,7 +1078,7 @@ bool TQuery::LoadNextForwardBlock()
     std::swap(run.Blocks.front(), ra.Block);
     std::swap(run.Overflow, ra.Overflow);
     ra.Overflow.clear();
-    ra.Start(fetch); // the next block, while this one is read
+    ra.Start(); // the next block, while this one is read
     return true;
 }
 
