@@ -20,6 +20,13 @@ cmake --build "$dir" -j"$(nproc)" --target db_tests ui_tests
 export ODBCINI=$PWD/build/test-data/odbc.ini QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8
 export TSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/tsan.supp halt_on_error=0 exitcode=66 die_after_fork=0"
 export ASAN_OPTIONS="detect_leaks=1" LSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/lsan.supp"
+if [ "$kind" = asan ]; then
+  # unixODBC unloads a driver when its last connection closes; what the driver's globals
+  # still point to would then count as leaked, with no module name left to suppress it by.
+  # A dlclose that does nothing keeps every module mapped to the end.
+  printf 'int dlclose(void *handle) { (void)handle; return 0; }\n' | cc -shared -fPIC -x c - -o "$dir/keep-modules.so"
+  export LD_PRELOAD=$PWD/$dir/keep-modules.so ASAN_OPTIONS="$ASAN_OPTIONS verify_asan_link_order=0"
+fi
 export UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1"
 status=0
 if [ -n "$filter" ]; then

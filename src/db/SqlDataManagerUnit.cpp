@@ -287,14 +287,21 @@ bool TPostgresDataManager::IsFieldExist(const QString& TableName, const QString&
 // TSqlDataModule
 
 namespace {
+// The wait cursor only where there is a cursor: on the user interface thread of a program
+// with a user interface (the headless exporter runs a QCoreApplication).
+bool OnGuiThread()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread() && qobject_cast<QGuiApplication*>(app);
+}
 void BusyBegin()
 {
-    if (qApp && QThread::currentThread() == qApp->thread() && qobject_cast<QGuiApplication*>(qApp))
+    if (OnGuiThread())
         QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
 }
 void BusyEnd()
 {
-    if (qApp && QThread::currentThread() == qApp->thread() && qobject_cast<QGuiApplication*>(qApp))
+    if (OnGuiThread())
         QGuiApplication::restoreOverrideCursor();
 }
 } // namespace
