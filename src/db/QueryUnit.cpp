@@ -781,9 +781,9 @@ bool TQuery::FetchBlock(TRunResult& run, TBlock& block, TOverflowMap& overflow)
     };
 
     if (run.Mode == fmSingle) {
-        // One row per fetch, into a row of its own and then copied to its place: the SQLite
-        // driver, reading a value longer than its slot, writes the length at the start of
-        // the bound buffers whatever the bind offset, which would overwrite another row's.
+        // One row per fetch, into a row of its own and then copied to its place. With a bind
+        // offset the SQLite driver, on a value longer than its slot, wrote that length into
+        // the first row's indicator, and the first row's text then read as the longer one.
         if (run.Staging.empty()) {
             run.Staging.resize(run.RowSize);
             bind(run.Staging.data());
