@@ -121,14 +121,7 @@ int main(int argc, char** argv)
 
         // As TAbsReportBaseForm::ExportReport prepares it.
         TQuery query(&connection, ckForwardOnly);
-        RExportOptions opts = TExportForm::GetDefaultOpts();
-        opts.ExportKind = kind;
-        opts.Header = false;
-        opts.PageBreaks = false;
-        opts.ClmDelimiter = QStringLiteral("\t");
-        opts.FixedWidth = false;
-        opts.Title = QStringLiteral("Продажби детайлни");
-        opts.Footer = nullptr;
+        RExportOptions opts = TExportForm::GetReportOpts(kind, QStringLiteral("Продажби детайлни"));
         opts.FileName = outPath;
 
         const double t0 = Now();

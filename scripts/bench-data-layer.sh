@@ -33,6 +33,8 @@
 # maximum resident set (/usr/bin/time %M) of the process.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=lib-bench.sh
+source scripts/lib-bench.sh
 ROOT=$PWD
 
 SALES=1000000
@@ -85,14 +87,6 @@ FLOOR=$ROOT/$BUILD_DIR/bin/odbc_floor
 TQUERY=$ROOT/$BUILD_DIR/bin/bench_data_layer
 
 # ---------------------------------------------------------------- data
-ini_get() { # file section key
-  awk -v sec="[$2]" -v key="$3" '
-    /^[ \t]*\[/ { gsub(/[ \t]/, ""); insec = ($0 == sec); next }
-    insec { i = index($0, "="); if (!i) next
-            k = substr($0, 1, i - 1); v = substr($0, i + 1)
-            gsub(/^[ \t]+|[ \t]+$/, "", k); gsub(/^[ \t]+|[ \t]+$/, "", v)
-            if (tolower(k) == tolower(key)) { print v; exit } }' "$1" 2>/dev/null || true
-}
 
 CONN_sqlite="DSN=$SQLITE_DSN;LongNames=1;StepAPI=1"
 CONN_pg="DSN=$PG_DSN;UID=$PG_USER;PWD=$PG_PASSWORD;UseDeclareFetch=1;Fetch=2000"
@@ -148,32 +142,7 @@ count() {
   printf '%s\t%s\t%s\t%s\n' "$engine" "$tool" "$rows" "$n" >>"$IR"
 }
 
-now_ns() { date +%s%N; }
 
-# Busy share of all CPUs over the next 3 seconds, in per cent (from /proc/stat).
-cpu_busy() {
-  local a b
-  a=$(awk '/^cpu / { print $2 + $3 + $4 + $7 + $8, $5 + $6 }' /proc/stat)
-  sleep 3
-  b=$(awk '/^cpu / { print $2 + $3 + $4 + $7 + $8, $5 + $6 }' /proc/stat)
-  awk -v a="$a" -v b="$b" 'BEGIN { split(a, x, " "); split(b, y, " ")
-    busy = y[1] - x[1]; idle = y[2] - x[2]; printf "%d", (busy + idle) ? 100 * busy / (busy + idle) : 0 }'
-}
-BUSY_ROUNDS=0
-TOTAL_ROUNDS=0
-wait_idle() {
-  local waited=0 busy
-  TOTAL_ROUNDS=$((TOTAL_ROUNDS + 1))
-  [ "$IDLE_WAIT" -gt 0 ] || return 0
-  while busy=$(cpu_busy); [ "$busy" -ge 15 ]; do
-    waited=$((waited + 3))
-    if [ "$waited" -ge "$IDLE_WAIT" ]; then
-      echo "  machine still busy ($busy % of the CPUs), measuring anyway" >&2
-      BUSY_ROUNDS=$((BUSY_ROUNDS + 1))
-      return 0
-    fi
-  done
-}
 
 # run ENGINE CASE TOOL ROUND MODE -- command...
 #   MODE internal: seconds = median of the RESULT lines' seconds (runs inside the process)

@@ -37,6 +37,8 @@
 # Builds Release into build-release/ (BUILD_DIR to change; JOBS=N for a parallel build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=lib-bench.sh
+source scripts/lib-bench.sh
 
 SALES=1000000
 RUNS=5
@@ -81,14 +83,6 @@ nice -n 19 cmake --build "$BUILD_DIR" -j"${JOBS:-1}" --target bench_report_windo
 WINDOW=$(realpath -m "$BUILD_DIR")/bin/bench_report_window
 
 # ---------------------------------------------------------------- data
-ini_get() { # file section key
-  awk -v sec="[$2]" -v key="$3" '
-    /^[ \t]*\[/ { gsub(/[ \t]/, ""); insec = ($0 == sec); next }
-    insec { i = index($0, "="); if (!i) next
-            k = substr($0, 1, i - 1); v = substr($0, i + 1)
-            gsub(/^[ \t]+|[ \t]+$/, "", k); gsub(/^[ \t]+|[ \t]+$/, "", v)
-            if (tolower(k) == tolower(key)) { print v; exit } }' "$1" 2>/dev/null || true
-}
 
 if [ "$SETUP" = 1 ]; then
   # The same databases as bench-data-layer.sh: loaded once, reused as long as they match.
@@ -118,31 +112,7 @@ trap cleanup EXIT
 mkdir -p "$(dirname "$RAW")"
 printf 'engine\tcase\ttool\tround\trows\tseconds\tcount_s\tpage_s\tafter_open_s\tpaint_s\n' >"$RAW"
 
-now_ns() { date +%s%N; }
 
-cpu_busy() { # busy share of all CPUs over the next 3 seconds, per cent
-  local a b
-  a=$(awk '/^cpu / { print $2 + $3 + $4 + $7 + $8, $5 + $6 }' /proc/stat)
-  sleep 3
-  b=$(awk '/^cpu / { print $2 + $3 + $4 + $7 + $8, $5 + $6 }' /proc/stat)
-  awk -v a="$a" -v b="$b" 'BEGIN { split(a, x, " "); split(b, y, " ")
-    busy = y[1] - x[1]; idle = y[2] - x[2]; printf "%d", (busy + idle) ? 100 * busy / (busy + idle) : 0 }'
-}
-BUSY_ROUNDS=0
-TOTAL_ROUNDS=0
-wait_idle() {
-  local waited=0 busy
-  TOTAL_ROUNDS=$((TOTAL_ROUNDS + 1))
-  [ "$IDLE_WAIT" -gt 0 ] || return 0
-  while busy=$(cpu_busy); [ "$busy" -ge 15 ]; do
-    waited=$((waited + 3))
-    if [ "$waited" -ge "$IDLE_WAIT" ]; then
-      echo "  machine still busy ($busy % of the CPUs), measuring anyway" >&2
-      BUSY_ROUNDS=$((BUSY_ROUNDS + 1))
-      return 0
-    fi
-  done
-}
 
 ENGINE_ARGS_sqlite=(--dsn "$SQLITE_DSN" --driver SQLite3)
 ENGINE_ARGS_pg=(--dsn "$PG_DSN" --driver "PostgreSQL Unicode" --user "$PG_USER" --password "$PG_PASSWORD")

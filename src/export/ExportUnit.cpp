@@ -223,6 +223,20 @@ std::function<void(TExportForm&)> TExportForm::OnShowing;
 
 RExportOptions TExportForm::GetDefaultOpts() { return RExportOptions(); }
 
+RExportOptions TExportForm::GetReportOpts(TExportKind kind, const QString& title)
+{
+    RExportOptions opts = GetDefaultOpts();
+    opts.ExportKind = kind;
+    opts.Header = false;
+    opts.PageBreaks = false;
+    opts.ClmDelimiter = QStringLiteral("\t");
+    opts.FixedWidth = false;
+    opts.Title = title;
+    opts.Footer = nullptr;
+    opts.FileName.clear();
+    return opts;
+}
+
 TExportForm::TExportForm()
 {
     setObjectName(QStringLiteral("ExportForm"));

@@ -113,6 +113,9 @@ private:
 class TExportForm : public QDialog {
 public:
     static RExportOptions GetDefaultOpts();
+    // What a report window exports with: TAB between the columns, the names first, no
+    // header block, no footer, the file asked for (CSV) or a new one (spreadsheet).
+    static RExportOptions GetReportOpts(TExportKind kind, const QString& title);
     // Runs one export in the modal progress dialog; returns when the dialog has closed.
     // Raises "Not implemented Export Kind - Init" for an unknown kind.
     static void DoExport(const TExportSource& aDataSource, const RExportOptions& opts, int aRecCount);

@@ -859,15 +859,7 @@ void TAbsReportBaseForm::ExportReport(TExportKind kind)
     ExportQuery.SetSQL(reportSql);
     ExportQuery.Open();
     ExportQuery.First();
-    RExportOptions opts = TExportForm::GetDefaultOpts();
-    opts.ExportKind = kind;
-    opts.Header = false;
-    opts.PageBreaks = false;
-    opts.ClmDelimiter = QStringLiteral("\t");
-    opts.FixedWidth = false;
-    opts.Title = windowTitle();
-    opts.Footer = nullptr;
-    opts.FileName.clear();
+    const RExportOptions opts = TExportForm::GetReportOpts(kind, windowTitle());
     if (ExportHandler())
         ExportHandler()(ExportQuery, opts, FCurrentRecCount);
     else

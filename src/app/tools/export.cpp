@@ -500,14 +500,7 @@ int Export(const TRequest& r, mode_t umaskValue)
     query.Open();
     query.First();
 
-    RExportOptions opts = TExportForm::GetDefaultOpts();
-    opts.ExportKind = r.Kind;
-    opts.Header = false;
-    opts.PageBreaks = false;
-    opts.ClmDelimiter = QStringLiteral("\t");
-    opts.FixedWidth = false;
-    opts.Title = QString::fromUtf16(r.Report->Title);
-    opts.Footer = nullptr;
+    RExportOptions opts = TExportForm::GetReportOpts(r.Kind, QString::fromUtf16(r.Report->Title));
     opts.FileName = temp.Path();
 
     auto strategy = TExportStrategyAbs::GetInstance(opts, TExportSource{&query, nullptr}, &query);
