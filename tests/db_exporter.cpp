@@ -2,7 +2,7 @@
 // CSV and spreadsheet files of the demo databases read back, one page of a result, the
 // progress line on a terminal, and failures that leave no file and an existing one as it was.
 #include "TestSupport.h"
-#include "export/CodePage1251.h"
+#include "common/CodePage1251.h"
 #include "reports/RepositoryUnit.h"
 
 #include <QDir>

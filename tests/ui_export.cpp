@@ -2,7 +2,7 @@
 // spreadsheet files read back, the progress dialog, the save dialog loop, failures and
 // cancel, and a report window's export requests end to end.
 #include "TestSupport.h"
-#include "export/CodePage1251.h"
+#include "common/CodePage1251.h"
 #include "export/ExportExcelUnit.h"
 #include "export/ExportTextUnit.h"
 #include "export/ExportUnit.h"

@@ -1,7 +1,7 @@
 #include "app/AboutUnit.h"
 
 #include "app/UIRibbonUnit.h"
-#include "db/EnterPasswordUnit.h"
+#include "common/DialogOwnerUnit.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -4,7 +4,7 @@
 // an exception that reaches the event loop in the error box and lets the loop go on.
 
 #include "UIRibbonUnit.h"
-#include "db/MessageBoxUnit.h"
+#include "common/MessageBoxUnit.h"
 #include "db/SqlDbModelUnit.h"
 #include "reports/AbsReportBaseUnit.h"
 #include "reports/RepositoryUnit.h"

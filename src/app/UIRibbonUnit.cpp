@@ -2,7 +2,7 @@
 
 #include "RibbonMarkup.h"
 #include "db/Exception.h"
-#include "db/MessageBoxUnit.h"
+#include "common/MessageBoxUnit.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "db/DbPasswordFromLngUnit.h"
 
 #include "db/EncryptUnit.h"
-#include "export/CodePage1251.h"
+#include "common/CodePage1251.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,5 +1,7 @@
 #include "db/EnterPasswordUnit.h"
 
+#include "common/DialogOwnerUnit.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,19 +30,6 @@ QFont DialogFont()
 
 
 } // namespace
-
-// The main window the dialog belongs to: the active one if it is a main window, else any
-// visible main window, else whatever window is active (none: centred on the screen).
-QWidget* DialogOwnerWindow()
-{
-    QWidget* active = QApplication::activeWindow();
-    if (qobject_cast<QMainWindow*>(active))
-        return active;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (qobject_cast<QMainWindow*>(w) && w->isVisible())
-            return w;
-    return active;
-}
 
 TEnterPasswordForm::TEnterPasswordForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)

@@ -9,10 +9,6 @@ class QLineEdit;
 class QPushButton;
 class QWidget;
 
-// The main window a dialog belongs to: the active one if it is a main window, else any
-// visible main window, else whatever window is active (none: centred on the screen).
-QWidget* DialogOwnerWindow();
-
 class TEnterPasswordForm : public QDialog {
     Q_OBJECT
 public:

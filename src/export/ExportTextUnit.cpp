@@ -1,6 +1,6 @@
 #include "ExportTextUnit.h"
 
-#include "CodePage1251.h"
+#include "common/CodePage1251.h"
 #include "db/Exception.h"
 
 #include <QApplication>

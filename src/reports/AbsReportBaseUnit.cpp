@@ -2,7 +2,7 @@
 
 #include "LoadingAnimationUnit.h"
 #include "db/Exception.h"
-#include "db/MessageBoxUnit.h"
+#include "common/MessageBoxUnit.h"
 
 #include <QAction>
 #include <QApplication>

@@ -10,7 +10,7 @@
 #include "db/DbPasswordFromLngUnit.h"
 #include "db/EncryptUnit.h"
 #include "db/Exception.h"
-#include "export/CodePage1251.h"
+#include "common/CodePage1251.h"
 
 #include <QString>
 #include <clocale>

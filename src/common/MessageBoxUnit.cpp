@@ -1,4 +1,4 @@
-#include "MessageBoxUnit.h"
+#include "common/MessageBoxUnit.h"
 
 #include <QApplication>
 #include <QMessageBox>

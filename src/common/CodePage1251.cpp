@@ -1,4 +1,4 @@
-#include "export/CodePage1251.h"
+#include "common/CodePage1251.h"
 
 #include <array>
 
