@@ -9,7 +9,7 @@ PACKAGES=(
   unixodbc unixodbc-dev odbcinst
   sqlite3 libsqliteodbc
   postgresql odbc-postgresql
-  libxlsxwriter-dev
+  libxlsxwriter-dev zlib1g-dev
   libgtest-dev
   xvfb xauth openbox x11-utils
   fonts-dejavu-core fonts-liberation2

@@ -11,7 +11,9 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -450,6 +452,39 @@ TEST_F(Exporter, FailuresLeaveNoFileAndAnExistingOneUntouched)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("is a folder"))) << r.err.toStdString();
     EXPECT_TRUE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+}
+
+// A disk that fills up (a limit on the size of every file the exporter writes, its temporary
+// files included): exit 1 with the system's reason, the earlier file untouched, nothing left.
+TEST_F(Exporter, FullDiskFailsAndKeepsTheEarlierFile)
+{
+    for (const char* format : {"csv", "xlsx"}) {
+        SCOPED_TRACE(format);
+        const QString target = Path(QStringLiteral("detail.") + QLatin1String(format));
+        WriteFile(target, "the export of yesterday\r\n");
+        QTemporaryDir tmp;
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TMPDIR"), tmp.path());
+        p.setProcessEnvironment(env);
+        p.setChildProcessModifier([] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit l{};
+            ::getrlimit(RLIMIT_FSIZE, &l);
+            l.rlim_cur = 100000;
+            ::setrlimit(RLIMIT_FSIZE, &l);
+        });
+        p.start(kExporter, Source(dbSqlite) + QStringList{"--report", "sales-detail", "--format", QLatin1String(format),
+                                                          "--output", target});
+        ASSERT_TRUE(p.waitForFinished(120000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
+        EXPECT_TRUE(err.contains(QStringLiteral("File too large"))) << err.toStdString();
+        EXPECT_EQ(ReadAll(target), QByteArray("the export of yesterday\r\n"));
+        EXPECT_EQ(FilesIn(out.path()).join(u' '), QFileInfo(target).fileName());
+        EXPECT_TRUE(QDir(tmp.path()).isEmpty());
+        QFile::remove(target);
+    }
 }
 
 // A successful run over an existing file replaces it and keeps its permissions; a new file

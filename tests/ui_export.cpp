@@ -6,6 +6,7 @@
 #include "export/ExportExcelUnit.h"
 #include "export/ExportTextUnit.h"
 #include "export/ExportUnit.h"
+#include "export/ZipReadBackUnit.h"
 #include "reports/ItemsUnit.h"
 
 #include <QCoreApplication>
@@ -21,7 +22,10 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -538,6 +542,111 @@ TEST_F(Export, SpreadsheetContinuesOnFurtherWorksheets)
     ASSERT_EQ(codes.size(), 120);
     for (int i = 0; i < 120; ++i)
         EXPECT_EQ(codes[i], i + 1);
+}
+
+// Files this process holds open that have been deleted: their space is not given back.
+QStringList OpenDeletedFiles()
+{
+    QStringList files;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& name : fds.entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot)) {
+        char target[4096];
+        const ssize_t n = ::readlink(QFile::encodeName(fds.filePath(name)).constData(), target, sizeof target - 1);
+        const QString path = n > 0 ? QFile::decodeName(QByteArray(target, n)) : QString();
+        if (path.endsWith(QLatin1String(" (deleted)")))
+            files << path;
+    }
+    return files;
+}
+
+// Files of this process may grow to `bytes` at the most while it lives (a disk that fills
+// up); a write beyond fails with EFBIG instead of a signal.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &FOld);
+        FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit l = FOld;
+        l.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &l);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &FOld);
+        std::signal(SIGXFSZ, FOldHandler);
+    }
+
+private:
+    rlimit FOld{};
+    void (*FOldHandler)(int) = nullptr;
+};
+
+// A disk that fills up while the rows are written, or (spreadsheet) while the workbook is
+// packed: the export fails with the system's reason, the file the user had is kept, and
+// nothing is left behind, neither files nor open temporary files.
+TEST_F(Export, FullDiskFailsTheExportAndLeavesNothing)
+{
+    auto db2 = TestManager(dbSqlite, kScratchDsn);
+    BuildExportTable(*db2, 4997); // 5000 rows
+    const QStringList openBefore = OpenDeletedFiles();
+    auto scratchFolders = [] {
+        return QDir::temp().entryList({QStringLiteral("auditor-xlsx-*")}, QDir::Dirs | QDir::Hidden);
+    };
+    const QStringList foldersBefore = scratchFolders();
+
+    // The size of the worksheet part when nothing stands in the way.
+    RExportOptions good = TExportForm::GetDefaultOpts();
+    good.ExportKind = ekExcel;
+    good.FileName = Path(QStringLiteral("good.xlsx"));
+    Open();
+    ASSERT_TRUE(Run(good, 5000));
+    std::uint64_t sheetBytes = 0;
+    for (const TZipEntry& e : ReadZipDirectory(good.FileName))
+        if (e.Name == QLatin1String("xl/worksheets/sheet1.xml"))
+            sheetBytes = e.Size;
+    ASSERT_GT(sheetBytes, 100000u);
+    EXPECT_TRUE(FirstIncompleteZipPart(good.FileName).isEmpty());
+    QFile::remove(good.FileName);
+
+    const struct {
+        const char* name;
+        TExportKind kind;
+        rlim_t limit;
+        const char* reason;
+    } cases[] = {
+        {"text, while the rows are written", ekTextFile, 20000, "File too large"},
+        {"spreadsheet, while the rows are written", ekExcel, 20000, "File too large"},
+        // The rows fit; the worksheet's copy, a few hundred bytes longer, does not.
+        {"spreadsheet, while it is packed", ekExcel, rlim_t(sheetBytes - 100), "sheet1.xml is cut short"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RExportOptions opts = TExportForm::GetDefaultOpts();
+        opts.ExportKind = c.kind;
+        opts.FileName = Path(c.kind == ekTextFile ? QStringLiteral("kept.csv") : QStringLiteral("kept.xlsx"));
+        {
+            QFile kept(opts.FileName);
+            ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
+            kept.write("the export of yesterday");
+        }
+        Open();
+        QString message;
+        {
+            FileSizeLimit limit(c.limit);
+            try {
+                Run(opts, 5000);
+            } catch (const Exception& e) {
+                message = e.Message();
+            }
+        }
+        EXPECT_TRUE(message.contains(QLatin1String(c.reason))) << message.toStdString();
+        EXPECT_EQ(ReadAll(opts.FileName), QByteArray("the export of yesterday"));
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(opts.FileName).fileName()});
+        EXPECT_EQ(OpenDeletedFiles(), openBefore);
+        EXPECT_EQ(scratchFolders(), foldersBefore);
+        QFile::remove(opts.FileName);
+    }
 }
 
 // A report window's export requests end to end: the whole result of the latest run, from

@@ -1,5 +1,6 @@
 #include "ExportExcelUnit.h"
 
+#include "ZipReadBackUnit.h"
 #include "db/Exception.h"
 
 #include <QDateTime>
@@ -7,10 +8,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QUrl>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <xlsxwriter.h>
 
 namespace {
@@ -38,6 +45,25 @@ QString FileNameOf(const QString& title)
     return name.isEmpty() ? QStringLiteral("Export") : name;
 }
 
+// Closes what the library still holds open in `dir` once it has returned: a workbook whose
+// packing fails part way leaves the temporary copy of a worksheet open (already unlinked,
+// so its space would stay taken until the program ends).
+void CloseFilesLeftIn(const QString& dir)
+{
+    const QByteArray prefix = QFile::encodeName(dir) + '/';
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& name : fds.entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot)) {
+        char target[4096];
+        const ssize_t n = ::readlink(QFile::encodeName(fds.filePath(name)).constData(), target, sizeof target - 1);
+        if (n > 0 && QByteArray::fromRawData(target, n).startsWith(prefix))
+            ::close(name.toInt());
+    }
+}
+
+// What a failed write into the disk's files means to the user; errno may be stale, so only
+// the reasons that say something of the disk are taken from it.
+bool IsDiskError(int code) { return code == ENOSPC || code == EFBIG || code == EDQUOT || code == EIO; }
+
 } // namespace
 
 std::function<void(const QString&)> TExportExcelStrategy::OpenWorkbook = [](const QString& path) {
@@ -47,10 +73,8 @@ int TExportExcelStrategy::MaxSheetRows = TExportExcelStrategy::kMaxSheetRows;
 
 TExportExcelStrategy::~TExportExcelStrategy()
 {
-    if (FWorkbook) {
-        workbook_close(FWorkbook);
-        QFile::remove(FPath);
-    }
+    if (FWorkbook)
+        Discard(std::exchange(FWorkbook, nullptr));
 }
 
 TExportExcelStrategy::TColumnKind TExportExcelStrategy::ColumnKindOf(TFieldType type)
@@ -110,8 +134,18 @@ bool TExportExcelStrategy::Init(int aRecCount)
 
 bool TExportExcelStrategy::BeginExport()
 {
-    const QByteArray path = QFile::encodeName(FPath);
-    QByteArray tmpdir = QFile::encodeName(QDir::tempPath());
+    const QFileInfo target(FPath);
+    do {
+        FWritePath = target.dir().filePath(QStringLiteral(".%1.%2.part")
+                                               .arg(target.fileName())
+                                               .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+    } while (QFileInfo::exists(FWritePath));
+    const QByteArray path = QFile::encodeName(FWritePath);
+    FScratch = std::make_unique<QTemporaryDir>(QDir(QDir::tempPath()).filePath(QStringLiteral("auditor-xlsx-XXXXXX")));
+    if (!FScratch->isValid())
+        throw Exception(QStringLiteral("No folder for the workbook's temporary files can be made in \"%1\": %2")
+                            .arg(QDir::tempPath(), FScratch->errorString()));
+    QByteArray tmpdir = QFile::encodeName(FScratch->path());
     lxw_workbook_options options = {};
     options.constant_memory = LXW_TRUE;
     options.tmpdir = tmpdir.data();
@@ -219,7 +253,7 @@ void TExportExcelStrategy::StartSheet(bool first)
     Sheet = workbook_add_worksheet(FWorkbook, nullptr);
     if (!Sheet)
         throw Exception(QStringLiteral("No worksheet can be added"));
-    ++FSheetCount;
+    FSheets.push_back(Sheet);
     for (int c = 0; c < NumCols; ++c)
         Check(worksheet_set_column(Sheet, lxw_col_t(c), lxw_col_t(c), FWidths[size_t(c)], FColumnFormats[size_t(c)]),
               "worksheet_set_column");
@@ -268,6 +302,7 @@ void TExportExcelStrategy::WriteRow(const TRow& row)
         }
     }
     ++StartDataRow;
+    CheckSheetFile(Sheet, false);
 }
 
 void TExportExcelStrategy::WritePending()
@@ -296,19 +331,97 @@ void TExportExcelStrategy::WriteRecord()
 
 void TExportExcelStrategy::WriteFooter() { WritePending(); }
 
+void TExportExcelStrategy::CheckSheetFile(lxw_worksheet* sheet, bool flush)
+{
+    // The library writes the rows into a temporary file and never looks at the outcome.
+    FILE* file = sheet->optimize_tmpfile;
+    if (!file)
+        return;
+    errno = 0;
+    if ((flush && std::fflush(file) != 0) || std::ferror(file)) {
+        if (errno == 0)
+            std::fflush(file); // the failed write again, for its reason
+        throw Exception(QStringLiteral("Writing the worksheet's temporary file failed: %1")
+                            .arg(qt_error_string(errno != 0 ? errno : EIO)));
+    }
+}
+
+void TExportExcelStrategy::Discard(lxw_workbook* workbook)
+{
+    // Nothing is packed: the temporary files are closed and the workbook freed as it is.
+    for (lxw_worksheet* sheet : FSheets) {
+        if (sheet->optimize_tmpfile) {
+            std::fclose(sheet->optimize_tmpfile);
+            sheet->optimize_tmpfile = nullptr;
+        }
+    }
+    FSheets.clear();
+    Sheet = nullptr;
+    lxw_workbook_free(workbook);
+    FScratch.reset();
+    QFile::remove(FWritePath);
+}
+
+void TExportExcelStrategy::Close(lxw_workbook* workbook)
+{
+    try {
+        for (lxw_worksheet* sheet : FSheets)
+            CheckSheetFile(sheet, true);
+    } catch (...) {
+        Discard(workbook);
+        throw;
+    }
+    errno = 0;
+    const lxw_error closed = workbook_close(workbook); // frees the workbook in every case
+    const int reason = errno;
+    FSheets.clear();
+    Sheet = nullptr;
+    CloseFilesLeftIn(FScratch->path());
+    FScratch.reset();
+    try {
+        Check(closed, "workbook_close");
+        // Packing copies every worksheet through one more temporary file without checking
+        // the writes: a disk that fills up then leaves parts cut short or empty. The
+        // workbook is read back before anyone is told it is there.
+        const QString part = FirstIncompleteZipPart(FWritePath);
+        if (!part.isEmpty())
+            throw Exception(QStringLiteral("The workbook \"%1\" was not written in full (%2 is cut short): %3")
+                                .arg(FPath, part,
+                                     IsDiskError(reason)
+                                         ? qt_error_string(reason)
+                                         : QStringLiteral("the disk of \"%1\" or of the temporary folder may be full")
+                                               .arg(QFileInfo(FPath).absolutePath())));
+    } catch (...) {
+        QFile::remove(FWritePath);
+        throw;
+    }
+}
+
+void TExportExcelStrategy::Publish()
+{
+    const QByteArray from = QFile::encodeName(FWritePath);
+    const QByteArray to = QFile::encodeName(FPath);
+    struct stat st {};
+    if (::stat(to.constData(), &st) == 0)
+        ::chmod(from.constData(), st.st_mode & 07777); // a replaced file keeps its permissions
+    if (::rename(from.constData(), to.constData()) != 0) {
+        const int reason = errno;
+        QFile::remove(FWritePath);
+        throw Exception(QStringLiteral("The workbook \"%1\" cannot be written: %2").arg(FPath, qt_error_string(reason)));
+    }
+}
+
 void TExportExcelStrategy::EndExport(bool Success)
 {
     if (!FWorkbook)
         return;
-    lxw_workbook* workbook = FWorkbook;
-    FWorkbook = nullptr;
-    const lxw_error closed = workbook_close(workbook);
-    if (!Success || closed != LXW_NO_ERROR) {
-        QFile::remove(FPath);
-        if (Success)
-            Check(closed, "workbook_close");
+    lxw_workbook* workbook = std::exchange(FWorkbook, nullptr);
+    if (!Success) {
+        Discard(workbook);
         return;
     }
+    Close(workbook);
+    Publish();
     if (FExportOpts.FileName.isEmpty() && OpenWorkbook)
         OpenWorkbook(FPath);
 }

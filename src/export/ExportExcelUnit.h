@@ -10,6 +10,8 @@
 
 #include "ExportUnit.h"
 
+#include <QTemporaryDir>
+
 #include <functional>
 #include <memory>
 #include <vector>
@@ -62,14 +64,23 @@ private:
     void WriteRow(const TRow& row);
     void StartSheet(bool first);
     void Check(int error, const char* what) const;
+    static void CheckSheetFile(lxw_worksheet* sheet, bool flush);
+    void Discard(lxw_workbook* workbook);
+    void Close(lxw_workbook* workbook);
+    void Publish();
 
     QString FPath;
+    // The workbook is packed under this name beside FPath and renamed onto it when whole,
+    // so that a failure never touches a file that stood there.
+    QString FWritePath;
     int NumRows = 0;
     int NumCols = 0;
     int StartDataRow = 0;           // zero-based row of the next record on the current sheet
     lxw_workbook* FWorkbook = nullptr;
     lxw_worksheet* Sheet = nullptr;
-    int FSheetCount = 0;
+    std::vector<lxw_worksheet*> FSheets;
+    // The library's temporary files, in a folder of this export's own.
+    std::unique_ptr<QTemporaryDir> FScratch;
     std::vector<lxw_format*> FColumnFormats;
     lxw_format* FNameFormat = nullptr;
     lxw_format* FTitleFormat = nullptr;

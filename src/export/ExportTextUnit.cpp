@@ -9,8 +9,16 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <algorithm>
+#include <cerrno>
 
 namespace {
+
+// The system's reason for a failed write. A short write (the disk filled up part way through
+// a block) leaves the file's own error text at "Unknown error"; errno still holds the reason.
+QString WriteFailure(const QFileDevice& file, int savedErrno)
+{
+    return savedErrno != 0 ? qt_error_string(savedErrno) : file.errorString();
+}
 
 constexpr qsizetype kFlushBytes = 256 * 1024;
 const QString kNoPath = QStringLiteral("\"::-!-::\"");
@@ -150,9 +158,12 @@ void TExportTextStrategy::Flush()
 {
     if (FBuffer.isEmpty())
         return;
-    if (FExportTextFile.write(FBuffer) != FBuffer.size())
+    errno = 0;
+    const qint64 written = FExportTextFile.write(FBuffer);
+    const int reason = errno;
+    if (written != FBuffer.size())
         throw Exception(QStringLiteral("Writing to \"%1\" failed: %2")
-                            .arg(FExportOpts.FileName, FExportTextFile.errorString()));
+                            .arg(FExportOpts.FileName, WriteFailure(FExportTextFile, reason)));
     FBuffer.resize(0); // the capacity stays for the next lines
 }
 
@@ -306,7 +317,10 @@ void TExportTextStrategy::EndExport(bool Success)
         FExportTextFile.commit();
         throw Exception(error);
     }
-    if (!FExportTextFile.commit())
+    errno = 0;
+    const bool committed = FExportTextFile.commit();
+    const int reason = errno;
+    if (!committed)
         throw Exception(QStringLiteral("Writing to \"%1\" failed: %2")
-                            .arg(FExportOpts.FileName, FExportTextFile.errorString()));
+                            .arg(FExportOpts.FileName, WriteFailure(FExportTextFile, reason)));
 }
