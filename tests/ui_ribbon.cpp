@@ -3,6 +3,7 @@
 // the hosting window, execution of commands, and the ribbon state file.
 
 #include "app/ribbon/RibbonMarkup.h"
+#include "app/ribbon/UIRibbonFormUnit.h"
 #include "app/ribbon/UIRibbonUnit.h"
 #include "db/Exception.h"
 
