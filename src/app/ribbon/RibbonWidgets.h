@@ -2,102 +2,46 @@
 // The hand-painted widgets of the ribbon: buttons, groups, the band, the tab row and its
 // headers, the band popup of a minimised ribbon, and the application menu's style.
 
-#include "RibbonLook.h"
-#include "UIRibbonUnit.h"
-
 #include <QAbstractButton>
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFrame>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QMouseEvent>
-#include <QPainter>
+#include <QList>
 #include <QProxyStyle>
-#include <QVBoxLayout>
+#include <QStringList>
+#include <QWidget>
 
-#include <algorithm>
+class QHBoxLayout;
+class QLabel;
+class TUICommand;
+class TUICommandAction;
+class TUIRibbon;
 
 // A button that draws its own hover state: repainted when the mouse enters and leaves.
 class TRibbonHoverButton : public QAbstractButton {
 public:
-    explicit TRibbonHoverButton(QWidget* parent) : QAbstractButton(parent)
-    {
-        setFocusPolicy(Qt::NoFocus);
-        setAttribute(Qt::WA_Hover);
-    }
+    explicit TRibbonHoverButton(QWidget* parent);
 
 protected:
-    void enterEvent(QEnterEvent* event) override
-    {
-        update();
-        QAbstractButton::enterEvent(event);
-    }
-    void leaveEvent(QEvent* event) override
-    {
-        update();
-        QAbstractButton::leaveEvent(event);
-    }
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 };
 
 // A large button: picture above a label of up to two lines.
 class TRibbonLargeButton : public TRibbonHoverButton {
 public:
-    TRibbonLargeButton(TUICommandAction* command, QWidget* parent) : TRibbonHoverButton(parent), FCommand(command)
-    {
-        setObjectName(command->Name());
-        setProperty("ribbonRole", QStringLiteral("button"));
-        setProperty("commandId", command->CommandId());
-        Refresh();
-        QObject::connect(command, &TUICommand::Changed, this, [this] { Refresh(); });
-    }
+    TRibbonLargeButton(TUICommandAction* command, QWidget* parent);
 
     TUICommandAction* Command() const { return FCommand; }
 
-    QSize sizeHint() const override
-    {
-        int width = kLargeIcon;
-        for (const QString& line : FLines)
-            width = std::max(width, fontMetrics().horizontalAdvance(StripMnemonic(line)));
-        return QSize(std::max(kMinButtonWidth, width + 12), kButtonHeight);
-    }
+    QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        if (isEnabled() && (isDown() || underMouse()))
-            DrawHoverFrame(painter, rect(), isDown());
-        const QIcon::Mode mode = isEnabled() ? QIcon::Normal : QIcon::Disabled;
-        const QRect iconRect((width() - kLargeIcon) / 2, 3, kLargeIcon, kLargeIcon);
-        FCommand->LargeImage().paint(&painter, iconRect, Qt::AlignCenter, mode);
-        painter.setPen(isEnabled() ? kText : kDisabledText);
-        const int lineHeight = fontMetrics().height();
-        int y = iconRect.bottom() + 3;
-        for (const QString& line : FLines) {
-            painter.drawText(QRect(0, y, width(), lineHeight), Qt::AlignHCenter | Qt::AlignTop | Qt::TextShowMnemonic,
-                             line);
-            y += lineHeight;
-        }
-    }
-    void changeEvent(QEvent* event) override
-    {
-        if (event->type() == QEvent::FontChange)
-            Refresh();
-        TRibbonHoverButton::changeEvent(event);
-    }
+    void paintEvent(QPaintEvent*) override;
+    void changeEvent(QEvent* event) override;
 
 private:
-    void Refresh()
-    {
-        setText(FCommand->Caption());
-        setToolTip(TooltipHtml(FCommand->TooltipTitle(), FCommand->TooltipDescription()));
-        setEnabled(FCommand->Enabled());
-        FLines = SplitLabel(FCommand->Caption(), fontMetrics());
-        updateGeometry();
-        update();
-    }
+    void Refresh();
 
     TUICommandAction* FCommand;
     QStringList FLines;
@@ -106,39 +50,12 @@ private:
 // A group: its buttons in a row, the caption centred below them, a thin line at its right.
 class TRibbonGroup : public QWidget {
 public:
-    TRibbonGroup(TUICommand* command, QWidget* parent) : QWidget(parent)
-    {
-        setObjectName(command->Name());
-        setProperty("ribbonRole", QStringLiteral("group"));
-        setProperty("commandId", command->CommandId());
-        auto* layout = new QVBoxLayout(this);
-        layout->setContentsMargins(4, 0, 5, 0);
-        layout->setSpacing(0);
-        FButtons = new QHBoxLayout;
-        FButtons->setContentsMargins(0, 0, 0, 0);
-        FButtons->setSpacing(2);
-        layout->addLayout(FButtons);
-        layout->addStretch(1);
-        FCaption = new QLabel(command->Caption(), this);
-        FCaption->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-        FCaption->setTextFormat(Qt::PlainText);
-        FCaption->setFixedHeight(kCaptionHeight);
-        QPalette palette = FCaption->palette();
-        palette.setColor(QPalette::WindowText, kCaptionText);
-        FCaption->setPalette(palette);
-        layout->addWidget(FCaption);
-        QObject::connect(command, &TUICommand::Changed, FCaption, [this, command] { FCaption->setText(command->Caption()); });
-    }
+    TRibbonGroup(TUICommand* command, QWidget* parent);
 
-    void AddButton(QWidget* button) { FButtons->addWidget(button); }
+    void AddButton(QWidget* button);
 
 protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setPen(kFrameLine);
-        painter.drawLine(width() - 1, 3, width() - 1, height() - 4);
-    }
+    void paintEvent(QPaintEvent*) override;
 
 private:
     QHBoxLayout* FButtons;
@@ -150,46 +67,17 @@ private:
 // cut off rather than squeezed, and the band sets no minimum width on the window.
 class TRibbonBand : public QWidget {
 public:
-    explicit TRibbonBand(QWidget* parent) : QWidget(parent) { setFixedHeight(kBandHeight); }
+    explicit TRibbonBand(QWidget* parent);
 
-    void AddPage(QWidget* page)
-    {
-        FPages.append(page);
-        page->setVisible(FPages.size() - 1 == FCurrent);
-        LayoutPages();
-    }
-
-    void SetCurrent(int index)
-    {
-        FCurrent = index;
-        for (qsizetype i = 0; i < FPages.size(); ++i)
-            FPages[i]->setVisible(i == index);
-        LayoutPages();
-    }
+    void AddPage(QWidget* page);
+    void SetCurrent(int index);
 
 protected:
-    void resizeEvent(QResizeEvent*) override { LayoutPages(); }
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        QLinearGradient gradient(0, 0, 0, height());
-        gradient.setColorAt(0, kBandTop);
-        gradient.setColorAt(1, kBandBottom);
-        painter.fillRect(rect(), gradient);
-        painter.setPen(kFrameLine);
-        painter.drawLine(0, height() - 1, width(), height() - 1);
-        if (parentWidget() && parentWidget()->windowType() == Qt::Popup) {
-            painter.drawLine(0, 0, 0, height());
-            painter.drawLine(width() - 1, 0, width() - 1, height());
-        }
-    }
+    void resizeEvent(QResizeEvent*) override;
+    void paintEvent(QPaintEvent*) override;
 
 private:
-    void LayoutPages()
-    {
-        for (QWidget* page : std::as_const(FPages))
-            page->setGeometry(0, 0, std::max(width(), page->sizeHint().width()), height() - 1);
-    }
+    void LayoutPages();
 
     QList<QWidget*> FPages;
     int FCurrent = 0;
@@ -198,60 +86,18 @@ private:
 // A tab header. A press selects the tab, a double click minimises or restores the ribbon.
 class TRibbonTabHeader : public TRibbonHoverButton {
 public:
-    TRibbonTabHeader(TUIRibbon* ribbon, TUICommand* command, int index, QWidget* parent)
-        : TRibbonHoverButton(parent), FRibbon(ribbon), FIndex(index)
-    {
-        setObjectName(command->Name());
-        setProperty("ribbonRole", QStringLiteral("tab"));
-        setProperty("commandId", command->CommandId());
-        setText(command->Caption());
-        QObject::connect(command, &TUICommand::Changed, this, [this, command] {
-            setText(command->Caption());
-            updateGeometry();
-        });
-    }
+    TRibbonTabHeader(TUIRibbon* ribbon, TUICommand* command, int index, QWidget* parent);
 
-    QSize sizeHint() const override
-    {
-        return QSize(fontMetrics().horizontalAdvance(StripMnemonic(text())) + 24, kTabRowHeight - 1);
-    }
+    QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
-    bool Selected() const
-    {
-        return FRibbon->FActiveTab == FIndex && (!FRibbon->FMinimized || FRibbon->FBandPopup != nullptr);
-    }
+    bool Selected() const;
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override
-    {
-        if (event->button() == Qt::LeftButton)
-            FRibbon->TabHeaderClicked(FIndex);
-        event->accept();
-    }
-    void mouseReleaseEvent(QMouseEvent* event) override { event->accept(); }
-    void mouseDoubleClickEvent(QMouseEvent* event) override
-    {
-        if (event->button() == Qt::LeftButton)
-            FRibbon->TabHeaderDoubleClicked(FIndex);
-        event->accept();
-    }
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        const QRect r = rect();
-        if (Selected()) {
-            painter.fillRect(r, kBandTop);
-            painter.setPen(kFrameLine);
-            painter.drawLine(r.left(), r.top(), r.left(), r.bottom());
-            painter.drawLine(r.left(), r.top(), r.right(), r.top());
-            painter.drawLine(r.right(), r.top(), r.right(), r.bottom());
-        } else if (underMouse()) {
-            painter.fillRect(r.adjusted(1, 1, -1, -1), QColor(0xf2, 0xf6, 0xfb));
-        }
-        painter.setPen(Selected() || underMouse() ? kAccent : kText);
-        painter.drawText(r.adjusted(0, 1, 0, 0), Qt::AlignCenter | Qt::TextShowMnemonic, text());
-    }
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent*) override;
 
 private:
     TUIRibbon* FRibbon;
@@ -261,117 +107,45 @@ private:
 // The application menu button at the left of the tab row.
 class TRibbonApplicationButton : public TRibbonHoverButton {
 public:
-    explicit TRibbonApplicationButton(QWidget* parent) : TRibbonHoverButton(parent)
-    {
-        setProperty("ribbonRole", QStringLiteral("applicationMenu"));
-    }
+    explicit TRibbonApplicationButton(QWidget* parent);
 
-    QSize sizeHint() const override
-    {
-        return QSize(fontMetrics().horizontalAdvance(StripMnemonic(text())) + 30, kTabRowHeight - 1);
-    }
+    QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
     bool MenuOpen = false;
 
 protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        QColor fill = kAccent;
-        if (MenuOpen || isDown())
-            fill = kAccent.darker(125);
-        else if (underMouse())
-            fill = kAccent.lighter(120);
-        painter.fillRect(rect().adjusted(0, 0, 0, -1), fill);
-        painter.setPen(Qt::white);
-        painter.drawText(rect().adjusted(0, 0, 0, -1), Qt::AlignCenter | Qt::TextShowMnemonic, text());
-    }
+    void paintEvent(QPaintEvent*) override;
 };
 
 // The small chevron at the right of the tab row that minimises or restores the ribbon.
 class TRibbonMinimizeButton : public TRibbonHoverButton {
 public:
-    explicit TRibbonMinimizeButton(QWidget* parent) : TRibbonHoverButton(parent)
-    {
-        setObjectName(QStringLiteral("RibbonMinimizeButton"));
-        setFixedSize(22, 20);
-    }
+    explicit TRibbonMinimizeButton(QWidget* parent);
 
     bool PointsDown = false;
 
 protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        if (underMouse() || isDown())
-            DrawHoverFrame(painter, rect(), isDown());
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(QColor(0x50, 0x50, 0x50), 1.4));
-        const QPointF c(width() / 2.0, height() / 2.0);
-        const double dy = PointsDown ? 2 : -2;
-        painter.drawPolyline(QPolygonF{{c.x() - 4, c.y() - dy}, {c.x(), c.y() + dy}, {c.x() + 4, c.y() - dy}});
-    }
+    void paintEvent(QPaintEvent*) override;
 };
 
 // The tab row: white, with a thin line under it that the selected tab header interrupts.
 class TRibbonTabRow : public QWidget {
 public:
-    explicit TRibbonTabRow(QWidget* parent) : QWidget(parent) { setFixedHeight(kTabRowHeight); }
+    explicit TRibbonTabRow(QWidget* parent);
 
 protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.fillRect(rect(), Qt::white);
-        painter.setPen(kFrameLine);
-        painter.drawLine(0, height() - 1, width(), height() - 1);
-    }
+    void paintEvent(QPaintEvent*) override;
 };
 
 // The band of a minimised ribbon, shown over the window below while a tab is open.
 class TRibbonBandPopup : public QFrame {
 public:
-    explicit TRibbonBandPopup(TUIRibbon* ribbon) : QFrame(ribbon, Qt::Popup), FRibbon(ribbon)
-    {
-        setObjectName(QStringLiteral("RibbonBandPopup"));
-        setFont(ribbon->font());
-        auto* layout = new QVBoxLayout(this);
-        layout->setContentsMargins(0, 0, 0, 0);
-        FOpened.start();
-    }
+    explicit TRibbonBandPopup(TUIRibbon* ribbon);
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override
-    {
-        // A press on a tab header while the band is open switches the tab; a second press
-        // on the same header closes the band, or restores the ribbon when it is a double click.
-        if (!rect().contains(event->position().toPoint())) {
-            for (int i = 0; i < FRibbon->FTabHeaders.size(); ++i) {
-                QAbstractButton* header = FRibbon->FTabHeaders[i];
-                if (!header->rect().contains(header->mapFromGlobal(event->globalPosition().toPoint())))
-                    continue;
-                if (i != FRibbon->FActiveTab) {
-                    FRibbon->SetActiveTabIndex(i);
-                    FOpened.restart();
-                    event->accept();
-                    return;
-                }
-                const bool doubleClick = FOpened.elapsed() <= QApplication::doubleClickInterval();
-                close();
-                if (doubleClick)
-                    FRibbon->SetMinimized(false);
-                event->accept();
-                return;
-            }
-        }
-        QFrame::mousePressEvent(event);
-    }
-    void hideEvent(QHideEvent* event) override
-    {
-        QFrame::hideEvent(event);
-        FRibbon->BandPopupClosed();
-    }
+    void mousePressEvent(QMouseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     TUIRibbon* FRibbon;
@@ -381,10 +155,5 @@ private:
 // Large pictures in the application menu.
 class TRibbonMenuStyle : public QProxyStyle {
 public:
-    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
-    {
-        if (metric == PM_SmallIconSize)
-            return kLargeIcon;
-        return QProxyStyle::pixelMetric(metric, option, widget);
-    }
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override;
 };
