@@ -1,6 +1,6 @@
 // The ribbon state file: where it is, writing and reading it.
 
-#include "UIRibbonUnit.h"
+#include "RibbonStateFile.h"
 
 #include "common/MessageBoxUnit.h"
 
@@ -13,8 +13,6 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
-#include <optional>
-
 namespace {
 
 const QString kSettingsFileName = QStringLiteral("MainForm_RibbonOptions.xml");
@@ -24,13 +22,13 @@ QString gUserConfigDirOverride;
 
 } // namespace
 
-void TUIRibbon::SetSettingsFolders(const QString& executableDir, const QString& userConfigDir)
+void TRibbonStateFile::SetFolders(const QString& executableDir, const QString& userConfigDir)
 {
     gExecutableDirOverride = executableDir;
     gUserConfigDirOverride = userConfigDir;
 }
 
-QString TUIRibbon::SettingsFileName()
+QString TRibbonStateFile::FileName()
 {
     const QString executableDir =
         gExecutableDirOverride.isEmpty() ? QCoreApplication::applicationDirPath() : gExecutableDirOverride;
@@ -43,13 +41,9 @@ QString TUIRibbon::SettingsFileName()
     return QDir(configDir).filePath(kApplicationTitle + QLatin1Char('/') + kSettingsFileName);
 }
 
-// <RibbonOptions Resource="APPLICATION">
-//   <SelectedTab>CmdTools</SelectedTab>
-//   <Minimized>false</Minimized>
-// </RibbonOptions>
-void TUIRibbon::SaveSettings() const
+void TRibbonStateFile::Write(const QString& resourceName, const TRibbonState& state)
 {
-    const QString fileName = SettingsFileName();
+    const QString fileName = FileName();
     QDir().mkpath(QFileInfo(fileName).absolutePath());
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
@@ -58,44 +52,39 @@ void TUIRibbon::SaveSettings() const
     xml.setAutoFormatting(true);
     xml.writeStartDocument();
     xml.writeStartElement(QStringLiteral("RibbonOptions"));
-    xml.writeAttribute(QStringLiteral("Resource"), FResourceName);
-    if (FActiveTab >= 0 && FActiveTab < TabCount())
-        xml.writeTextElement(QStringLiteral("SelectedTab"), FTabCommands[FActiveTab]->Name());
-    xml.writeTextElement(QStringLiteral("Minimized"), FMinimized ? QStringLiteral("true") : QStringLiteral("false"));
+    xml.writeAttribute(QStringLiteral("Resource"), resourceName);
+    if (!state.SelectedTab.isEmpty())
+        xml.writeTextElement(QStringLiteral("SelectedTab"), state.SelectedTab);
+    if (state.Minimized)
+        xml.writeTextElement(QStringLiteral("Minimized"), *state.Minimized ? QStringLiteral("true") : QStringLiteral("false"));
     xml.writeEndElement();
     xml.writeEndDocument();
     file.commit();
 }
 
-bool TUIRibbon::LoadSettings()
+std::optional<TRibbonState> TRibbonStateFile::Read()
 {
-    QFile file(SettingsFileName());
+    QFile file(FileName());
     if (!file.open(QIODevice::ReadOnly))
-        return false;
+        return std::nullopt;
     QXmlStreamReader xml(&file);
     if (!xml.readNextStartElement() || xml.name() != u"RibbonOptions")
-        return false;
-    QString selectedTab;
-    std::optional<bool> minimized;
+        return std::nullopt;
+    TRibbonState state;
     while (xml.readNextStartElement()) {
         if (xml.name() == u"SelectedTab") {
-            selectedTab = xml.readElementText().trimmed();
+            state.SelectedTab = xml.readElementText().trimmed();
         } else if (xml.name() == u"Minimized") {
             const QString value = xml.readElementText().trimmed();
             if (value == u"true" || value == u"1")
-                minimized = true;
+                state.Minimized = true;
             else if (value == u"false" || value == u"0")
-                minimized = false;
+                state.Minimized = false;
         } else {
             xml.skipCurrentElement();
         }
     }
     if (xml.hasError())
-        return false;
-    for (int i = 0; i < TabCount(); ++i)
-        if (FTabCommands[i]->Name() == selectedTab)
-            SetActiveTabIndex(i);
-    if (minimized)
-        SetMinimized(*minimized);
-    return true;
+        return std::nullopt;
+    return state;
 }

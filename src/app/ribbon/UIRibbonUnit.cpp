@@ -3,6 +3,7 @@
 #include "RibbonLook.h"
 #include "RibbonMarkup.h"
 #include "RibbonMarkupParser.h"
+#include "RibbonStateFile.h"
 #include "RibbonWidgets.h"
 #include "db/Exception.h"
 #include "common/MessageBoxUnit.h"
@@ -412,4 +413,38 @@ bool TUIRibbon::HandleShortCut(const QKeySequence& key)
         }
     }
     return false;
+}
+
+// ---- Ribbon state ---------------------------------------------------------------------------
+
+void TUIRibbon::SetSettingsFolders(const QString& executableDir, const QString& userConfigDir)
+{
+    TRibbonStateFile::SetFolders(executableDir, userConfigDir);
+}
+
+QString TUIRibbon::SettingsFileName()
+{
+    return TRibbonStateFile::FileName();
+}
+
+void TUIRibbon::SaveSettings() const
+{
+    TRibbonState state;
+    if (FActiveTab >= 0 && FActiveTab < TabCount())
+        state.SelectedTab = FTabCommands[FActiveTab]->Name();
+    state.Minimized = FMinimized;
+    TRibbonStateFile::Write(FResourceName, state);
+}
+
+bool TUIRibbon::LoadSettings()
+{
+    const std::optional<TRibbonState> state = TRibbonStateFile::Read();
+    if (!state)
+        return false;
+    for (int i = 0; i < TabCount(); ++i)
+        if (FTabCommands[i]->Name() == state->SelectedTab)
+            SetActiveTabIndex(i);
+    if (state->Minimized)
+        SetMinimized(*state->Minimized);
+    return true;
 }
