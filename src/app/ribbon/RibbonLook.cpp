@@ -1,3 +1,5 @@
+// The ribbon's font, label and tooltip texts, hover frame and SVG pictures.
+
 #include "RibbonLook.h"
 
 #include <QPainter>
@@ -14,7 +16,6 @@ QFont RibbonFont()
     return font;
 }
 
-// "И&зход" -> "Изход", "a && b" -> "a & b".
 QString StripMnemonic(const QString& text)
 {
     QString out;

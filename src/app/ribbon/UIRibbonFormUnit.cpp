@@ -1,3 +1,5 @@
+// The base of a main window that carries a ribbon.
+
 #include "UIRibbonFormUnit.h"
 
 #include <QKeyEvent>

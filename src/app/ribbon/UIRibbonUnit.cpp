@@ -1,3 +1,6 @@
+// The ribbon host: its commands, building it from the markup, tabs, minimising, the
+// application menu and shortcuts.
+
 #include "UIRibbonUnit.h"
 
 #include "RibbonLook.h"
@@ -6,34 +9,15 @@
 #include "RibbonStateFile.h"
 #include "RibbonWidgets.h"
 #include "db/Exception.h"
-#include "common/MessageBoxUnit.h"
 
 #include <QAbstractButton>
-#include <QApplication>
-#include <QCoreApplication>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QHash>
-#include <QKeyEvent>
-#include <QLabel>
 #include <QMenu>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QProxyStyle>
-#include <QSaveFile>
 #include <QSet>
-#include <QStandardPaths>
-#include <QStyle>
-#include <QSvgRenderer>
 #include <QVBoxLayout>
-#include <QXmlStreamReader>
-#include <QXmlStreamWriter>
 
-#include <algorithm>
 #include <optional>
 #include <utility>
 
