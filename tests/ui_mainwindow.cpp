@@ -2,8 +2,8 @@
 // connection sequence, one window per report, export commands without a report window.
 #include "TestSupport.h"
 #include "app/MainUnit.h"
-#include "app/RibbonMarkup.h"
-#include "app/UIRibbonUnit.h"
+#include "app/ribbon/RibbonMarkup.h"
+#include "app/ribbon/UIRibbonUnit.h"
 #include "db/ChooseDBUnit.h"
 #include "db/EnterPasswordUnit.h"
 #include "reports/ItemsUnit.h"

@@ -2,7 +2,7 @@
 // panel, the twelve reports, loading in the background, failures and closing mid-load.
 #include "TestSupport.h"
 #include "app/MainUnit.h"
-#include "app/RibbonMarkup.h"
+#include "app/ribbon/RibbonMarkup.h"
 #include "reports/AbsReportBaseUnit.h"
 #include "reports/ItemsUnit.h"
 #include "reports/LoadingAnimationUnit.h"

@@ -2,8 +2,9 @@
 // application menu as built from the program's markup, the command objects handed to
 // the hosting window, execution of commands, and the ribbon state file.
 
-#include "app/RibbonMarkup.h"
-#include "app/UIRibbonUnit.h"
+#include "app/ribbon/RibbonMarkup.h"
+#include "app/ribbon/UIRibbonFormUnit.h"
+#include "app/ribbon/UIRibbonUnit.h"
 #include "db/Exception.h"
 
 #include <QAbstractButton>

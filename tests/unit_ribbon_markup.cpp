@@ -1,7 +1,7 @@
 // Ribbon command descriptors: the process-wide list registry, the "APPLICATION" list of
 // the program's 26 commands and the string table their resource ids point into.
 
-#include "app/RibbonMarkup.h"
+#include "app/ribbon/RibbonMarkup.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "app/AboutUnit.h"
 
-#include "app/UIRibbonUnit.h"
+#include "app/ribbon/RibbonLook.h"
 #include "common/DialogOwnerUnit.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "MainUnit.h"
 
 #include "AboutUnit.h"
-#include "RibbonMarkup.h"
+#include "app/ribbon/RibbonMarkup.h"
 #include "db/ChooseDBUnit.h"
 #include "db/DbPasswordFromLngUnit.h"
 #include "db/EnterPasswordUnit.h"

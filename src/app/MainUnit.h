@@ -3,7 +3,7 @@
 // connection sequence and the report windows. Also the application object, which shows
 // an exception that reaches the event loop in the error box and lets the loop go on.
 
-#include "UIRibbonUnit.h"
+#include "app/ribbon/UIRibbonFormUnit.h"
 #include "common/MessageBoxUnit.h"
 #include "db/SqlDbModelUnit.h"
 #include "reports/AbsReportBaseUnit.h"

@@ -1,5 +1,5 @@
 #include "MainUnit.h"
-#include "RibbonMarkup.h"
+#include "app/ribbon/RibbonMarkup.h"
 #include "db/SqlDataManagerUnit.h"
 
 #include <memory>

@@ -1,3 +1,5 @@
+// The ribbon command table and string table.
+
 #include "RibbonMarkup.h"
 
 #include <QHash>

@@ -5,7 +5,6 @@
 // a command object; the window that hosts the ribbon binds handlers to them.
 
 #include <QKeySequence>
-#include <QMainWindow>
 #include <QIcon>
 #include <QList>
 #include <QObject>
@@ -183,37 +182,4 @@ private:
     QList<TUICommand*> FTabCommands;
     QMenu* FApplicationMenu = nullptr;
     QWidget* FBandPopup = nullptr;
-};
-
-// Base of a window that carries a ribbon across its top. The ribbon is created with the
-// window and sits above the central widget.
-// An icon drawn from an SVG file at each of the given pixel sizes; empty when the file is not a
-// valid SVG.
-QIcon LoadSvgIcon(const QString& path, std::initializer_list<int> sizes);
-
-class TUIRibbonForm : public QMainWindow {
-    Q_OBJECT
-public:
-    explicit TUIRibbonForm(QWidget* parent = nullptr);
-    // Destroys the ribbon (which saves its state) before the window.
-    ~TUIRibbonForm() override;
-
-    TUIRibbon* Ribbon() const { return FRibbon; }
-
-    // Loads the ribbon from RibbonResourceName() and runs AfterRibbonLoad, once.
-    void LoadRibbon();
-
-protected:
-    // Called for every command the ribbon creates while loading. Does nothing here.
-    virtual void RibbonCommandCreated(TUIRibbon* sender, TUICommand* command);
-    // Called once after the ribbon has been loaded. Does nothing here.
-    virtual void AfterRibbonLoad();
-    // The ribbon markup's name; the markup resource is this name + "_RIBBON".
-    virtual QString RibbonResourceName() const;
-
-    // A key the window's own shortcuts did not take is offered to the ribbon's commands.
-    void keyPressEvent(QKeyEvent* event) override;
-
-private:
-    TUIRibbon* FRibbon = nullptr;
 };
