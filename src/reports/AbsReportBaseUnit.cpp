@@ -1,5 +1,8 @@
+// TAbsReportBaseForm's logic: filters, running the report a page at a time in the background,
+// the loading states, the pager's moves and the export hand-over.
 #include "AbsReportBaseUnit.h"
 
+#include "AbsReportBaseWidgets.h"
 #include "LoadingAnimationUnit.h"
 #include "db/Exception.h"
 #include "common/MessageBoxUnit.h"
@@ -56,7 +59,8 @@ TAbsReportBaseForm::TAbsReportBaseForm(QWidget* AOwner, const TSqlDBModel* aDBMo
     UserFilterQuery.SetSQL(QStringLiteral("select UserKod, UserName\nfrom UserFilterAudit\norder by UserName"));
     ReportQuery.AfterOpen = [this] { ReportQueryAfterOpen(); };
     ReportQuery.OnOpenError = [this](const QString& message) { ReportQueryOpenError(message); };
-    BuildWidgets();
+    BuildReportWidgets(*this, [this] { FiltersShowHidePanelClick(); });
+    ConnectControls();
     FFilterOrigWidth = FiltersPanel->width();
 }
 
@@ -77,6 +81,16 @@ void TAbsReportBaseForm::FormCreate()
 }
 
 void TAbsReportBaseForm::SetExportHandler(TExportHandler handler) { ExportHandler() = std::move(handler); }
+
+void TAbsReportBaseForm::ConnectControls()
+{
+    QObject::connect(ReportButton, &QPushButton::clicked, this, [this] { ReportButtonClick(); });
+    QObject::connect(cbRecordsPerPage, &QComboBox::currentIndexChanged, this, [this] { cbRecordsPerPageChange(); });
+    QObject::connect(FirstPageButton, &QPushButton::clicked, this, [this] { FirstPageButtonClick(); });
+    QObject::connect(PreviousPageButton, &QPushButton::clicked, this, [this] { PreviousPageButtonClick(); });
+    QObject::connect(NextPageButton, &QPushButton::clicked, this, [this] { NextPageButtonClick(); });
+    QObject::connect(LastPageButton, &QPushButton::clicked, this, [this] { LastPageButtonClick(); });
+}
 
 void TAbsReportBaseForm::InitFilters()
 {

@@ -85,7 +85,7 @@ protected:
     int FCurrentRecCount = 0;
 
 private:
-    void BuildWidgets();
+    void ConnectControls();
     void InitFilters();
     void SetLoadingState(TLoadingState state);
     void ToggleFilters();

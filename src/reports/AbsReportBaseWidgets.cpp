@@ -1,5 +1,7 @@
-// The report window's widgets: TAbsReportBaseForm::BuildWidgets creates them with the form as
-// their parent and fills the form's widget members; colours, sizes, fonts, object names and texts.
+// The report window's widgets: how they look and are laid out (colours, sizes, fonts, object
+// names, texts), built into a TAbsReportBaseForm's widget members.
+#include "AbsReportBaseWidgets.h"
+
 #include "AbsReportBaseUnit.h"
 
 #include "LoadingAnimationUnit.h"
@@ -153,164 +155,165 @@ private:
 
 } // namespace
 
-void TAbsReportBaseForm::BuildWidgets()
+void BuildReportWidgets(TAbsReportBaseForm& form, std::function<void()> onFilterBarClick)
 {
-    const qreal dpr = devicePixelRatioF();
-    auto* root = new QVBoxLayout(this);
+    const qreal dpr = form.devicePixelRatioF();
+    auto* root = new QVBoxLayout(&form);
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
 
     // The bar across the top with the filter toggle on its left.
-    SummaryPanel = new QFrame(this);
-    SummaryPanel->setObjectName(QStringLiteral("SummaryPanel"));
-    SummaryPanel->setFixedHeight(kSummaryHeight);
-    SetBackground(SummaryPanel, kInactiveCaptionGradient);
-    auto* summary = new QHBoxLayout(SummaryPanel);
+    form.SummaryPanel = new QFrame(&form);
+    form.SummaryPanel->setObjectName(QStringLiteral("SummaryPanel"));
+    form.SummaryPanel->setFixedHeight(kSummaryHeight);
+    SetBackground(form.SummaryPanel, kInactiveCaptionGradient);
+    auto* summary = new QHBoxLayout(form.SummaryPanel);
     summary->setContentsMargins(0, 0, 0, 0);
     summary->setSpacing(0);
-    FiltersShowHidePanel = new QFrame(SummaryPanel);
-    FiltersShowHidePanel->setObjectName(QStringLiteral("FiltersShowHidePanel"));
-    FiltersShowHidePanel->setFixedWidth(kFilterPanelWidth);
-    FiltersShowHidePanel->setCursor(Qt::PointingHandCursor);
-    SetBackground(FiltersShowHidePanel, palette().color(QPalette::Highlight));
-    const QColor barText = palette().color(QPalette::HighlightedText);
-    auto* bar = new QHBoxLayout(FiltersShowHidePanel);
+    form.FiltersShowHidePanel = new QFrame(form.SummaryPanel);
+    form.FiltersShowHidePanel->setObjectName(QStringLiteral("FiltersShowHidePanel"));
+    form.FiltersShowHidePanel->setFixedWidth(kFilterPanelWidth);
+    form.FiltersShowHidePanel->setCursor(Qt::PointingHandCursor);
+    SetBackground(form.FiltersShowHidePanel, form.palette().color(QPalette::Highlight));
+    const QColor barText = form.palette().color(QPalette::HighlightedText);
+    auto* bar = new QHBoxLayout(form.FiltersShowHidePanel);
     bar->setContentsMargins(10, 0, 10, 0);
     auto arrow = [&](const QString& name, bool right) {
-        auto* l = new QLabel(FiltersShowHidePanel);
+        auto* l = new QLabel(form.FiltersShowHidePanel);
         l->setObjectName(name);
         l->setFixedSize(16, 16);
         l->setPixmap(ArrowPixmap(right, barText, dpr));
         return l;
     };
-    ShowLeftImage = arrow(QStringLiteral("ShowLeftImage"), true);
-    HideLeftImage = arrow(QStringLiteral("HideLeftImage"), false);
-    FiltersCaptionLabel = new QLabel(QStringLiteral("Филтри"), FiltersShowHidePanel);
-    FiltersCaptionLabel->setObjectName(QStringLiteral("FiltersCaptionLabel"));
-    FiltersCaptionLabel->setAlignment(Qt::AlignCenter);
-    QFont bold = FiltersCaptionLabel->font();
+    form.ShowLeftImage = arrow(QStringLiteral("ShowLeftImage"), true);
+    form.HideLeftImage = arrow(QStringLiteral("HideLeftImage"), false);
+    form.FiltersCaptionLabel = new QLabel(QStringLiteral("Филтри"), form.FiltersShowHidePanel);
+    form.FiltersCaptionLabel->setObjectName(QStringLiteral("FiltersCaptionLabel"));
+    form.FiltersCaptionLabel->setAlignment(Qt::AlignCenter);
+    QFont bold = form.FiltersCaptionLabel->font();
     bold.setBold(true);
-    FiltersCaptionLabel->setFont(bold);
-    QPalette textPalette = FiltersCaptionLabel->palette();
+    form.FiltersCaptionLabel->setFont(bold);
+    QPalette textPalette = form.FiltersCaptionLabel->palette();
     textPalette.setColor(QPalette::WindowText, barText);
-    FiltersCaptionLabel->setPalette(textPalette);
-    ShowRightImage = arrow(QStringLiteral("ShowRightImage"), true);
-    HideRightImage = arrow(QStringLiteral("HideRightImage"), false);
-    bar->addWidget(ShowLeftImage);
-    bar->addWidget(HideLeftImage);
-    bar->addWidget(FiltersCaptionLabel, 1);
-    bar->addWidget(ShowRightImage);
-    bar->addWidget(HideRightImage);
-    ShowLeftImage->hide();
-    ShowRightImage->hide();
-    auto* clicks = new TClickFilter(this, [this] { FiltersShowHidePanelClick(); });
-    for (QWidget* w : std::initializer_list<QWidget*>{FiltersShowHidePanel, FiltersCaptionLabel, ShowLeftImage,
-                                                      ShowRightImage, HideLeftImage, HideRightImage})
+    form.FiltersCaptionLabel->setPalette(textPalette);
+    form.ShowRightImage = arrow(QStringLiteral("ShowRightImage"), true);
+    form.HideRightImage = arrow(QStringLiteral("HideRightImage"), false);
+    bar->addWidget(form.ShowLeftImage);
+    bar->addWidget(form.HideLeftImage);
+    bar->addWidget(form.FiltersCaptionLabel, 1);
+    bar->addWidget(form.ShowRightImage);
+    bar->addWidget(form.HideRightImage);
+    form.ShowLeftImage->hide();
+    form.ShowRightImage->hide();
+    auto* clicks = new TClickFilter(&form, std::move(onFilterBarClick));
+    for (QWidget* w : std::initializer_list<QWidget*>{form.FiltersShowHidePanel, form.FiltersCaptionLabel,
+                                                      form.ShowLeftImage, form.ShowRightImage, form.HideLeftImage,
+                                                      form.HideRightImage})
         w->installEventFilter(clicks);
-    summary->addWidget(FiltersShowHidePanel);
+    summary->addWidget(form.FiltersShowHidePanel);
     summary->addSpacing(14);
     // What the grid shows: the report's caption and the row count of the latest run.
-    SummaryLabel = new QLabel(SummaryPanel);
-    SummaryLabel->setObjectName(QStringLiteral("SummaryLabel"));
-    SummaryLabel->setTextFormat(Qt::RichText);
-    summary->addWidget(SummaryLabel, 1);
-    root->addWidget(SummaryPanel);
+    form.SummaryLabel = new QLabel(form.SummaryPanel);
+    form.SummaryLabel->setObjectName(QStringLiteral("SummaryLabel"));
+    form.SummaryLabel->setTextFormat(Qt::RichText);
+    summary->addWidget(form.SummaryLabel, 1);
+    root->addWidget(form.SummaryPanel);
 
-    MainPanel = new QWidget(this);
-    MainPanel->setObjectName(QStringLiteral("MainPanel"));
-    auto* main = new QHBoxLayout(MainPanel);
+    form.MainPanel = new QWidget(&form);
+    form.MainPanel->setObjectName(QStringLiteral("MainPanel"));
+    auto* main = new QHBoxLayout(form.MainPanel);
     main->setContentsMargins(0, 0, 0, 0);
     main->setSpacing(0);
-    root->addWidget(MainPanel, 1);
+    root->addWidget(form.MainPanel, 1);
 
     // Filters on the left; hidden sub-panels take no room.
-    FiltersPanel = new QFrame(MainPanel);
-    FiltersPanel->setObjectName(QStringLiteral("FiltersPanel"));
-    FiltersPanel->setFixedWidth(kFilterPanelWidth);
-    FiltersPanel->resize(kFilterPanelWidth, FiltersPanel->height());
-    SetBackground(FiltersPanel, kActiveCaptionGradient);
-    auto* filters = new QVBoxLayout(FiltersPanel);
+    form.FiltersPanel = new QFrame(form.MainPanel);
+    form.FiltersPanel->setObjectName(QStringLiteral("FiltersPanel"));
+    form.FiltersPanel->setFixedWidth(kFilterPanelWidth);
+    form.FiltersPanel->resize(kFilterPanelWidth, form.FiltersPanel->height());
+    SetBackground(form.FiltersPanel, kActiveCaptionGradient);
+    auto* filters = new QVBoxLayout(form.FiltersPanel);
     filters->setContentsMargins(0, 4, 0, 0);
     filters->setSpacing(0);
     auto datePicker = [&](const QString& name) {
-        auto* d = new QDateEdit(FiltersPanel);
+        auto* d = new QDateEdit(form.FiltersPanel);
         d->setObjectName(name);
         d->setCalendarPopup(true);
         d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
         d->setFixedWidth(kDatePickerWidth);
         return d;
     };
-    FromDateFilterPicker = datePicker(QStringLiteral("FromDateFilterPicker"));
-    ToDateFilterPicker = datePicker(QStringLiteral("ToDateFilterPicker"));
-    PeriodFilterPanel = LabelledPanel(FiltersPanel, QStringLiteral("PeriodFilterPanel"), 105,
-                                      QStringLiteral("От Дата"), FromDateFilterPicker, ToDateFilterPicker,
-                                      QStringLiteral("До Дата"));
+    form.FromDateFilterPicker = datePicker(QStringLiteral("FromDateFilterPicker"));
+    form.ToDateFilterPicker = datePicker(QStringLiteral("ToDateFilterPicker"));
+    form.PeriodFilterPanel = LabelledPanel(form.FiltersPanel, QStringLiteral("PeriodFilterPanel"), 105,
+                                           QStringLiteral("От Дата"), form.FromDateFilterPicker,
+                                           form.ToDateFilterPicker, QStringLiteral("До Дата"));
     auto lookup = [&](const QString& name) {
-        auto* c = new QComboBox(FiltersPanel);
+        auto* c = new QComboBox(form.FiltersPanel);
         c->setObjectName(name);
         c->setFixedWidth(kLookupWidth);
         c->setMaxVisibleItems(20);
         return c;
     };
-    StoreFilterLookup = lookup(QStringLiteral("StoreFilterLookup"));
-    FiscalDeviceFilterLookup = lookup(QStringLiteral("FiscalDeviceFilterLookup"));
-    UserFilterLookup = lookup(QStringLiteral("UserFilterLookup"));
-    StoreFilterPanel = LabelledPanel(FiltersPanel, QStringLiteral("StoreFilterPanel"), 56,
-                                     QStringLiteral("Търговски обект"), StoreFilterLookup);
-    FpFilterPanel = LabelledPanel(FiltersPanel, QStringLiteral("FpFilterPanel"), 56,
-                                  QStringLiteral("Фискално устройство"), FiscalDeviceFilterLookup);
-    UserFilterPanel = LabelledPanel(FiltersPanel, QStringLiteral("UserFilterPanel"), 56, QStringLiteral("Потребител"),
-                                    UserFilterLookup);
-    ReportButtonPanel = new QWidget(FiltersPanel);
-    ReportButtonPanel->setObjectName(QStringLiteral("ReportButtonPanel"));
-    auto* buttonLayout = new QVBoxLayout(ReportButtonPanel);
+    form.StoreFilterLookup = lookup(QStringLiteral("StoreFilterLookup"));
+    form.FiscalDeviceFilterLookup = lookup(QStringLiteral("FiscalDeviceFilterLookup"));
+    form.UserFilterLookup = lookup(QStringLiteral("UserFilterLookup"));
+    form.StoreFilterPanel = LabelledPanel(form.FiltersPanel, QStringLiteral("StoreFilterPanel"), 56,
+                                          QStringLiteral("Търговски обект"), form.StoreFilterLookup);
+    form.FpFilterPanel = LabelledPanel(form.FiltersPanel, QStringLiteral("FpFilterPanel"), 56,
+                                       QStringLiteral("Фискално устройство"), form.FiscalDeviceFilterLookup);
+    form.UserFilterPanel = LabelledPanel(form.FiltersPanel, QStringLiteral("UserFilterPanel"), 56,
+                                         QStringLiteral("Потребител"), form.UserFilterLookup);
+    form.ReportButtonPanel = new QWidget(form.FiltersPanel);
+    form.ReportButtonPanel->setObjectName(QStringLiteral("ReportButtonPanel"));
+    auto* buttonLayout = new QVBoxLayout(form.ReportButtonPanel);
     buttonLayout->setContentsMargins(8, 10, 8, 8);
-    ReportButton = new QPushButton(MagnifierIcon(dpr), QStringLiteral("Справка"), ReportButtonPanel);
-    ReportButton->setObjectName(QStringLiteral("ReportButton"));
-    ReportButton->setFixedSize(161, kPageButtonHeight);
-    ReportButton->setDefault(true);
-    buttonLayout->addWidget(ReportButton, 0, Qt::AlignLeft);
+    form.ReportButton = new QPushButton(MagnifierIcon(dpr), QStringLiteral("Справка"), form.ReportButtonPanel);
+    form.ReportButton->setObjectName(QStringLiteral("ReportButton"));
+    form.ReportButton->setFixedSize(161, kPageButtonHeight);
+    form.ReportButton->setDefault(true);
+    buttonLayout->addWidget(form.ReportButton, 0, Qt::AlignLeft);
     buttonLayout->addStretch(1);
-    for (QWidget* w : {PeriodFilterPanel, StoreFilterPanel, FpFilterPanel, UserFilterPanel})
+    for (QWidget* w : {form.PeriodFilterPanel, form.StoreFilterPanel, form.FpFilterPanel, form.UserFilterPanel})
         filters->addWidget(w);
-    filters->addWidget(ReportButtonPanel, 1);
-    main->addWidget(FiltersPanel);
+    filters->addWidget(form.ReportButtonPanel, 1);
+    main->addWidget(form.FiltersPanel);
 
     // The grid area and the pager under it.
-    GridPanel = new QWidget(MainPanel);
-    GridPanel->setObjectName(QStringLiteral("GridPanel"));
-    auto* gridLayout = new QVBoxLayout(GridPanel);
+    form.GridPanel = new QWidget(form.MainPanel);
+    form.GridPanel->setObjectName(QStringLiteral("GridPanel"));
+    auto* gridLayout = new QVBoxLayout(form.GridPanel);
     gridLayout->setContentsMargins(0, 0, 0, 0);
     gridLayout->setSpacing(0);
-    auto* gridArea = new QWidget(GridPanel);
+    auto* gridArea = new QWidget(form.GridPanel);
     auto* stack = new QGridLayout(gridArea);
     stack->setContentsMargins(0, 0, 0, 0);
-    ReportDataSource = new TDataSource(this);
-    ReportDataSource->setObjectName(QStringLiteral("ReportDataSource"));
-    ReportDBGrid = new QTableView(gridArea);
-    ReportDBGrid->setObjectName(QStringLiteral("ReportDBGrid"));
-    ReportDBGrid->setModel(ReportDataSource);
-    ReportDBGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ReportDBGrid->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    ReportDBGrid->setAlternatingRowColors(true);
-    ReportDBGrid->setWordWrap(false);
-    ReportDBGrid->setTextElideMode(Qt::ElideRight);
-    ReportDBGrid->horizontalHeader()->setDefaultAlignment(Qt::Alignment(Qt::AlignCenter | Qt::TextWordWrap));
-    ReportDBGrid->horizontalHeader()->setHighlightSections(false);
-    ReportDBGrid->verticalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    ReportDBGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    ReportDBGrid->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    form.ReportDataSource = new TDataSource(&form);
+    form.ReportDataSource->setObjectName(QStringLiteral("ReportDataSource"));
+    form.ReportDBGrid = new QTableView(gridArea);
+    form.ReportDBGrid->setObjectName(QStringLiteral("ReportDBGrid"));
+    form.ReportDBGrid->setModel(form.ReportDataSource);
+    form.ReportDBGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    form.ReportDBGrid->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    form.ReportDBGrid->setAlternatingRowColors(true);
+    form.ReportDBGrid->setWordWrap(false);
+    form.ReportDBGrid->setTextElideMode(Qt::ElideRight);
+    form.ReportDBGrid->horizontalHeader()->setDefaultAlignment(Qt::Alignment(Qt::AlignCenter | Qt::TextWordWrap));
+    form.ReportDBGrid->horizontalHeader()->setHighlightSections(false);
+    form.ReportDBGrid->verticalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    form.ReportDBGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    form.ReportDBGrid->verticalHeader()->setDefaultSectionSize(form.fontMetrics().height() + 6);
     {
         // Two lines of caption in the column titles.
-        const int h = 2 * fontMetrics().lineSpacing() + 10;
-        ReportDBGrid->horizontalHeader()->setFixedHeight(h);
+        const int h = 2 * form.fontMetrics().lineSpacing() + 10;
+        form.ReportDBGrid->horizontalHeader()->setFixedHeight(h);
     }
     // Ctrl+C copies the selected cells as TAB-separated lines, as spreadsheets paste them.
-    auto* copy = new QAction(ReportDBGrid);
+    auto* copy = new QAction(form.ReportDBGrid);
     copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WidgetShortcut);
-    QObject::connect(copy, &QAction::triggered, this, [this] {
-        const QModelIndexList cells = ReportDBGrid->selectionModel()->selectedIndexes();
+    QObject::connect(copy, &QAction::triggered, &form, [&form] {
+        const QModelIndexList cells = form.ReportDBGrid->selectionModel()->selectedIndexes();
         if (cells.isEmpty())
             return;
         int top = INT_MAX, bottom = -1, left = INT_MAX, right = -1;
@@ -325,85 +328,79 @@ void TAbsReportBaseForm::BuildWidgets()
             for (int c = left; c <= right; ++c) {
                 if (c > left)
                     text += QLatin1Char('\t');
-                if (ReportDBGrid->selectionModel()->isSelected(ReportDataSource->index(r, c)))
-                    text += ReportDataSource->CellText(r, c);
+                if (form.ReportDBGrid->selectionModel()->isSelected(form.ReportDataSource->index(r, c)))
+                    text += form.ReportDataSource->CellText(r, c);
             }
             text += QLatin1Char('\n');
         }
         QApplication::clipboard()->setText(text);
     });
-    ReportDBGrid->addAction(copy);
+    form.ReportDBGrid->addAction(copy);
 
-    LoadingPanel = new QWidget(gridArea);
-    LoadingPanel->setObjectName(QStringLiteral("LoadingPanel"));
-    SetBackground(LoadingPanel, Qt::white);
-    auto* loading = new QVBoxLayout(LoadingPanel);
+    form.LoadingPanel = new QWidget(gridArea);
+    form.LoadingPanel->setObjectName(QStringLiteral("LoadingPanel"));
+    SetBackground(form.LoadingPanel, Qt::white);
+    auto* loading = new QVBoxLayout(form.LoadingPanel);
     loading->setContentsMargins(0, 0, 0, 0);
-    LoadingGifImage = new TLoadingAnimation(LoadingPanel);
-    LoadingGifImage->setObjectName(QStringLiteral("LoadingGifImage"));
-    loading->addWidget(LoadingGifImage);
-    stack->addWidget(ReportDBGrid, 0, 0);
-    stack->addWidget(LoadingPanel, 0, 0);
+    form.LoadingGifImage = new TLoadingAnimation(form.LoadingPanel);
+    form.LoadingGifImage->setObjectName(QStringLiteral("LoadingGifImage"));
+    loading->addWidget(form.LoadingGifImage);
+    stack->addWidget(form.ReportDBGrid, 0, 0);
+    stack->addWidget(form.LoadingPanel, 0, 0);
     gridLayout->addWidget(gridArea, 1);
 
-    PagingPanel = new QFrame(GridPanel);
-    PagingPanel->setObjectName(QStringLiteral("PagingPanel"));
-    PagingPanel->setFixedHeight(kPageButtonHeight + 6);
-    SetBackground(PagingPanel, kInactiveCaptionGradient);
-    auto* paging = new QHBoxLayout(PagingPanel);
+    form.PagingPanel = new QFrame(form.GridPanel);
+    form.PagingPanel->setObjectName(QStringLiteral("PagingPanel"));
+    form.PagingPanel->setFixedHeight(kPageButtonHeight + 6);
+    SetBackground(form.PagingPanel, kInactiveCaptionGradient);
+    auto* paging = new QHBoxLayout(form.PagingPanel);
     paging->setContentsMargins(8, 3, 4, 3);
     paging->setSpacing(6);
-    RecorsPerPageLabel = new QLabel(QStringLiteral("Записи на страница"), PagingPanel);
-    RecorsPerPageLabel->setObjectName(QStringLiteral("RecorsPerPageLabel"));
-    cbRecordsPerPage = new QComboBox(PagingPanel);
-    cbRecordsPerPage->setObjectName(QStringLiteral("cbRecordsPerPage"));
+    form.RecorsPerPageLabel = new QLabel(QStringLiteral("Записи на страница"), form.PagingPanel);
+    form.RecorsPerPageLabel->setObjectName(QStringLiteral("RecorsPerPageLabel"));
+    form.cbRecordsPerPage = new QComboBox(form.PagingPanel);
+    form.cbRecordsPerPage->setObjectName(QStringLiteral("cbRecordsPerPage"));
     for (int size : kPageSizes)
-        cbRecordsPerPage->addItem(QString::number(size));
-    cbRecordsPerPage->setCurrentIndex(kDefaultPageSizeIndex);
-    cbRecordsPerPage->setMinimumWidth(70);
-    paging->addWidget(RecorsPerPageLabel);
-    paging->addWidget(cbRecordsPerPage);
+        form.cbRecordsPerPage->addItem(QString::number(size));
+    form.cbRecordsPerPage->setCurrentIndex(kDefaultPageSizeIndex);
+    form.cbRecordsPerPage->setMinimumWidth(70);
+    paging->addWidget(form.RecorsPerPageLabel);
+    paging->addWidget(form.cbRecordsPerPage);
     paging->addStretch(1);
-    PagesPanel = new QWidget(PagingPanel);
-    PagesPanel->setObjectName(QStringLiteral("PagesPanel"));
-    auto* pages = new QHBoxLayout(PagesPanel);
+    form.PagesPanel = new QWidget(form.PagingPanel);
+    form.PagesPanel->setObjectName(QStringLiteral("PagesPanel"));
+    auto* pages = new QHBoxLayout(form.PagesPanel);
     pages->setContentsMargins(0, 0, 0, 0);
     pages->setSpacing(1);
-    FirstPageButton = PageButton(PagesPanel, QStringLiteral("FirstPageButton"));
-    PreviousPageButton = PageButton(PagesPanel, QStringLiteral("PreviousPageButton"));
-    CurrentPageButton = PageButton(PagesPanel, QStringLiteral("CurrentPageButton"));
-    NextPageButton = PageButton(PagesPanel, QStringLiteral("NextPageButton"));
-    LastPageButton = PageButton(PagesPanel, QStringLiteral("LastPageButton"));
-    pages->addWidget(FirstPageButton);
-    pages->addWidget(PagerSpacer(PagesPanel));
-    pages->addWidget(PreviousPageButton);
-    pages->addWidget(CurrentPageButton);
-    pages->addWidget(NextPageButton);
-    pages->addWidget(PagerSpacer(PagesPanel));
-    pages->addWidget(LastPageButton);
-    PagesPanel->setFixedWidth(5 * kPageButtonWidth + 2 * kPagerSpacerWidth + 6);
-    paging->addWidget(PagesPanel);
-    gridLayout->addWidget(PagingPanel);
-    main->addWidget(GridPanel, 1);
+    form.FirstPageButton = PageButton(form.PagesPanel, QStringLiteral("FirstPageButton"));
+    form.PreviousPageButton = PageButton(form.PagesPanel, QStringLiteral("PreviousPageButton"));
+    form.CurrentPageButton = PageButton(form.PagesPanel, QStringLiteral("CurrentPageButton"));
+    form.NextPageButton = PageButton(form.PagesPanel, QStringLiteral("NextPageButton"));
+    form.LastPageButton = PageButton(form.PagesPanel, QStringLiteral("LastPageButton"));
+    pages->addWidget(form.FirstPageButton);
+    pages->addWidget(PagerSpacer(form.PagesPanel));
+    pages->addWidget(form.PreviousPageButton);
+    pages->addWidget(form.CurrentPageButton);
+    pages->addWidget(form.NextPageButton);
+    pages->addWidget(PagerSpacer(form.PagesPanel));
+    pages->addWidget(form.LastPageButton);
+    form.PagesPanel->setFixedWidth(5 * kPageButtonWidth + 2 * kPagerSpacerWidth + 6);
+    paging->addWidget(form.PagesPanel);
+    gridLayout->addWidget(form.PagingPanel);
+    main->addWidget(form.GridPanel, 1);
 
     // Until the first run there is nothing to page through: First reads "1", the others
     // are blank, and every page button is disabled. The page-size box runs the report.
-    for (QPushButton* b : {PreviousPageButton, CurrentPageButton, NextPageButton, LastPageButton})
+    for (QPushButton* b : {form.PreviousPageButton, form.CurrentPageButton, form.NextPageButton, form.LastPageButton})
         b->setText(QString());
     // The page on screen stands out, although its button is never enabled.
-    QFont currentFont = CurrentPageButton->font();
+    QFont currentFont = form.CurrentPageButton->font();
     currentFont.setBold(true);
-    CurrentPageButton->setFont(currentFont);
-    QPalette currentPalette = CurrentPageButton->palette();
-    currentPalette.setColor(QPalette::Disabled, QPalette::ButtonText, palette().color(QPalette::Highlight));
-    CurrentPageButton->setPalette(currentPalette);
-    for (QPushButton* b : {FirstPageButton, PreviousPageButton, CurrentPageButton, NextPageButton, LastPageButton})
+    form.CurrentPageButton->setFont(currentFont);
+    QPalette currentPalette = form.CurrentPageButton->palette();
+    currentPalette.setColor(QPalette::Disabled, QPalette::ButtonText, form.palette().color(QPalette::Highlight));
+    form.CurrentPageButton->setPalette(currentPalette);
+    for (QPushButton* b : {form.FirstPageButton, form.PreviousPageButton, form.CurrentPageButton,
+                           form.NextPageButton, form.LastPageButton})
         b->setEnabled(false);
-
-    QObject::connect(ReportButton, &QPushButton::clicked, this, [this] { ReportButtonClick(); });
-    QObject::connect(cbRecordsPerPage, &QComboBox::currentIndexChanged, this, [this] { cbRecordsPerPageChange(); });
-    QObject::connect(FirstPageButton, &QPushButton::clicked, this, [this] { FirstPageButtonClick(); });
-    QObject::connect(PreviousPageButton, &QPushButton::clicked, this, [this] { PreviousPageButtonClick(); });
-    QObject::connect(NextPageButton, &QPushButton::clicked, this, [this] { NextPageButtonClick(); });
-    QObject::connect(LastPageButton, &QPushButton::clicked, this, [this] { LastPageButtonClick(); });
 }
