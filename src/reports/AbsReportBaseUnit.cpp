@@ -18,7 +18,6 @@
 #include <QPushButton>
 #include <QTableView>
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -61,6 +60,7 @@ TAbsReportBaseForm::TAbsReportBaseForm(QWidget* AOwner, const TSqlDBModel* aDBMo
     ReportQuery.OnOpenError = [this](const QString& message) { ReportQueryOpenError(message); };
     BuildReportWidgets(*this, [this] { FiltersShowHidePanelClick(); });
     ConnectControls();
+    ShowPager(); // nothing to page through until the first run; the page-size box runs the report
     FFilterOrigWidth = FiltersPanel->width();
 }
 
@@ -344,37 +344,28 @@ void TAbsReportBaseForm::RunAction(const std::function<void()>& action)
     }
 }
 
-int TAbsReportBaseForm::PageCount() const
+// The page index changes, the page runs (a failure throws out of here and leaves the pager
+// as it was), then the buttons show the pager's captions and states.
+void TAbsReportBaseForm::MovePager(TPagerAction action)
 {
-    const int s = FCurrentFilters.RecordsPerPage;
-    if (s <= 0)
-        return 0;
-    return int(std::ceil(double(FCurrentRecCount) / double(s)));
+    const TReportPager::TMove move =
+        FPager.Plan(action, FCurrentFilters.PageNumber,
+                    TReportPager::PageCount(FCurrentRecCount, FCurrentFilters.RecordsPerPage));
+    FCurrentFilters.PageNumber = move.Page;
+    RunReportQuery();
+    FPager.Commit(move, TReportPager::PageCount(FCurrentRecCount, FCurrentFilters.RecordsPerPage));
+    ShowPager();
 }
 
-void TAbsReportBaseForm::SetPageCaptions(int previous, int current, int next)
+void TAbsReportBaseForm::ShowPager()
 {
-    PreviousPageButton->setText(QString::number(previous));
-    CurrentPageButton->setText(QString::number(current));
-    NextPageButton->setText(QString::number(next));
-}
-
-void TAbsReportBaseForm::ResetPager()
-{
-    const int p = FCurrentFilters.PageNumber;
-    PreviousPageButton->setText(FirstPageButton->text());
-    CurrentPageButton->setText(QString::number(p + 1));
-    NextPageButton->setText(QString::number(p + 2));
-    const int pages = PageCount();
-    LastPageButton->setText(QString::number(pages));
-    const bool onePage = pages < p + 2;
-    if (onePage)
-        NextPageButton->setText(QString::number(pages));
-    NextPageButton->setEnabled(!onePage);
-    LastPageButton->setEnabled(!onePage);
-    FirstPageButton->setEnabled(false);
-    PreviousPageButton->setEnabled(false);
-    CurrentPageButton->setEnabled(false);
+    const TPagerButton order[] = {pbFirst, pbPrevious, pbCurrent, pbNext, pbLast};
+    QPushButton* const buttons[] = {FirstPageButton, PreviousPageButton, CurrentPageButton, NextPageButton,
+                                    LastPageButton};
+    for (int i = 0; i < kPagerButtonCount; ++i) {
+        buttons[i]->setText(FPager.Caption(order[i]));
+        buttons[i]->setEnabled(FPager.Enabled(order[i]));
+    }
 }
 
 void TAbsReportBaseForm::ReportButtonClick()
@@ -385,8 +376,7 @@ void TAbsReportBaseForm::ReportButtonClick()
         if (!FiltersPanel->isHidden())
             ToggleFilters();
         CollectFilters();
-        RunReportQuery();
-        ResetPager();
+        MovePager(TPagerAction::paReset);
     });
 }
 
@@ -394,69 +384,28 @@ void TAbsReportBaseForm::cbRecordsPerPageChange()
 {
     RunAction([&] {
         FCurrentFilters.RecordsPerPage = cbRecordsPerPage->currentText().toInt();
-        FCurrentFilters.PageNumber = 0;
-        RunReportQuery();
-        ResetPager();
+        MovePager(TPagerAction::paReset);
     });
 }
 
 void TAbsReportBaseForm::FirstPageButtonClick()
 {
-    RunAction([&] {
-        FCurrentFilters.PageNumber = 0;
-        RunReportQuery();
-        ResetPager();
-    });
+    RunAction([&] { MovePager(TPagerAction::paReset); });
 }
 
 void TAbsReportBaseForm::NextPageButtonClick()
 {
-    RunAction([&] {
-        const int pages = PageCount();
-        const int p = ++FCurrentFilters.PageNumber;
-        RunReportQuery();
-        SetPageCaptions(p, p + 1, p + 2);
-        const bool last = p == pages - 1;
-        if (last)
-            NextPageButton->setText(CurrentPageButton->text());
-        FirstPageButton->setEnabled(true);
-        PreviousPageButton->setEnabled(true);
-        NextPageButton->setEnabled(!last);
-        LastPageButton->setEnabled(!last);
-    });
+    RunAction([&] { MovePager(TPagerAction::paNext); });
 }
 
 void TAbsReportBaseForm::PreviousPageButtonClick()
 {
-    RunAction([&] {
-        const int p = --FCurrentFilters.PageNumber;
-        RunReportQuery();
-        SetPageCaptions(p, p + 1, p + 2);
-        const bool first = p == 0;
-        if (first)
-            PreviousPageButton->setText(FirstPageButton->text());
-        const bool reduced = NextPageButton->text().toInt() > LastPageButton->text().toInt();
-        if (reduced)
-            NextPageButton->setText(LastPageButton->text());
-        FirstPageButton->setEnabled(!first);
-        PreviousPageButton->setEnabled(!first);
-        NextPageButton->setEnabled(!reduced);
-        LastPageButton->setEnabled(!reduced);
-    });
+    RunAction([&] { MovePager(TPagerAction::paPrevious); });
 }
 
 void TAbsReportBaseForm::LastPageButtonClick()
 {
-    RunAction([&] {
-        const int pages = PageCount();
-        FCurrentFilters.PageNumber = std::max(0, pages - 1);
-        RunReportQuery();
-        SetPageCaptions(pages - 1, pages, pages);
-        FirstPageButton->setEnabled(true);
-        PreviousPageButton->setEnabled(true);
-        NextPageButton->setEnabled(false);
-        LastPageButton->setEnabled(false);
-    });
+    RunAction([&] { MovePager(TPagerAction::paLast); });
 }
 
 // ---------------------------------------------------------------------------------------

@@ -389,10 +389,6 @@ void BuildReportWidgets(TAbsReportBaseForm& form, std::function<void()> onFilter
     gridLayout->addWidget(form.PagingPanel);
     main->addWidget(form.GridPanel, 1);
 
-    // Until the first run there is nothing to page through: First reads "1", the others
-    // are blank, and every page button is disabled. The page-size box runs the report.
-    for (QPushButton* b : {form.PreviousPageButton, form.CurrentPageButton, form.NextPageButton, form.LastPageButton})
-        b->setText(QString());
     // The page on screen stands out, although its button is never enabled.
     QFont currentFont = form.CurrentPageButton->font();
     currentFont.setBold(true);
@@ -400,7 +396,4 @@ void BuildReportWidgets(TAbsReportBaseForm& form, std::function<void()> onFilter
     QPalette currentPalette = form.CurrentPageButton->palette();
     currentPalette.setColor(QPalette::Disabled, QPalette::ButtonText, form.palette().color(QPalette::Highlight));
     form.CurrentPageButton->setPalette(currentPalette);
-    for (QPushButton* b : {form.FirstPageButton, form.PreviousPageButton, form.CurrentPageButton,
-                           form.NextPageButton, form.LastPageButton})
-        b->setEnabled(false);
 }
