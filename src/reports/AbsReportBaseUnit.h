@@ -3,6 +3,7 @@
 // filter panel, the Report button, a grid showing one page loaded in the background behind
 // an animated picture, and the pager. Each window has its own data manager and connection.
 
+#include "ReportPagerUnit.h"
 #include "RepositoryUnit.h"
 #include "db/DataSourceUnit.h"
 #include "db/QueryUnit.h"
@@ -85,7 +86,7 @@ protected:
     int FCurrentRecCount = 0;
 
 private:
-    void BuildWidgets();
+    void ConnectControls();
     void InitFilters();
     void SetLoadingState(TLoadingState state);
     void ToggleFilters();
@@ -97,10 +98,9 @@ private:
     void ReportQueryOpenError(const QString& message);
     void DisableReportControls();
     void EnableReportControls();
-    void ResetPager();
     void RunAction(const std::function<void()>& action);
-    void SetPageCaptions(int previous, int current, int next);
-    int PageCount() const;
+    void MovePager(TPagerAction action);
+    void ShowPager();
     void FitColumns();
     void UpdateSummary(bool withCount);
     void ExportReport(TExportKind kind);
@@ -108,6 +108,8 @@ private:
 
     TLoadingState FLoadingState = TLoadingState::lsBlank;
     bool FPageLoading = false;
+    // The page buttons' captions and states; the page index is FCurrentFilters.PageNumber.
+    TReportPager FPager;
 
     // Bound to FSqlManager's connection; declared after it, so freed before it.
     TQuery ReportQuery{nullptr, ckStatic};

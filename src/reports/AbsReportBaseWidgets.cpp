@@ -1,0 +1,399 @@
+// The report window's widgets: how they look and are laid out (colours, sizes, fonts, object
+// names, texts), built into a TAbsReportBaseForm's widget members.
+#include "AbsReportBaseWidgets.h"
+
+#include "AbsReportBaseUnit.h"
+
+#include "LoadingAnimationUnit.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+constexpr int kFilterPanelWidth = 185;
+constexpr int kSummaryHeight = 41;
+constexpr int kLookupWidth = 171;
+constexpr int kDatePickerWidth = 106;
+constexpr int kPageButtonWidth = 45;
+constexpr int kPageButtonHeight = 25;
+constexpr int kPagerSpacerWidth = 22;
+
+// System colours of the classic desktop theme the window is drawn in.
+const QColor kInactiveCaptionGradient(215, 228, 242);
+const QColor kActiveCaptionGradient(185, 209, 234);
+
+const int kPageSizes[] = {100, 300, 500, 1000, 5000};
+const int kDefaultPageSizeIndex = 2; // "500"
+
+void SetBackground(QWidget* w, const QColor& color)
+{
+    w->setAutoFillBackground(true);
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, color);
+    w->setPalette(p);
+}
+
+// The 16x16 pictures: arrows of the filter bar and the Report button's magnifying glass,
+// drawn at the screen's pixel density.
+QPixmap ArrowPixmap(bool pointsRight, const QColor& color, qreal dpr)
+{
+    QPixmap pm(QSize(16, 16) * dpr);
+    pm.setDevicePixelRatio(dpr);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(color, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    for (qreal dx : {0.0, 5.0}) {
+        QPainterPath path;
+        if (pointsRight) {
+            path.moveTo(3.5 + dx, 3.5);
+            path.lineTo(8 + dx, 8);
+            path.lineTo(3.5 + dx, 12.5);
+        } else {
+            path.moveTo(12.5 - dx, 3.5);
+            path.lineTo(8 - dx, 8);
+            path.lineTo(12.5 - dx, 12.5);
+        }
+        p.drawPath(path);
+    }
+    return pm;
+}
+
+QIcon MagnifierIcon(qreal dpr)
+{
+    QPixmap pm(QSize(16, 16) * dpr);
+    pm.setDevicePixelRatio(dpr);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0x2b, 0x4f, 0x7a), 2.4, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(10.2, 10.2), QPointF(14.3, 14.3));
+    p.setPen(QPen(QColor(0x2b, 0x4f, 0x7a), 1.6));
+    p.setBrush(QColor(0xd8, 0xea, 0xfb));
+    p.drawEllipse(QPointF(6.6, 6.6), 4.8, 4.8);
+    return QIcon(pm);
+}
+
+QWidget* LabelledPanel(QWidget* parent, const QString& objectName, int height, const QString& caption,
+                       QWidget* editor, QWidget* secondEditor = nullptr, const QString& secondCaption = {})
+{
+    auto* panel = new QWidget(parent);
+    panel->setObjectName(objectName);
+    panel->setFixedHeight(height);
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(8, 6, 6, 4);
+    layout->setSpacing(3);
+    auto add = [&](const QString& text, QWidget* w) {
+        auto* label = new QLabel(text, panel);
+        layout->addWidget(label);
+        w->setParent(panel);
+        layout->addWidget(w, 0, Qt::AlignLeft);
+    };
+    add(caption, editor);
+    if (secondEditor) {
+        layout->addSpacing(4);
+        add(secondCaption, secondEditor);
+    }
+    layout->addStretch(1);
+    return panel;
+}
+
+QPushButton* PageButton(QWidget* parent, const QString& name)
+{
+    auto* b = new QPushButton(QStringLiteral("1"), parent);
+    b->setObjectName(name);
+    b->setFixedSize(kPageButtonWidth, kPageButtonHeight);
+    b->setFocusPolicy(Qt::TabFocus);
+    return b;
+}
+
+// A sunken groove in a 22-pixel gap between the page buttons.
+QFrame* PagerSpacer(QWidget* parent)
+{
+    auto* f = new QFrame(parent);
+    f->setFrameStyle(QFrame::VLine | QFrame::Sunken);
+    f->setFixedSize(kPagerSpacerWidth, kPageButtonHeight - 4);
+    return f;
+}
+
+// Clicks on the filter bar and everything on it toggle the filter panel.
+class TClickFilter : public QObject {
+public:
+    TClickFilter(QObject* parent, std::function<void()> onClick) : QObject(parent), FOnClick(std::move(onClick)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            FOnClick();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> FOnClick;
+};
+
+} // namespace
+
+void BuildReportWidgets(TAbsReportBaseForm& form, std::function<void()> onFilterBarClick)
+{
+    const qreal dpr = form.devicePixelRatioF();
+    auto* root = new QVBoxLayout(&form);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+
+    // The bar across the top with the filter toggle on its left.
+    form.SummaryPanel = new QFrame(&form);
+    form.SummaryPanel->setObjectName(QStringLiteral("SummaryPanel"));
+    form.SummaryPanel->setFixedHeight(kSummaryHeight);
+    SetBackground(form.SummaryPanel, kInactiveCaptionGradient);
+    auto* summary = new QHBoxLayout(form.SummaryPanel);
+    summary->setContentsMargins(0, 0, 0, 0);
+    summary->setSpacing(0);
+    form.FiltersShowHidePanel = new QFrame(form.SummaryPanel);
+    form.FiltersShowHidePanel->setObjectName(QStringLiteral("FiltersShowHidePanel"));
+    form.FiltersShowHidePanel->setFixedWidth(kFilterPanelWidth);
+    form.FiltersShowHidePanel->setCursor(Qt::PointingHandCursor);
+    SetBackground(form.FiltersShowHidePanel, form.palette().color(QPalette::Highlight));
+    const QColor barText = form.palette().color(QPalette::HighlightedText);
+    auto* bar = new QHBoxLayout(form.FiltersShowHidePanel);
+    bar->setContentsMargins(10, 0, 10, 0);
+    auto arrow = [&](const QString& name, bool right) {
+        auto* l = new QLabel(form.FiltersShowHidePanel);
+        l->setObjectName(name);
+        l->setFixedSize(16, 16);
+        l->setPixmap(ArrowPixmap(right, barText, dpr));
+        return l;
+    };
+    form.ShowLeftImage = arrow(QStringLiteral("ShowLeftImage"), true);
+    form.HideLeftImage = arrow(QStringLiteral("HideLeftImage"), false);
+    form.FiltersCaptionLabel = new QLabel(QStringLiteral("Филтри"), form.FiltersShowHidePanel);
+    form.FiltersCaptionLabel->setObjectName(QStringLiteral("FiltersCaptionLabel"));
+    form.FiltersCaptionLabel->setAlignment(Qt::AlignCenter);
+    QFont bold = form.FiltersCaptionLabel->font();
+    bold.setBold(true);
+    form.FiltersCaptionLabel->setFont(bold);
+    QPalette textPalette = form.FiltersCaptionLabel->palette();
+    textPalette.setColor(QPalette::WindowText, barText);
+    form.FiltersCaptionLabel->setPalette(textPalette);
+    form.ShowRightImage = arrow(QStringLiteral("ShowRightImage"), true);
+    form.HideRightImage = arrow(QStringLiteral("HideRightImage"), false);
+    bar->addWidget(form.ShowLeftImage);
+    bar->addWidget(form.HideLeftImage);
+    bar->addWidget(form.FiltersCaptionLabel, 1);
+    bar->addWidget(form.ShowRightImage);
+    bar->addWidget(form.HideRightImage);
+    form.ShowLeftImage->hide();
+    form.ShowRightImage->hide();
+    auto* clicks = new TClickFilter(&form, std::move(onFilterBarClick));
+    for (QWidget* w : std::initializer_list<QWidget*>{form.FiltersShowHidePanel, form.FiltersCaptionLabel,
+                                                      form.ShowLeftImage, form.ShowRightImage, form.HideLeftImage,
+                                                      form.HideRightImage})
+        w->installEventFilter(clicks);
+    summary->addWidget(form.FiltersShowHidePanel);
+    summary->addSpacing(14);
+    // What the grid shows: the report's caption and the row count of the latest run.
+    form.SummaryLabel = new QLabel(form.SummaryPanel);
+    form.SummaryLabel->setObjectName(QStringLiteral("SummaryLabel"));
+    form.SummaryLabel->setTextFormat(Qt::RichText);
+    summary->addWidget(form.SummaryLabel, 1);
+    root->addWidget(form.SummaryPanel);
+
+    form.MainPanel = new QWidget(&form);
+    form.MainPanel->setObjectName(QStringLiteral("MainPanel"));
+    auto* main = new QHBoxLayout(form.MainPanel);
+    main->setContentsMargins(0, 0, 0, 0);
+    main->setSpacing(0);
+    root->addWidget(form.MainPanel, 1);
+
+    // Filters on the left; hidden sub-panels take no room.
+    form.FiltersPanel = new QFrame(form.MainPanel);
+    form.FiltersPanel->setObjectName(QStringLiteral("FiltersPanel"));
+    form.FiltersPanel->setFixedWidth(kFilterPanelWidth);
+    form.FiltersPanel->resize(kFilterPanelWidth, form.FiltersPanel->height());
+    SetBackground(form.FiltersPanel, kActiveCaptionGradient);
+    auto* filters = new QVBoxLayout(form.FiltersPanel);
+    filters->setContentsMargins(0, 4, 0, 0);
+    filters->setSpacing(0);
+    auto datePicker = [&](const QString& name) {
+        auto* d = new QDateEdit(form.FiltersPanel);
+        d->setObjectName(name);
+        d->setCalendarPopup(true);
+        d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+        d->setFixedWidth(kDatePickerWidth);
+        return d;
+    };
+    form.FromDateFilterPicker = datePicker(QStringLiteral("FromDateFilterPicker"));
+    form.ToDateFilterPicker = datePicker(QStringLiteral("ToDateFilterPicker"));
+    form.PeriodFilterPanel = LabelledPanel(form.FiltersPanel, QStringLiteral("PeriodFilterPanel"), 105,
+                                           QStringLiteral("От Дата"), form.FromDateFilterPicker,
+                                           form.ToDateFilterPicker, QStringLiteral("До Дата"));
+    auto lookup = [&](const QString& name) {
+        auto* c = new QComboBox(form.FiltersPanel);
+        c->setObjectName(name);
+        c->setFixedWidth(kLookupWidth);
+        c->setMaxVisibleItems(20);
+        return c;
+    };
+    form.StoreFilterLookup = lookup(QStringLiteral("StoreFilterLookup"));
+    form.FiscalDeviceFilterLookup = lookup(QStringLiteral("FiscalDeviceFilterLookup"));
+    form.UserFilterLookup = lookup(QStringLiteral("UserFilterLookup"));
+    form.StoreFilterPanel = LabelledPanel(form.FiltersPanel, QStringLiteral("StoreFilterPanel"), 56,
+                                          QStringLiteral("Търговски обект"), form.StoreFilterLookup);
+    form.FpFilterPanel = LabelledPanel(form.FiltersPanel, QStringLiteral("FpFilterPanel"), 56,
+                                       QStringLiteral("Фискално устройство"), form.FiscalDeviceFilterLookup);
+    form.UserFilterPanel = LabelledPanel(form.FiltersPanel, QStringLiteral("UserFilterPanel"), 56,
+                                         QStringLiteral("Потребител"), form.UserFilterLookup);
+    form.ReportButtonPanel = new QWidget(form.FiltersPanel);
+    form.ReportButtonPanel->setObjectName(QStringLiteral("ReportButtonPanel"));
+    auto* buttonLayout = new QVBoxLayout(form.ReportButtonPanel);
+    buttonLayout->setContentsMargins(8, 10, 8, 8);
+    form.ReportButton = new QPushButton(MagnifierIcon(dpr), QStringLiteral("Справка"), form.ReportButtonPanel);
+    form.ReportButton->setObjectName(QStringLiteral("ReportButton"));
+    form.ReportButton->setFixedSize(161, kPageButtonHeight);
+    form.ReportButton->setDefault(true);
+    buttonLayout->addWidget(form.ReportButton, 0, Qt::AlignLeft);
+    buttonLayout->addStretch(1);
+    for (QWidget* w : {form.PeriodFilterPanel, form.StoreFilterPanel, form.FpFilterPanel, form.UserFilterPanel})
+        filters->addWidget(w);
+    filters->addWidget(form.ReportButtonPanel, 1);
+    main->addWidget(form.FiltersPanel);
+
+    // The grid area and the pager under it.
+    form.GridPanel = new QWidget(form.MainPanel);
+    form.GridPanel->setObjectName(QStringLiteral("GridPanel"));
+    auto* gridLayout = new QVBoxLayout(form.GridPanel);
+    gridLayout->setContentsMargins(0, 0, 0, 0);
+    gridLayout->setSpacing(0);
+    auto* gridArea = new QWidget(form.GridPanel);
+    auto* stack = new QGridLayout(gridArea);
+    stack->setContentsMargins(0, 0, 0, 0);
+    form.ReportDataSource = new TDataSource(&form);
+    form.ReportDataSource->setObjectName(QStringLiteral("ReportDataSource"));
+    form.ReportDBGrid = new QTableView(gridArea);
+    form.ReportDBGrid->setObjectName(QStringLiteral("ReportDBGrid"));
+    form.ReportDBGrid->setModel(form.ReportDataSource);
+    form.ReportDBGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    form.ReportDBGrid->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    form.ReportDBGrid->setAlternatingRowColors(true);
+    form.ReportDBGrid->setWordWrap(false);
+    form.ReportDBGrid->setTextElideMode(Qt::ElideRight);
+    form.ReportDBGrid->horizontalHeader()->setDefaultAlignment(Qt::Alignment(Qt::AlignCenter | Qt::TextWordWrap));
+    form.ReportDBGrid->horizontalHeader()->setHighlightSections(false);
+    form.ReportDBGrid->verticalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    form.ReportDBGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    form.ReportDBGrid->verticalHeader()->setDefaultSectionSize(form.fontMetrics().height() + 6);
+    {
+        // Two lines of caption in the column titles.
+        const int h = 2 * form.fontMetrics().lineSpacing() + 10;
+        form.ReportDBGrid->horizontalHeader()->setFixedHeight(h);
+    }
+    // Ctrl+C copies the selected cells as TAB-separated lines, as spreadsheets paste them.
+    auto* copy = new QAction(form.ReportDBGrid);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    QObject::connect(copy, &QAction::triggered, &form, [&form] {
+        const QModelIndexList cells = form.ReportDBGrid->selectionModel()->selectedIndexes();
+        if (cells.isEmpty())
+            return;
+        int top = INT_MAX, bottom = -1, left = INT_MAX, right = -1;
+        for (const QModelIndex& i : cells) {
+            top = std::min(top, i.row());
+            bottom = std::max(bottom, i.row());
+            left = std::min(left, i.column());
+            right = std::max(right, i.column());
+        }
+        QString text;
+        for (int r = top; r <= bottom; ++r) {
+            for (int c = left; c <= right; ++c) {
+                if (c > left)
+                    text += QLatin1Char('\t');
+                if (form.ReportDBGrid->selectionModel()->isSelected(form.ReportDataSource->index(r, c)))
+                    text += form.ReportDataSource->CellText(r, c);
+            }
+            text += QLatin1Char('\n');
+        }
+        QApplication::clipboard()->setText(text);
+    });
+    form.ReportDBGrid->addAction(copy);
+
+    form.LoadingPanel = new QWidget(gridArea);
+    form.LoadingPanel->setObjectName(QStringLiteral("LoadingPanel"));
+    SetBackground(form.LoadingPanel, Qt::white);
+    auto* loading = new QVBoxLayout(form.LoadingPanel);
+    loading->setContentsMargins(0, 0, 0, 0);
+    form.LoadingGifImage = new TLoadingAnimation(form.LoadingPanel);
+    form.LoadingGifImage->setObjectName(QStringLiteral("LoadingGifImage"));
+    loading->addWidget(form.LoadingGifImage);
+    stack->addWidget(form.ReportDBGrid, 0, 0);
+    stack->addWidget(form.LoadingPanel, 0, 0);
+    gridLayout->addWidget(gridArea, 1);
+
+    form.PagingPanel = new QFrame(form.GridPanel);
+    form.PagingPanel->setObjectName(QStringLiteral("PagingPanel"));
+    form.PagingPanel->setFixedHeight(kPageButtonHeight + 6);
+    SetBackground(form.PagingPanel, kInactiveCaptionGradient);
+    auto* paging = new QHBoxLayout(form.PagingPanel);
+    paging->setContentsMargins(8, 3, 4, 3);
+    paging->setSpacing(6);
+    form.RecorsPerPageLabel = new QLabel(QStringLiteral("Записи на страница"), form.PagingPanel);
+    form.RecorsPerPageLabel->setObjectName(QStringLiteral("RecorsPerPageLabel"));
+    form.cbRecordsPerPage = new QComboBox(form.PagingPanel);
+    form.cbRecordsPerPage->setObjectName(QStringLiteral("cbRecordsPerPage"));
+    for (int size : kPageSizes)
+        form.cbRecordsPerPage->addItem(QString::number(size));
+    form.cbRecordsPerPage->setCurrentIndex(kDefaultPageSizeIndex);
+    form.cbRecordsPerPage->setMinimumWidth(70);
+    paging->addWidget(form.RecorsPerPageLabel);
+    paging->addWidget(form.cbRecordsPerPage);
+    paging->addStretch(1);
+    form.PagesPanel = new QWidget(form.PagingPanel);
+    form.PagesPanel->setObjectName(QStringLiteral("PagesPanel"));
+    auto* pages = new QHBoxLayout(form.PagesPanel);
+    pages->setContentsMargins(0, 0, 0, 0);
+    pages->setSpacing(1);
+    form.FirstPageButton = PageButton(form.PagesPanel, QStringLiteral("FirstPageButton"));
+    form.PreviousPageButton = PageButton(form.PagesPanel, QStringLiteral("PreviousPageButton"));
+    form.CurrentPageButton = PageButton(form.PagesPanel, QStringLiteral("CurrentPageButton"));
+    form.NextPageButton = PageButton(form.PagesPanel, QStringLiteral("NextPageButton"));
+    form.LastPageButton = PageButton(form.PagesPanel, QStringLiteral("LastPageButton"));
+    pages->addWidget(form.FirstPageButton);
+    pages->addWidget(PagerSpacer(form.PagesPanel));
+    pages->addWidget(form.PreviousPageButton);
+    pages->addWidget(form.CurrentPageButton);
+    pages->addWidget(form.NextPageButton);
+    pages->addWidget(PagerSpacer(form.PagesPanel));
+    pages->addWidget(form.LastPageButton);
+    form.PagesPanel->setFixedWidth(5 * kPageButtonWidth + 2 * kPagerSpacerWidth + 6);
+    paging->addWidget(form.PagesPanel);
+    gridLayout->addWidget(form.PagingPanel);
+    main->addWidget(form.GridPanel, 1);
+
+    // The page on screen stands out, although its button is never enabled.
+    QFont currentFont = form.CurrentPageButton->font();
+    currentFont.setBold(true);
+    form.CurrentPageButton->setFont(currentFont);
+    QPalette currentPalette = form.CurrentPageButton->palette();
+    currentPalette.setColor(QPalette::Disabled, QPalette::ButtonText, form.palette().color(QPalette::Highlight));
+    form.CurrentPageButton->setPalette(currentPalette);
+}
