@@ -322,17 +322,19 @@ TEST_F(Export, FailuresAndCancelLeaveNoTarget)
 
 // Runs DoExport; the dialog's outcome text is read when the run has finished and OK pressed.
 QString RunDialog(const TExportSource& source, const RExportOptions& opts, int count, bool cancelAtOnce = false,
-                  QImage* shot = nullptr)
+                  QImage* shot = nullptr, QString* detail = nullptr)
 {
     QString outcome;
     TExportForm::OnShowing = [&](TExportForm& form) {
         if (cancelAtOnce)
             form.btnCancel->click(); // before the run has begun
         auto* poll = new QTimer(&form);
-        QObject::connect(poll, &QTimer::timeout, &form, [&form, &outcome, shot] {
+        QObject::connect(poll, &QTimer::timeout, &form, [&form, &outcome, shot, detail] {
             if (!form.btnOk->isVisible())
                 return;
             outcome = form.lblInfo->text();
+            if (detail)
+                *detail = form.lblDetail->isVisible() ? form.lblDetail->text() : QString();
             if (shot)
                 *shot = form.grab().toImage();
             form.btnOk->click();
@@ -350,11 +352,30 @@ TEST_F(Export, ProgressDialogOutcomes)
     opts.FileName = Path(QStringLiteral("d.csv"));
     Open();
     QImage shot;
-    EXPECT_EQ(RunDialog(TExportSource{query.get(), nullptr}, opts, 3, false, &shot),
+    QString detail;
+    EXPECT_EQ(RunDialog(TExportSource{query.get(), nullptr}, opts, 3, false, &shot, &detail),
               QStringLiteral("Data was exported succesfully!"));
     EXPECT_TRUE(QFile::exists(opts.FileName));
+    // "中文" has no bytes in the code page; "€" has.
+    EXPECT_EQ(detail, QStringLiteral("2 characters outside Windows-1251 were written as \"?\""));
     if (!qEnvironmentVariableIsEmpty("AUDITOR_SHOTS"))
         shot.save(qEnvironmentVariable("AUDITOR_SHOTS") + QStringLiteral("/export-dialog.png"));
+
+    // An emoji (a surrogate pair; the SQLite driver cannot take one in a statement's text) is one character; a "?" of the text is none; nothing lost, no line.
+    const struct {
+        const char* sql;
+        const char* detail;
+    } lost[] = {
+        {"select char(128512) || ' Ωğ ?' as A, 'Ж' as B", "3 characters outside Windows-1251 were written as \"?\""},
+        {"select 'Ω' as A", "1 character outside Windows-1251 was written as \"?\""},
+        {"select 'Жълт ? €' as A", ""},
+    };
+    for (const auto& c : lost) {
+        Open(QString::fromUtf8(c.sql));
+        EXPECT_EQ(RunDialog(TExportSource{query.get(), nullptr}, opts, 1, false, nullptr, &detail),
+                  QStringLiteral("Data was exported succesfully!"));
+        EXPECT_EQ(detail, QString::fromUtf8(c.detail)) << c.sql;
+    }
 
     // Cancel before the run begins: nothing is exported and no empty file stays open.
     QFile::remove(opts.FileName);
@@ -367,9 +388,12 @@ TEST_F(Export, ProgressDialogOutcomes)
     BuildExportTable(*db2, 497);
     Open(QStringLiteral("select Code, case when Code = 300 then abs(-9223372036854775807 - (Code - 299)) end "
                         "from ExportCases")); // unsorted: the rows come one by one
-    EXPECT_EQ(RunDialog(TExportSource{query.get(), nullptr}, opts, 500),
+    EXPECT_EQ(RunDialog(TExportSource{query.get(), nullptr}, opts, 500, false, &shot, &detail),
               QStringLiteral("There was problem exporting data!"));
+    EXPECT_TRUE(detail.contains(QStringLiteral("integer overflow"))) << detail.toStdString(); // the reason under it
     EXPECT_FALSE(QFile::exists(opts.FileName));
+    if (!qEnvironmentVariableIsEmpty("AUDITOR_SHOTS"))
+        shot.save(qEnvironmentVariable("AUDITOR_SHOTS") + QStringLiteral("/export-dialog-failed.png"));
 
     // The gauge: 0 when the bounds are equal, clamped, repainted only when the percentage changes.
     TGauge gauge;

@@ -61,7 +61,7 @@ QByteArray ToWindows1251(QStringView text)
     return out;
 }
 
-void AppendWindows1251(QByteArray& out, QStringView text)
+qsizetype AppendWindows1251(QByteArray& out, QStringView text)
 {
     const auto& table = CodePage().fromUnicode;
     const qsizetype start = out.size();
@@ -69,14 +69,18 @@ void AppendWindows1251(QByteArray& out, QStringView text)
     char* dst = out.data() + start;
     const char16_t* src = text.utf16();
     const char16_t* const end = src + text.size();
+    qsizetype replaced = 0;
     while (src != end) {
         const char16_t u = *src++;
         // A surrogate pair is one character outside the code page: one "?".
         if (QChar::isHighSurrogate(u) && src != end && QChar::isLowSurrogate(*src))
             ++src;
-        *dst++ = table[u];
+        const char b = table[u];
+        replaced += b == '?' && u != u'?';
+        *dst++ = b;
     }
     out.truncate(dst - out.constData());
+    return replaced;
 }
 
 QString FromWindows1251(QByteArrayView bytes)

@@ -10,8 +10,8 @@
 // One byte per character (a surrogate pair is one character). Characters the code page
 // lacks become "?".
 QByteArray ToWindows1251(QStringView text);
-// The same, appended to `out`.
-void AppendWindows1251(QByteArray& out, QStringView text);
+// The same, appended to `out`. Returns how many characters became "?" for want of a byte.
+qsizetype AppendWindows1251(QByteArray& out, QStringView text);
 
 // One character per byte. The one byte the code page leaves undefined (0x98) becomes "?".
 QString FromWindows1251(QByteArrayView bytes);

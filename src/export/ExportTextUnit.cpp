@@ -143,7 +143,7 @@ bool TExportTextStrategy::BeginExport()
 
 void TExportTextStrategy::WriteLine(const QString& line)
 {
-    AppendWindows1251(FBuffer, line);
+    FReplaced += AppendWindows1251(FBuffer, line);
     EndLine();
 }
 
@@ -255,9 +255,9 @@ void TExportTextStrategy::WriteRecord()
         EscapeControlChars(value);
         const bool last = i == FldCount - 1;
         if (plain) {
-            AppendWindows1251(FBuffer, value);
+            FReplaced += AppendWindows1251(FBuffer, value);
             if (!last)
-                AppendWindows1251(FBuffer, FExportOpts.ClmDelimiter);
+                FReplaced += AppendWindows1251(FBuffer, FExportOpts.ClmDelimiter);
         } else {
             FRow += FormatCell(f, width, value, last);
         }
@@ -294,6 +294,14 @@ void TExportTextStrategy::WriteFooter()
         for (const QString& line : *FExportOpts.Footer)
             WriteLine(line);
     }
+}
+
+QString TExportTextStrategy::Notice() const
+{
+    if (FReplaced == 0)
+        return {};
+    return FReplaced == 1 ? QStringLiteral("1 character outside Windows-1251 was written as \"?\"")
+                          : QStringLiteral("%1 characters outside Windows-1251 were written as \"?\"").arg(FReplaced);
 }
 
 void TExportTextStrategy::EndExport(bool Success)

@@ -31,6 +31,7 @@ public:
     void WriteRecord() override;
     void WriteFooter() override;
     void EndExport(bool Success) override;
+    QString Notice() const override;
 
     QString FormatCell(const TField* Field, int Width, const QString& Value, bool IsLast) const;
     // The file name offered and the path finally chosen (with ".csv" added when it has no
@@ -47,4 +48,5 @@ private:
     QSaveFile FExportTextFile;
     QByteArray FBuffer;
     QString FRow; // a padded or quoted record being laid out, its capacity kept between records
+    qsizetype FReplaced = 0; // characters written as "?" for want of a byte in the code page
 };

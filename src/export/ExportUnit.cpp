@@ -251,6 +251,11 @@ TExportForm::TExportForm()
     lblInfo->setObjectName(QStringLiteral("lblInfo"));
     lblInfo->setAlignment(Qt::AlignCenter);
     lblInfo->setGeometry(0, 31, 359, 15);
+    lblDetail = new QLabel(this);
+    lblDetail->setObjectName(QStringLiteral("lblDetail"));
+    lblDetail->setAlignment(Qt::AlignCenter);
+    lblDetail->setWordWrap(true);
+    lblDetail->hide();
     btnCancel = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setGeometry(143, 52, 75, 25);
@@ -324,8 +329,16 @@ void TExportForm::RunExport()
     lblInfo->setText(QStringLiteral("Initalizing Export"));
     QCoreApplication::processEvents();
     try {
-        lblInfo->setText(FExportStrat->MakeExport() ? QStringLiteral("Data was exported succesfully!")
-                                                    : QStringLiteral("Data was not exported!"));
+        const bool done = FExportStrat->MakeExport();
+        lblInfo->setText(done ? QStringLiteral("Data was exported succesfully!") : QStringLiteral("Data was not exported!"));
+        if (done)
+            ShowDetail(FExportStrat->Notice());
+    } catch (const Exception& e) {
+        lblInfo->setText(QStringLiteral("There was problem exporting data!"));
+        ShowDetail(e.Message());
+    } catch (const std::exception& e) {
+        lblInfo->setText(QStringLiteral("There was problem exporting data!"));
+        ShowDetail(QString::fromLocal8Bit(e.what()));
     } catch (...) {
         lblInfo->setText(QStringLiteral("There was problem exporting data!"));
     }
@@ -335,6 +348,22 @@ void TExportForm::RunExport()
     FRunning = false;
     if (FCloseRequested)
         done(QDialog::Rejected);
+}
+
+void TExportForm::ShowDetail(const QString& text)
+{
+    // The dialog grows by the lines the text takes; the buttons move down under it.
+    if (text.isEmpty())
+        return;
+    constexpr int kTop = 47, kSide = 6, kWidth = 361;
+    lblDetail->setText(text);
+    const int h = lblDetail->heightForWidth(kWidth - 2 * kSide);
+    lblDetail->setGeometry(kSide, kTop, kWidth - 2 * kSide, h);
+    lblDetail->show();
+    const int buttonsTop = kTop + h + 6;
+    btnOk->move(btnOk->x(), buttonsTop);
+    btnCancel->move(btnCancel->x(), buttonsTop);
+    setFixedSize(kWidth, buttonsTop + 25 + 6);
 }
 
 void TExportForm::HandleReportProgress(int CurProgress, const QString& aInfo)

@@ -57,6 +57,9 @@ public:
     virtual bool BeginExport() = 0;
     virtual void EndExport(bool Success) = 0;
     virtual QString GetCaption() const = 0;
+    // What the user should know of an export beyond its outcome (text lost on the way);
+    // empty when there is nothing.
+    virtual QString Notice() const { return {}; }
     virtual bool Init(int aRecCount);
     // The fixed sequence: open the target, header, every record, footer, close. False when
     // nothing (or, after a cancel, not everything) was exported; the target is then removed.
@@ -133,6 +136,9 @@ public:
     QPushButton* btnCancel = nullptr;
     QPushButton* btnOk = nullptr;
     QLabel* lblInfo = nullptr;
+    // A second line under the status when there is more to say: the reason of a failure,
+    // or what an export that went through had to change.
+    QLabel* lblDetail = nullptr;
 
 protected:
     bool event(QEvent* e) override;
@@ -143,6 +149,7 @@ protected:
 private:
     void RunExport();
     void HandleReportProgress(int CurProgress, const QString& aInfo);
+    void ShowDetail(const QString& text);
     void btnCancelClick();
 
     int RecCount = 0;
