@@ -199,6 +199,23 @@ TEST(EnterPasswordForm, LongPromptMakesTheTitleAreaTallerInsteadOfCuttingIt)
     EXPECT_LE(panel->geometry().bottom(), Child<QLabel>(&dialog, "UserNameLabel")->geometry().top());
     EXPECT_LE(Child<QPushButton>(&dialog, "btnOk")->geometry().bottom(), dialog.height());
     ExpectNoClippedLabels(&dialog);
+
+    // The reason of the last failed attempt under the prompt: the dialog grows, nothing is cut.
+    const int before = dialog.height();
+    dialog.SetReason(QStringLiteral("[08001] could not connect to server: Connection refused\n"
+                                    "\tIs the server running on host \"127.0.0.1\" and accepting TCP/IP connections on port 55432?"));
+    auto* reason = Child<QLabel>(&dialog, "ReasonLabel");
+    EXPECT_TRUE(reason->isVisibleTo(&dialog));
+    EXPECT_GT(dialog.height(), before);
+    EXPECT_LE(title->geometry().bottom(), reason->geometry().top());
+    EXPECT_LE(reason->heightForWidth(reason->width()), reason->height());
+    EXPECT_LE(panel->geometry().bottom(), Child<QLabel>(&dialog, "UserNameLabel")->geometry().top());
+    EXPECT_LE(Child<QPushButton>(&dialog, "btnOk")->geometry().bottom(), dialog.height());
+    ExpectNoClippedLabels(&dialog);
+    if (!qEnvironmentVariableIsEmpty("AUDITOR_SHOTS"))
+        dialog.grab().save(qEnvironmentVariable("AUDITOR_SHOTS") + QStringLiteral("/password-reason.png"));
+    dialog.SetReason({});
+    EXPECT_EQ(dialog.height(), before);
 }
 
 TEST(EnterPasswordForm, CentredOnTheMainWindow)

@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
+#include <QLabel>
 #include <gtest/gtest.h>
 
 namespace {
@@ -80,6 +81,7 @@ TEST_F(MainWindow, PasswordDialogLoopConnectsWithTypedCredentials)
 {
     DialogAnswerer answerer;
     int attempt = 0;
+    QStringList reasons; // under the dialog's prompt: why the attempt before it failed
     answerer.answer = [&](QWidget* w) {
         if (auto* box = qobject_cast<QMessageBox*>(w)) {
             box->accept();
@@ -87,6 +89,8 @@ TEST_F(MainWindow, PasswordDialogLoopConnectsWithTypedCredentials)
         }
         auto* form = qobject_cast<TEnterPasswordForm*>(w);
         ASSERT_TRUE(form);
+        auto* reason = form->findChild<QLabel*>(QStringLiteral("ReasonLabel"));
+        reasons << (reason && reason->isVisible() ? reason->text() : QString());
         form->findChild<QLineEdit*>(QStringLiteral("UserNameEdit"))->setText(kPgUser);
         form->findChild<QLineEdit*>(QStringLiteral("PasswordEdit"))
             ->setText(++attempt == 1 ? QStringLiteral("still wrong") : kPgPassword);
@@ -98,6 +102,28 @@ TEST_F(MainWindow, PasswordDialogLoopConnectsWithTypedCredentials)
     EXPECT_TRUE(answerer.seen[1].contains(QStringLiteral(
         "Не може да бъде осъществена връзка с базата данни. Системна грешка : ")));
     EXPECT_EQ(form->DBModel().Password, kPgPassword);
+    ASSERT_EQ(reasons.size(), 2);
+    EXPECT_TRUE(reasons[0].contains(QStringLiteral("no password supplied"))) << reasons[0].toStdString();
+    EXPECT_TRUE(reasons[1].contains(QStringLiteral("password authentication failed"))) << reasons[1].toStdString();
+}
+
+// A data source that no password can reach: the dialog says why.
+TEST_F(MainWindow, PasswordDialogShowsWhyTheLastAttemptFailed)
+{
+    DialogAnswerer answerer;
+    QString reason;
+    answerer.answer = [&](QWidget* w) {
+        if (auto* form = qobject_cast<TEnterPasswordForm*>(w)) {
+            auto* label = form->findChild<QLabel*>(QStringLiteral("ReasonLabel"));
+            reason = label && label->isVisible() ? label->text() : QString();
+            form->reject();
+        } else if (auto* dialog = qobject_cast<QDialog*>(w)) {
+            dialog->reject();
+        }
+    };
+    auto form = Start({QStringLiteral("NoSuchDataSource"), QStringLiteral("x")});
+    EXPECT_FALSE(form->Repository());
+    EXPECT_TRUE(reason.contains(QStringLiteral("IM002"))) << reason.toStdString();
 }
 
 TEST_F(MainWindow, OneWindowPerReportAndExportWithoutWindow)

@@ -193,19 +193,22 @@ bool TMainForm::EstablishConnection(TSqlDBModel* dbModel)
 {
     if (!dbModel || dbModel->DbType() == dbNone)
         return false;
+    // The driver's message of the last failed attempt goes into the log-in dialog: a reason
+    // no password can mend (no driver, an unknown data source, no server) is then plain.
+    QString failure;
     bool connected = false;
     if (!dbModel->UserName.isEmpty() && !dbModel->Password.isEmpty())
-        connected = TryConnect(*dbModel, false);
+        connected = TryConnect(*dbModel, false, &failure);
     const QString stored = ReadStoredDbPassword(ExeDir);
     if (!connected && !stored.isEmpty()) {
         dbModel->UserName = QStringLiteral("dba");
         dbModel->Password = stored;
-        connected = TryConnect(*dbModel, false);
+        connected = TryConnect(*dbModel, false, &failure);
     }
     if (!connected) {
         dbModel->UserName.clear();
         dbModel->Password.clear();
-        connected = TryConnect(*dbModel, false);
+        connected = TryConnect(*dbModel, false, &failure);
     }
     if (connected)
         return true;
@@ -214,25 +217,28 @@ bool TMainForm::EstablishConnection(TSqlDBModel* dbModel)
         dbModel->Password.clear();
         if (TEnterPasswordForm::Run(QStringLiteral("Не може да се направи връзка с базата данни без парола. "
                                                    "Въведете данни за достъп до базата данни!"),
-                                    dbModel->UserName, dbModel->Password) != TEnterPasswordForm::mrOk)
+                                    dbModel->UserName, dbModel->Password, failure) != TEnterPasswordForm::mrOk)
             return false;
         try {
             TryConnect(*dbModel, true);
             return true;
         } catch (const Exception& e) {
+            failure = e.Message();
             ShowMessage(QStringLiteral("Не може да бъде осъществена връзка с базата данни. Системна грешка : ") +
                         e.Message());
         }
     }
 }
 
-bool TMainForm::TryConnect(TSqlDBModel& dbModel, bool reRaise)
+bool TMainForm::TryConnect(TSqlDBModel& dbModel, bool reRaise, QString* failure)
 {
     auto manager = TSqlDataModule::CreateManager(&dbModel); // outside the guarded part
     try {
         manager->OpenConnection();
         return true;
-    } catch (const Exception&) {
+    } catch (const Exception& e) {
+        if (failure)
+            *failure = e.Message();
         if (reRaise)
             throw;
         return false;

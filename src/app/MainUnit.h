@@ -39,7 +39,8 @@ public:
 
     bool ConnectTo(TSqlDBModel& dbModel);
     bool EstablishConnection(TSqlDBModel* dbModel);
-    static bool TryConnect(TSqlDBModel& dbModel, bool reRaise);
+    // `failure`, when given, receives the message of a failed attempt.
+    static bool TryConnect(TSqlDBModel& dbModel, bool reRaise, QString* failure = nullptr);
     void ChooseDatabase();
     void SetRepository(std::unique_ptr<TRepository> repository);
     void CloseAllReports();

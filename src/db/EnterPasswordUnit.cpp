@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QPushButton>
+#include <QStringList>
 
 namespace {
 
@@ -53,6 +54,16 @@ TEnterPasswordForm::TEnterPasswordForm(QWidget* parent)
     TitleLabel->setWordWrap(true);
     TitleLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
+    ReasonLabel = new QLabel(TitlePanel);
+    ReasonLabel->setObjectName(QStringLiteral("ReasonLabel"));
+    ReasonLabel->setWordWrap(true);
+    ReasonLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    ReasonLabel->setTextFormat(Qt::PlainText);
+    QPalette reasonPal = ReasonLabel->palette();
+    reasonPal.setColor(QPalette::WindowText, QColor(0x80, 0, 0));
+    ReasonLabel->setPalette(reasonPal);
+    ReasonLabel->hide();
+
     UserNameLabel = new QLabel(QStringLiteral("Потребителско име"), this);
     UserNameLabel->setObjectName(QStringLiteral("UserNameLabel"));
     PasswordLabel = new QLabel(QStringLiteral("Парола"), this);
@@ -93,11 +104,25 @@ void TEnterPasswordForm::SetTitleMessage(const QString& message)
     PlaceControls();
 }
 
+void TEnterPasswordForm::SetReason(const QString& reason)
+{
+    // Drivers indent their continuation lines with tabs; the label shows plain lines.
+    QStringList lines = reason.trimmed().split(QLatin1Char('\n'));
+    for (QString& line : lines)
+        line = line.trimmed();
+    const QString text = lines.join(QLatin1Char('\n'));
+    ReasonLabel->setText(text);
+    ReasonLabel->setVisible(!text.isEmpty());
+    FReasonHeight = text.isEmpty() ? 0 : ReasonLabel->heightForWidth(283) + 6;
+    PlaceControls();
+}
+
 void TEnterPasswordForm::PlaceControls()
 {
-    const int dy = FExtraTitleHeight;
+    const int dy = FExtraTitleHeight + FReasonHeight;
     TitlePanel->setGeometry(0, 0, kClientWidth, kTitlePanelHeight + dy);
-    TitleLabel->setGeometry(22, 0, 283, kTitleLabelHeight + dy);
+    TitleLabel->setGeometry(22, 0, 283, kTitleLabelHeight + FExtraTitleHeight);
+    ReasonLabel->setGeometry(22, kTitleLabelHeight + FExtraTitleHeight, 283, qMax(0, FReasonHeight - 6));
     UserNameLabel->move(22, 56 + dy);
     UserNameLabel->adjustSize();
     PasswordLabel->move(22, 104 + dy);
@@ -109,11 +134,12 @@ void TEnterPasswordForm::PlaceControls()
     setFixedSize(kClientWidth, kClientHeight + dy);
 }
 
-int TEnterPasswordForm::Run(const QString& titleMessage, QString& Username, QString& Password)
+int TEnterPasswordForm::Run(const QString& titleMessage, QString& Username, QString& Password, const QString& reason)
 {
     // Guarded: should the owner window go away while the dialog is up, it takes the dialog with it.
     QPointer<TEnterPasswordForm> dialog = new TEnterPasswordForm(DialogOwnerWindow());
     dialog->SetTitleMessage(titleMessage);
+    dialog->SetReason(reason);
     const bool ok = dialog->exec() == QDialog::Accepted && dialog;
     if (ok) {
         Username = dialog->UserNameEdit->text();

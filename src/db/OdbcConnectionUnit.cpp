@@ -1,5 +1,6 @@
 #include "OdbcConnectionUnit.h"
 
+#include <QStringList>
 #include <atomic>
 #include <mutex>
 #include <sqlucode.h>
@@ -65,9 +66,13 @@ QString OdbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle, QString* first
             if (firstNative)
                 *firstNative = native;
         }
+        // psqlODBC follows a lost connection's record with one of the same state and no text.
+        const QString line = QStringLiteral("[%1] %2").arg(sqlState, message);
+        if (!text.isEmpty() && (message.isEmpty() || text.split(QLatin1Char('\n')).contains(line)))
+            continue;
         if (!text.isEmpty())
             text += QLatin1Char('\n');
-        text += QStringLiteral("[%1] %2").arg(sqlState, message);
+        text += line;
     }
     return text;
 }
