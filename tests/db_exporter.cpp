@@ -123,9 +123,20 @@ QJsonArray ReadWorkbook(const QString& path)
     return QJsonDocument::fromJson(p.readAllStandardOutput()).array();
 }
 
-// An odbc.ini of its own: the test data sources and three more, two SQL Anywhere
-// registrations (one under a driver the program does not know) and an audit database whose
-// payment types view fails at row 600 of 1000 while its count works. That database is
+// The section `name` of an ini file's text again, under the name `as`.
+QByteArray SectionAs(const QByteArray& ini, const char* name, const char* as)
+{
+    const QByteArray head = QByteArray("[") + name + "]\n";
+    const qsizetype at = ini.indexOf(head);
+    EXPECT_GE(at, 0) << name;
+    const qsizetype next = ini.indexOf("\n[", at + head.size());
+    return QByteArray("\n[") + as + "]\n" + ini.mid(at + head.size(), next < 0 ? -1 : next + 1 - at - head.size());
+}
+
+// An odbc.ini of its own: the test data sources, both again under names in Cyrillic, and
+// three more: two SQL Anywhere registrations (one under a driver the program does not know)
+// and an audit database whose payment types view fails at row 600 of 1000 while its count
+// works. That database is
 // built through the scratch data source, attached.
 class PrivateSources {
 public:
@@ -146,11 +157,13 @@ public:
             db->FastSql(QString::fromUtf8(s));
         db->FastSql(QStringLiteral("detach database broken"));
         ini = dir.filePath(QStringLiteral("odbc.ini"));
-        WriteFile(ini, ReadAll(TestDataDir() + QStringLiteral("/odbc.ini")) + QStringLiteral("\n[Broken]\nDriver=SQLite3\nDatabase=%1\n\n"
+        const QByteArray testIni = ReadAll(TestDataDir() + QStringLiteral("/odbc.ini"));
+        WriteFile(ini, testIni + QStringLiteral("\n[Broken]\nDriver=SQLite3\nDatabase=%1\n\n"
                                       "[SaDsn]\nDriver=SQL Anywhere 17\nServerName=nowhere\n\n"
-                                      "[OddDsn]\nDriver=Some Other Driver\n")
-                           .arg(file)
-                           .toUtf8());
+                                      "[OddDsn]\nDriver=Some Other Driver\n\n")
+                               .arg(file)
+                               .toUtf8() +
+                           SectionAs(testIni, "AuditDemo", "Одит Продажби") + SectionAs(testIni, "AuditDemoPg", "Одит ПГ"));
     }
     QTemporaryDir dir;
     QString ini;
@@ -483,6 +496,27 @@ TEST_F(Exporter, FullDiskFailsAndKeepsTheEarlierFile)
         EXPECT_EQ(ReadAll(target), QByteArray("the export of yesterday\r\n"));
         EXPECT_EQ(FilesIn(out.path()).join(u' '), QFileInfo(target).fileName());
         EXPECT_TRUE(QDir(tmp.path()).isEmpty());
+        QFile::remove(target);
+    }
+}
+
+// Data sources named in Cyrillic, as Bulgarian users name them, connect on both engines.
+TEST_F(Exporter, CyrillicDataSourceNamesConnect)
+{
+    QByteArray first;
+    for (const QStringList& source : {QStringList{"--dsn", "Одит Продажби"},
+                                      QStringList{"--dsn", "Одит ПГ", "--user", kPgUser, "--password", kPgPassword}}) {
+        SCOPED_TRACE(source[1].toStdString());
+        const QString target = Path(QStringLiteral("stores.csv"));
+        const ExportRun r = RunExporter(source + QStringList{"--report", "stores", "--format", "csv", "--output", target},
+                                        sources->ini);
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QByteArray bytes = ReadAll(target);
+        EXPECT_GT(CsvLines(target).size(), 1);
+        if (first.isEmpty())
+            first = bytes;
+        else
+            EXPECT_EQ(bytes, first); // the same stores through either engine
         QFile::remove(target);
     }
 }

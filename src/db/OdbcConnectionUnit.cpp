@@ -1,6 +1,7 @@
 #include "OdbcConnectionUnit.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <sqlucode.h>
@@ -137,10 +138,23 @@ void TOdbcConnection::Open()
     TDbBusyScope busy;
     TOdbcHandle dbc(SQL_HANDLE_DBC, OdbcEnvironment());
     const QString connStr = OdbcConnectionString(FParams);
-    SQLWCHAR out[1024];
-    SQLSMALLINT outLen = 0;
-    SQLRETURN rc = SQLDriverConnectW(dbc.get(), nullptr, const_cast<SQLWCHAR*>(W(connStr)), SQL_NTS, out,
-                                     SQLSMALLINT(std::size(out)), &outLen, SQL_DRIVER_NOPROMPT);
+    SQLRETURN rc;
+    if (std::all_of(connStr.begin(), connStr.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+        SQLWCHAR out[1024];
+        SQLSMALLINT outLen = 0;
+        rc = SQLDriverConnectW(dbc.get(), nullptr, const_cast<SQLWCHAR*>(W(connStr)), SQL_NTS, out,
+                               SQLSMALLINT(std::size(out)), &outLen, SQL_DRIVER_NOPROMPT);
+    } else {
+        // The driver manager finds a data source by the bytes of its name in the ini file
+        // (UTF-8), but narrows a wide connection string by dropping what is not ASCII: a
+        // name in Cyrillic would never be found. A connection string with such characters
+        // goes in as the UTF-8 that the ini file holds.
+        QByteArray narrow = connStr.toUtf8();
+        SQLCHAR out[1024];
+        SQLSMALLINT outLen = 0;
+        rc = SQLDriverConnect(dbc.get(), nullptr, reinterpret_cast<SQLCHAR*>(narrow.data()), SQL_NTS, out,
+                              SQLSMALLINT(std::size(out)), &outLen, SQL_DRIVER_NOPROMPT);
+    }
     OdbcCheck(rc, SQL_HANDLE_DBC, dbc.get(), "SQLDriverConnect");
     SQLUINTEGER gd = 0;
     if (!SQL_SUCCEEDED(SQLGetInfoW(dbc.get(), SQL_GETDATA_EXTENSIONS, &gd, sizeof gd, nullptr)))
