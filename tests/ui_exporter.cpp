@@ -2,7 +2,6 @@
 // offered filters), and for the same filters it writes the very file a report window's
 // export writes, on both engines.
 #include "TestSupport.h"
-#include "app/tools/ExportToolReports.h"
 #include "export/ExportExcelUnit.h"
 #include "export/ExportTextUnit.h"
 #include "reports/ActivityTypesUnit.h"
@@ -10,6 +9,7 @@
 #include "reports/PartnersUnit.h"
 #include "reports/PayTypesUnit.h"
 #include "reports/PaymentsUnit.h"
+#include "reports/ReportListUnit.h"
 #include "reports/ReversedSalesUnit.h"
 #include "reports/RevokedSalesUnit.h"
 #include "reports/SalesDetailUnit.h"

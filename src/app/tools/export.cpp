@@ -9,7 +9,6 @@
 //
 // Exit status: 0 done, 1 the export failed (reason on standard error), 2 wrong usage.
 
-#include "ExportToolReports.h"
 #include "db/ChooseDBUnit.h"
 #include "db/Exception.h"
 #include "db/OdbcConnectionUnit.h"
@@ -17,6 +16,7 @@
 #include "db/SqlDataManagerUnit.h"
 #include "db/SqlDbModelUnit.h"
 #include "export/ExportUnit.h"
+#include "reports/ReportListUnit.h"
 #include "reports/RepositoryUnit.h"
 
 #include <QCommandLineOption>

@@ -4,10 +4,13 @@
 // filters its window offers. Kept in step with the report windows (src/reports/*Unit.cpp);
 // the exporter's tests compare the two.
 
-#include "reports/AbsReportBaseUnit.h"
-#include "reports/RepositoryUnit.h"
+#include "RepositoryUnit.h"
 
 #include <iterator>
+
+enum TReportUIFilter : unsigned { rfPeriod = 1, rfStore = 2, rfFP = 4, rfUser = 8 };
+using TReportUIFilters = unsigned; // a set of TReportUIFilter bits
+inline constexpr TReportUIFilters kAllReportUIFilters = rfPeriod | rfStore | rfFP | rfUser;
 
 struct TExportToolReport {
     const char* Key;
