@@ -84,7 +84,7 @@ TEST(ExporterReports, AreTheReportWindows)
 {
     TSqlDBModel model = TestModel(dbSqlite);
     TRepository repository(dbSqlite);
-    for (const TExportToolReport& r : kExportToolReports) {
+    for (const TReportListItem& r : ReportList()) {
         SCOPED_TRACE(r.Key);
         const auto window = OpenWindow(r.Kind, &model, &repository);
         EXPECT_EQ(window->windowTitle(), QString::fromUtf16(r.Title));
@@ -175,8 +175,8 @@ TEST_F(ExporterAndWindow, WriteTheSameFiles)
                          .arg(QLatin1String(c.key), c.type == dbSqlite ? QStringLiteral("SQLite") : QStringLiteral("PostgreSQL"),
                               QLatin1String(c.record))
                          .toStdString());
-        const TExportToolReport* report = nullptr;
-        for (const TExportToolReport& r : kExportToolReports)
+        const TReportListItem* report = nullptr;
+        for (const TReportListItem& r : ReportList())
             if (QLatin1String(r.Key) == QLatin1String(c.key))
                 report = &r;
         ASSERT_TRUE(report);

@@ -135,18 +135,10 @@ struct TUsageError {
     QString Message;
 };
 
-const TExportToolReport* FindReport(const QString& key)
-{
-    for (const TExportToolReport& r : kExportToolReports)
-        if (key == QLatin1String(r.Key))
-            return &r;
-    return nullptr;
-}
-
 QString ReportKeys()
 {
     QStringList keys;
-    for (const TExportToolReport& r : kExportToolReports)
+    for (const TReportListItem& r : ReportList())
         keys << QLatin1String(r.Key);
     return keys.join(QStringLiteral(", "));
 }
@@ -240,7 +232,7 @@ private:
 };
 
 struct TRequest {
-    const TExportToolReport* Report = nullptr;
+    const TReportListItem* Report = nullptr;
     TReportFilters Filters;
     bool PrintSql = false;
     std::optional<TDbType> Engine;
@@ -255,7 +247,7 @@ TRequest ReadRequest(const TArgs& args)
     r.PrintSql = args.Has(QStringLiteral("print-sql"));
 
     const QString key = args.Required(QStringLiteral("report"));
-    r.Report = FindReport(key);
+    r.Report = FindReportByKey(key);
     if (!r.Report)
         throw TUsageError{QStringLiteral("unknown report \"%1\"; the reports are: %2").arg(key, ReportKeys())};
 

@@ -1,0 +1,56 @@
+#include "ReportListUnit.h"
+
+#include <iterator>
+
+namespace {
+
+// Indexed by TReportKind.
+constexpr TReportListItem kReportList[] = {
+    {"sales-summary", rkSalesSummary, u"Продажби Обобщени", kAllReportUIFilters},
+    {"sales-detail", rkSalesDetail, u"Продажби детайлни", kAllReportUIFilters},
+    {"payments", rkPayments, u"Плащания", kAllReportUIFilters},
+    {"reversed-sales", rkReversedSales, u"Сторнирани продажби", kAllReportUIFilters},
+    {"revoked-sales", rkRevokedSales, u"Анулирани продажби", kAllReportUIFilters},
+    {"items", rkItems, u"Стоки", 0},
+    {"partners", rkPartners, u"Клиенти / Доставчици", 0},
+    {"operation-types", rkActivityTypes, u"Видове Операции", 0},
+    {"payment-types", rkPayTypes, u"Видове плащания", 0},
+    {"stores", rkStores, u"Търговски обекти", 0},
+    {"users", rkUsers, u"Потребители", 0},
+    {"users-log", rkUsersLog, u"Лог на действията", rfPeriod},
+};
+static_assert(std::size(kReportList) == ReportKindCount);
+
+constexpr bool ListIndexedByKind()
+{
+    for (int i = 0; i < ReportKindCount; ++i)
+        if (kReportList[i].Kind != i)
+            return false;
+    return true;
+}
+static_assert(ListIndexedByKind());
+
+} // namespace
+
+std::span<const TReportListItem> ReportList()
+{
+    return kReportList;
+}
+
+const TReportListItem& ReportListItem(TReportKind kind)
+{
+    return kReportList[kind];
+}
+
+const TReportListItem* FindReportByKey(QStringView key)
+{
+    for (const TReportListItem& r : kReportList)
+        if (key == QLatin1String(r.Key))
+            return &r;
+    return nullptr;
+}
+
+QString ReportTitle(TReportKind kind)
+{
+    return QString::fromUtf16(ReportListItem(kind).Title);
+}
