@@ -64,40 +64,6 @@ protected:
     std::unique_ptr<TQuery> FQry;
 };
 
-class TSybaseDataManager : public TSqlDataManager {
-public:
-    explicit TSybaseDataManager(const TSqlDBModel& dbModel);
-    bool IsTableExists(const QString& tableName) override;
-    bool IsFieldExist(const QString& TableName, const QString& FieldName) override;
-
-protected:
-    void SetConnectionParameters() override;
-};
-
-class TSqliteDataManager : public TSqlDataManager {
-public:
-    explicit TSqliteDataManager(const TSqlDBModel& dbModel);
-    bool IsTableExists(const QString& tableName) override;
-    bool IsFieldExist(const QString& TableName, const QString& FieldName) override;
-
-protected:
-    void SetConnectionParameters() override;
-};
-
-class TPostgresDataManager : public TSqlDataManager {
-public:
-    explicit TPostgresDataManager(const TSqlDBModel& dbModel);
-    bool IsTableExists(const QString& tableName) override;
-    bool IsFieldExist(const QString& TableName, const QString& FieldName) override;
-
-protected:
-    void SetConnectionParameters() override;
-    // psqlODBC runs every SELECT as DECLARE CURSOR with UseDeclareFetch, and PostgreSQL never
-    // plans a cursor in parallel: a count over a million rows took twice as long as in psql.
-    // A one-row result needs no cursor, so FastSql turns it off for its statement.
-    void SetQuickSelectMode(bool on) override;
-};
-
 // Process-wide settings of the data-access layer and the manager factory.
 class TSqlDataModule {
 public:
