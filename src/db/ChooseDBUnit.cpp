@@ -1,5 +1,7 @@
 #include "ChooseDBUnit.h"
 
+#include "DbEngineUnit.h"
+
 #include <QApplication>
 #include <QCollator>
 #include <QGuiApplication>

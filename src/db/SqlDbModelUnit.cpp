@@ -1,23 +1,8 @@
 #include "SqlDbModelUnit.h"
 
-namespace {
-// The SQL Anywhere rows come first, in their historical order; the two engines that make
-// the program runnable without SQL Anywhere are reached through the OLE DB provider for
-// ODBC, which is what a provider name means for them.
-constexpr TProviderInfo kProviders[] = {
-    {u"Adaptive Server Anywhere 9.0", dbSybase, u"ASAProv.90"},
-    {u"SQL Anywhere 10", dbSybase, u"SAOLEDB.10"},
-    {u"SQL Anywhere 11", dbSybase, u"SAOLEDB.11"},
-    {u"SQLite3", dbSqlite, u"MSDASQL"},
-    {u"PostgreSQL Unicode", dbPostgres, u"MSDASQL"},
-};
-} // namespace
+#include "DbEngineUnit.h"
 
-const TProviderInfo* SupportedProviders(int& count)
-{
-    count = int(std::size(kProviders));
-    return kProviders;
-}
+#include <span>
 
 TSqlDBModel::TSqlDBModel(const QString& aDsn, const QString& aProviderDescr) : DSN(aDsn)
 {
@@ -27,7 +12,9 @@ TSqlDBModel::TSqlDBModel(const QString& aDsn, const QString& aProviderDescr) : D
 bool TSqlDBModel::SetProviderDescr(const QString& provDescr)
 {
     fProviderDescr = provDescr;
-    for (const TProviderInfo& p : kProviders) {
+    int count = 0;
+    const TProviderInfo* providers = SupportedProviders(count);
+    for (const TProviderInfo& p : std::span(providers, size_t(count))) {
         if (provDescr == QStringView(p.Description)) { // exact, case-sensitive
             fDbType = p.DbType;
             fOleProvider = QString::fromUtf16(p.OleProvider);
