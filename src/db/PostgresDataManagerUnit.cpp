@@ -1,6 +1,9 @@
 #include "PostgresDataManagerUnit.h"
 
-TPostgresDataManager::TPostgresDataManager(const TSqlDBModel& dbModel) : TSqlDataManager(dbModel)
+#include "DbEngineUnit.h"
+
+TPostgresDataManager::TPostgresDataManager(const TSqlDBModel& dbModel)
+    : TSqlDataManager(dbModel, DbEngine(dbPostgres))
 {
     SetConnectionParameters();
 }
@@ -18,27 +21,6 @@ void TPostgresDataManager::SetConnectionParameters()
                        {QStringLiteral("BoolsAsChar"), QStringLiteral("0")}});
     // Longer captions come back cut to 63 bytes (NAMEDATALEN).
     FConn.SetIdentifierByteLimit(63);
-}
-
-// Unquoted names fold to lower case in PostgreSQL; the report queries use them unquoted,
-// so an object exists for them when its folded name is in the search path.
-bool TPostgresDataManager::IsTableExists(const QString& tableName)
-{
-    OpenConnection();
-    return !FastSql(QStringLiteral("select table_name from information_schema.tables where table_name=lower(") +
-                    QuotedStr(tableName) + QStringLiteral(") and table_schema = any (current_schemas(false))"))
-                .toString()
-                .isEmpty();
-}
-
-bool TPostgresDataManager::IsFieldExist(const QString& TableName, const QString& FieldName)
-{
-    OpenConnection();
-    return !FastSql(QStringLiteral("select column_name from information_schema.columns where table_name=lower(") +
-                    QuotedStr(TableName) + QStringLiteral(") and column_name=lower(") + QuotedStr(FieldName) +
-                    QStringLiteral(") and table_schema = any (current_schemas(false))"))
-                .toString()
-                .isEmpty();
 }
 
 void TPostgresDataManager::SetQuickSelectMode(bool on)

@@ -1,14 +1,12 @@
 #pragma once
-// The data manager of PostgreSQL: its connection parameters, catalogue queries and the
-// plain (cursorless) mode of its one-row SELECTs.
+// The data manager of PostgreSQL: its connection parameters and the plain (cursorless)
+// mode of its one-row SELECTs.
 
 #include "SqlDataManagerUnit.h"
 
 class TPostgresDataManager : public TSqlDataManager {
 public:
     explicit TPostgresDataManager(const TSqlDBModel& dbModel);
-    bool IsTableExists(const QString& tableName) override;
-    bool IsFieldExist(const QString& TableName, const QString& FieldName) override;
 
 protected:
     void SetConnectionParameters() override;

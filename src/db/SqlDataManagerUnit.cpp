@@ -1,8 +1,6 @@
 #include "SqlDataManagerUnit.h"
 
-#include "PostgresDataManagerUnit.h"
-#include "SqliteDataManagerUnit.h"
-#include "SybaseDataManagerUnit.h"
+#include "DbEngineUnit.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -44,7 +42,7 @@ void CheckFastSqlArgument(const QVariant& v)
 // ---------------------------------------------------------------------------------------
 // TSqlDataManager
 
-TSqlDataManager::TSqlDataManager(const TSqlDBModel& dbModel)
+TSqlDataManager::TSqlDataManager(const TSqlDBModel& dbModel, const TDbEngine& engine) : FEngine(engine)
 {
     FDbModel.CopyFrom(dbModel);
     FQry = std::make_unique<TQuery>(&FConn, ckForwardOnly);
@@ -143,6 +141,25 @@ QVariant TSqlDataManager::FastSQLField(const QString& FldName) const
     return {};
 }
 
+bool TSqlDataManager::IsTableExists(const QString& tableName)
+{
+    OpenConnection();
+    const TCatalogSql& sql = FEngine.Catalog;
+    return !FastSql(QString::fromUtf16(sql.TableBefore) + QuotedStr(tableName) + QString::fromUtf16(sql.TableAfter))
+                .toString()
+                .isEmpty();
+}
+
+bool TSqlDataManager::IsFieldExist(const QString& TableName, const QString& FieldName)
+{
+    OpenConnection();
+    const TCatalogSql& sql = FEngine.Catalog;
+    return !FastSql(QString::fromUtf16(sql.FieldBefore) + QuotedStr(TableName) + QString::fromUtf16(sql.FieldBetween) +
+                    QuotedStr(FieldName) + QString::fromUtf16(sql.FieldAfter))
+                .toString()
+                .isEmpty();
+}
+
 void TSqlDataManager::OpenQueryClean(TQuery& qry)
 {
     qry.Close();
@@ -202,10 +219,8 @@ std::unique_ptr<TSqlDataManager> TSqlDataModule::CreateManager(const TSqlDBModel
 {
     if (!dbModel)
         return nullptr;
-    switch (dbModel->DbType()) {
-    case dbSybase: return std::make_unique<TSybaseDataManager>(*dbModel);
-    case dbSqlite: return std::make_unique<TSqliteDataManager>(*dbModel);
-    case dbPostgres: return std::make_unique<TPostgresDataManager>(*dbModel);
-    default: throw Exception(QStringLiteral("Not Implemented DbType in SqlDataManager.CreateManager!"));
-    }
+    const TDbEngine* engine = FindDbEngine(dbModel->DbType());
+    if (!engine)
+        throw Exception(QStringLiteral("Not Implemented DbType in SqlDataManager.CreateManager!"));
+    return engine->MakeManager(*dbModel);
 }

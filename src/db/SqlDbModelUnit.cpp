@@ -2,8 +2,6 @@
 
 #include "DbEngineUnit.h"
 
-#include <span>
-
 TSqlDBModel::TSqlDBModel(const QString& aDsn, const QString& aProviderDescr) : DSN(aDsn)
 {
     SetProviderDescr(aProviderDescr);
@@ -12,14 +10,11 @@ TSqlDBModel::TSqlDBModel(const QString& aDsn, const QString& aProviderDescr) : D
 bool TSqlDBModel::SetProviderDescr(const QString& provDescr)
 {
     fProviderDescr = provDescr;
-    int count = 0;
-    const TProviderInfo* providers = SupportedProviders(count);
-    for (const TProviderInfo& p : std::span(providers, size_t(count))) {
-        if (provDescr == QStringView(p.Description)) { // exact, case-sensitive
-            fDbType = p.DbType;
-            fOleProvider = QString::fromUtf16(p.OleProvider);
-            return true;
-        }
+    const TDbDriverMatch match = FindDbDriver(provDescr);
+    if (match.Engine) {
+        fDbType = match.Engine->DbType;
+        fOleProvider = QString::fromUtf16(match.Driver->OleProvider);
+        return true;
     }
     fDbType = dbNone;
     return false;

@@ -1,6 +1,9 @@
 #include "SqliteDataManagerUnit.h"
 
-TSqliteDataManager::TSqliteDataManager(const TSqlDBModel& dbModel) : TSqlDataManager(dbModel)
+#include "DbEngineUnit.h"
+
+TSqliteDataManager::TSqliteDataManager(const TSqlDBModel& dbModel)
+    : TSqlDataManager(dbModel, DbEngine(dbSqlite))
 {
     SetConnectionParameters();
 }
@@ -17,23 +20,4 @@ void TSqliteDataManager::SetConnectionParameters()
                        {QStringLiteral("StepAPI"), QStringLiteral("1")}});
     FConn.SetNarrowText(true); // an ANSI driver that keeps its text in UTF-8
     FConn.SetQualifiedColumnNames(true);
-}
-
-bool TSqliteDataManager::IsTableExists(const QString& tableName)
-{
-    OpenConnection();
-    // Identifiers are case-insensitive in SQLite, as the report queries use them.
-    return !FastSql(QStringLiteral("select name from sqlite_master where type in ('table','view') and "
-                                   "name=") + QuotedStr(tableName) + QStringLiteral(" collate nocase"))
-                .toString()
-                .isEmpty();
-}
-
-bool TSqliteDataManager::IsFieldExist(const QString& TableName, const QString& FieldName)
-{
-    OpenConnection();
-    return !FastSql(QStringLiteral("select name from pragma_table_info(") + QuotedStr(TableName) +
-                    QStringLiteral(") where name=") + QuotedStr(FieldName) + QStringLiteral(" collate nocase"))
-                .toString()
-                .isEmpty();
 }

@@ -1,13 +1,11 @@
 #pragma once
-// The data manager of SQLite: its connection parameters and catalogue queries.
+// The data manager of SQLite: its connection parameters.
 
 #include "SqlDataManagerUnit.h"
 
 class TSqliteDataManager : public TSqlDataManager {
 public:
     explicit TSqliteDataManager(const TSqlDBModel& dbModel);
-    bool IsTableExists(const QString& tableName) override;
-    bool IsFieldExist(const QString& TableName, const QString& FieldName) override;
 
 protected:
     void SetConnectionParameters() override;
