@@ -10,6 +10,7 @@
 // Exit status: 0 done, 1 the export failed (reason on standard error), 2 wrong usage.
 
 #include "db/ChooseDBUnit.h"
+#include "db/DbEngineUnit.h"
 #include "db/Exception.h"
 #include "db/OdbcConnectionUnit.h"
 #include "db/QueryUnit.h"
@@ -157,13 +158,14 @@ QString OfferedFilterNames(TReportUIFilters filters)
     return names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
 }
 
-// The provider description the main window gives a data source: SQL Anywhere unless the
-// data source is registered for one of the two other engines.
-QString ProviderDescrOf(const QString& registeredDriver)
+// "sqlanywhere, sqlite or postgres": the engines' command-line names.
+QString EngineNames()
 {
-    if (registeredDriver == QLatin1String("SQLite3") || registeredDriver == QLatin1String("PostgreSQL Unicode"))
-        return registeredDriver;
-    return QStringLiteral("SQL Anywhere 11");
+    QStringList names;
+    for (const TDbEngine& e : DbEngines())
+        names << QLatin1String(e.CommandLineName);
+    const QString last = names.takeLast();
+    return names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
 }
 
 // The driver a data source is registered with; nullopt when no user or system data source
@@ -255,14 +257,11 @@ TRequest ReadRequest(const TArgs& args)
         if (!r.PrintSql)
             throw TUsageError{QStringLiteral("--engine goes only with --print-sql")};
         const QString e = args.Value(QStringLiteral("engine"));
-        if (e == u"sqlanywhere")
-            r.Engine = dbSybase;
-        else if (e == u"sqlite")
-            r.Engine = dbSqlite;
-        else if (e == u"postgres")
-            r.Engine = dbPostgres;
-        else
-            throw TUsageError{QStringLiteral("--engine is sqlanywhere, sqlite or postgres, not \"%1\"").arg(e)};
+        const TDbEngine* engine = FindDbEngineByCommandLineName(e);
+        if (!engine)
+            throw TUsageError{QStringLiteral("--engine is ") + EngineNames() + QStringLiteral(", not \"") + e +
+                              QLatin1Char('"')};
+        r.Engine = engine->DbType;
     }
     if (!r.Engine)
         r.Dsn = args.Required(QStringLiteral("dsn"));
@@ -433,7 +432,7 @@ int PrintSql(const TRequest& r)
         if (!driver)
             return Fail(QStringLiteral("no ODBC data source is named \"%1\"").arg(r.Dsn));
         TSqlDBModel model;
-        model.SetProviderDescr(ProviderDescrOf(*driver));
+        model.SetProviderDescr(DriverDescrOfDataSource(*driver));
         dialect = model.DbType();
     }
     QString reportSql, recCountSql;
@@ -460,7 +459,7 @@ int Export(const TRequest& r, mode_t umaskValue)
     model.DSN = r.Dsn;
     model.UserName = r.User;
     model.Password = r.Password;
-    model.SetProviderDescr(ProviderDescrOf(*driver));
+    model.SetProviderDescr(DriverDescrOfDataSource(*driver));
 
     TTempTarget temp;
     QString error;
