@@ -2,7 +2,6 @@
 // offered filters), and for the same filters it writes the very file a report window's
 // export writes, on both engines.
 #include "TestSupport.h"
-#include "app/tools/ExportToolReports.h"
 #include "export/ExportExcelUnit.h"
 #include "export/ExportTextUnit.h"
 #include "reports/ActivityTypesUnit.h"
@@ -10,6 +9,7 @@
 #include "reports/PartnersUnit.h"
 #include "reports/PayTypesUnit.h"
 #include "reports/PaymentsUnit.h"
+#include "reports/ReportListUnit.h"
 #include "reports/ReversedSalesUnit.h"
 #include "reports/RevokedSalesUnit.h"
 #include "reports/SalesDetailUnit.h"
@@ -84,7 +84,7 @@ TEST(ExporterReports, AreTheReportWindows)
 {
     TSqlDBModel model = TestModel(dbSqlite);
     TRepository repository(dbSqlite);
-    for (const TExportToolReport& r : kExportToolReports) {
+    for (const TReportListItem& r : ReportList()) {
         SCOPED_TRACE(r.Key);
         const auto window = OpenWindow(r.Kind, &model, &repository);
         EXPECT_EQ(window->windowTitle(), QString::fromUtf16(r.Title));
@@ -175,8 +175,8 @@ TEST_F(ExporterAndWindow, WriteTheSameFiles)
                          .arg(QLatin1String(c.key), c.type == dbSqlite ? QStringLiteral("SQLite") : QStringLiteral("PostgreSQL"),
                               QLatin1String(c.record))
                          .toStdString());
-        const TExportToolReport* report = nullptr;
-        for (const TExportToolReport& r : kExportToolReports)
+        const TReportListItem* report = nullptr;
+        for (const TReportListItem& r : ReportList())
             if (QLatin1String(r.Key) == QLatin1String(c.key))
                 report = &r;
         ASSERT_TRUE(report);

@@ -3,6 +3,7 @@
 #include "AboutUnit.h"
 #include "app/ribbon/RibbonMarkup.h"
 #include "db/ChooseDBUnit.h"
+#include "db/DbEngineUnit.h"
 #include "db/DbPasswordFromLngUnit.h"
 #include "db/EnterPasswordUnit.h"
 #include "db/OdbcConnectionUnit.h"
@@ -134,11 +135,7 @@ void TMainForm::FormCreate(const QStringList& arguments)
     FDBModel->Password = arguments[1];
     // SQL Anywhere is implied, unless the data source is registered for one of the
     // engines that are not SQL Anywhere.
-    const QString registered = RegisteredDriverOf(FDBModel->DSN);
-    if (registered == QLatin1String("SQLite3") || registered == QLatin1String("PostgreSQL Unicode"))
-        FDBModel->SetProviderDescr(registered);
-    else
-        FDBModel->SetProviderDescr(QStringLiteral("SQL Anywhere 11"));
+    FDBModel->SetProviderDescr(DriverDescrOfDataSource(RegisteredDriverOf(FDBModel->DSN)));
 }
 
 void TMainForm::showEvent(QShowEvent* e)

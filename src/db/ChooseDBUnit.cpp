@@ -1,5 +1,7 @@
 #include "ChooseDBUnit.h"
 
+#include "DbEngineUnit.h"
+
 #include <QApplication>
 #include <QCollator>
 #include <QGuiApplication>
@@ -47,12 +49,7 @@ constexpr int kRefreshTop = 128;
 // Exact, case-sensitive comparisons, as the driver manager reports the texts.
 bool IsSupportedDriver(const QString& description)
 {
-    int count = 0;
-    const TProviderInfo* providers = SupportedProviders(count);
-    for (int i = 0; i < count; ++i)
-        if (description == QStringView(providers[i].Description))
-            return true;
-    return false;
+    return FindDbDriver(description).Engine != nullptr;
 }
 
 bool IsExcludedSample(const QString& dsn)

@@ -1,5 +1,7 @@
 #include "SqlDataManagerUnit.h"
 
+#include "DbEngineUnit.h"
+
 #include <QCursor>
 #include <QGuiApplication>
 #include <QThread>
@@ -40,7 +42,7 @@ void CheckFastSqlArgument(const QVariant& v)
 // ---------------------------------------------------------------------------------------
 // TSqlDataManager
 
-TSqlDataManager::TSqlDataManager(const TSqlDBModel& dbModel)
+TSqlDataManager::TSqlDataManager(const TSqlDBModel& dbModel, const TDbEngine& engine) : FEngine(engine)
 {
     FDbModel.CopyFrom(dbModel);
     FQry = std::make_unique<TQuery>(&FConn, ckForwardOnly);
@@ -139,6 +141,25 @@ QVariant TSqlDataManager::FastSQLField(const QString& FldName) const
     return {};
 }
 
+bool TSqlDataManager::IsTableExists(const QString& tableName)
+{
+    OpenConnection();
+    const TCatalogSql& sql = FEngine.Catalog;
+    return !FastSql(QString::fromUtf16(sql.TableBefore) + QuotedStr(tableName) + QString::fromUtf16(sql.TableAfter))
+                .toString()
+                .isEmpty();
+}
+
+bool TSqlDataManager::IsFieldExist(const QString& TableName, const QString& FieldName)
+{
+    OpenConnection();
+    const TCatalogSql& sql = FEngine.Catalog;
+    return !FastSql(QString::fromUtf16(sql.FieldBefore) + QuotedStr(TableName) + QString::fromUtf16(sql.FieldBetween) +
+                    QuotedStr(FieldName) + QString::fromUtf16(sql.FieldAfter))
+                .toString()
+                .isEmpty();
+}
+
 void TSqlDataManager::OpenQueryClean(TQuery& qry)
 {
     qry.Close();
@@ -161,126 +182,6 @@ void TSqlDataManager::FetchAllQuery(TQuery& qry)
         qry.First();
     }
     qry.AfterScroll = std::move(notification);
-}
-
-// ---------------------------------------------------------------------------------------
-// SQL Anywhere
-
-TSybaseDataManager::TSybaseDataManager(const TSqlDBModel& dbModel) : TSqlDataManager(dbModel)
-{
-    SetConnectionParameters();
-}
-
-void TSybaseDataManager::SetConnectionParameters()
-{
-    if (FDbModel.DSN.isEmpty() || FDbModel.ProviderDescr().isEmpty())
-        return;
-    if (FDbModel.DbType() != dbSybase)
-        throw Exception(QStringLiteral("Not implemented TSybaseDataManager.SetConnectionParameters!"));
-    SetOdbcConnection({});
-}
-
-bool TSybaseDataManager::IsTableExists(const QString& tableName)
-{
-    OpenConnection();
-    return !FastSql(QStringLiteral("select table_name from sys.systable where  table_name=") + QuotedStr(tableName))
-                .toString()
-                .isEmpty();
-}
-
-bool TSybaseDataManager::IsFieldExist(const QString& TableName, const QString& FieldName)
-{
-    OpenConnection();
-    return !FastSql(QStringLiteral("select column_name from sys.systable, sys.syscolumn where  "
-                                   "systable.table_id=syscolumn.table_id  and systable.table_name=") +
-                    QuotedStr(TableName) + QStringLiteral(" and syscolumn.column_name=") + QuotedStr(FieldName))
-                .toString()
-                .isEmpty();
-}
-
-// ---------------------------------------------------------------------------------------
-// SQLite
-
-TSqliteDataManager::TSqliteDataManager(const TSqlDBModel& dbModel) : TSqlDataManager(dbModel)
-{
-    SetConnectionParameters();
-}
-
-void TSqliteDataManager::SetConnectionParameters()
-{
-    if (FDbModel.DSN.isEmpty() || FDbModel.ProviderDescr().isEmpty())
-        return;
-    if (FDbModel.DbType() != dbSqlite)
-        throw Exception(QStringLiteral("Not implemented TSqliteDataManager.SetConnectionParameters!"));
-    // LongNames: result columns keep captions that contain "."; StepAPI: rows stream from
-    // the database instead of being collected by the driver before the first one.
-    SetOdbcConnection({{QStringLiteral("LongNames"), QStringLiteral("1")},
-                       {QStringLiteral("StepAPI"), QStringLiteral("1")}});
-    FConn.SetNarrowText(true); // an ANSI driver that keeps its text in UTF-8
-    FConn.SetQualifiedColumnNames(true);
-}
-
-bool TSqliteDataManager::IsTableExists(const QString& tableName)
-{
-    OpenConnection();
-    // Identifiers are case-insensitive in SQLite, as the report queries use them.
-    return !FastSql(QStringLiteral("select name from sqlite_master where type in ('table','view') and "
-                                   "name=") + QuotedStr(tableName) + QStringLiteral(" collate nocase"))
-                .toString()
-                .isEmpty();
-}
-
-bool TSqliteDataManager::IsFieldExist(const QString& TableName, const QString& FieldName)
-{
-    OpenConnection();
-    return !FastSql(QStringLiteral("select name from pragma_table_info(") + QuotedStr(TableName) +
-                    QStringLiteral(") where name=") + QuotedStr(FieldName) + QStringLiteral(" collate nocase"))
-                .toString()
-                .isEmpty();
-}
-
-// ---------------------------------------------------------------------------------------
-// PostgreSQL
-
-TPostgresDataManager::TPostgresDataManager(const TSqlDBModel& dbModel) : TSqlDataManager(dbModel)
-{
-    SetConnectionParameters();
-}
-
-void TPostgresDataManager::SetConnectionParameters()
-{
-    if (FDbModel.DSN.isEmpty() || FDbModel.ProviderDescr().isEmpty())
-        return;
-    if (FDbModel.DbType() != dbPostgres)
-        throw Exception(QStringLiteral("Not implemented TPostgresDataManager.SetConnectionParameters!"));
-    // Declare/fetch: results stream in blocks of Fetch rows instead of arriving whole.
-    // BoolsAsChar=0: booleans come as SQL_BIT, not as the texts "1"/"0".
-    SetOdbcConnection({{QStringLiteral("UseDeclareFetch"), QStringLiteral("1")},
-                       {QStringLiteral("Fetch"), QStringLiteral("2000")},
-                       {QStringLiteral("BoolsAsChar"), QStringLiteral("0")}});
-    // Longer captions come back cut to 63 bytes (NAMEDATALEN).
-    FConn.SetIdentifierByteLimit(63);
-}
-
-// Unquoted names fold to lower case in PostgreSQL; the report queries use them unquoted,
-// so an object exists for them when its folded name is in the search path.
-bool TPostgresDataManager::IsTableExists(const QString& tableName)
-{
-    OpenConnection();
-    return !FastSql(QStringLiteral("select table_name from information_schema.tables where table_name=lower(") +
-                    QuotedStr(tableName) + QStringLiteral(") and table_schema = any (current_schemas(false))"))
-                .toString()
-                .isEmpty();
-}
-
-bool TPostgresDataManager::IsFieldExist(const QString& TableName, const QString& FieldName)
-{
-    OpenConnection();
-    return !FastSql(QStringLiteral("select column_name from information_schema.columns where table_name=lower(") +
-                    QuotedStr(TableName) + QStringLiteral(") and column_name=lower(") + QuotedStr(FieldName) +
-                    QStringLiteral(") and table_schema = any (current_schemas(false))"))
-                .toString()
-                .isEmpty();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -318,19 +219,8 @@ std::unique_ptr<TSqlDataManager> TSqlDataModule::CreateManager(const TSqlDBModel
 {
     if (!dbModel)
         return nullptr;
-    switch (dbModel->DbType()) {
-    case dbSybase: return std::make_unique<TSybaseDataManager>(*dbModel);
-    case dbSqlite: return std::make_unique<TSqliteDataManager>(*dbModel);
-    case dbPostgres: return std::make_unique<TPostgresDataManager>(*dbModel);
-    default: throw Exception(QStringLiteral("Not Implemented DbType in SqlDataManager.CreateManager!"));
-    }
-}
-
-void TPostgresDataManager::SetQuickSelectMode(bool on)
-{
-    // SQL_ATTR_PGOPT_USE_DECLAREFETCH, a connection attribute of psqlODBC read when a
-    // statement runs. Failing to set it only costs speed.
-    constexpr SQLINTEGER kUseDeclareFetch = 65539;
-    SQLSetConnectAttr(FConn.Handle(), kUseDeclareFetch, reinterpret_cast<SQLPOINTER>(SQLULEN(on ? 0 : 1)),
-                      SQL_IS_UINTEGER);
+    const TDbEngine* engine = FindDbEngine(dbModel->DbType());
+    if (!engine)
+        throw Exception(QStringLiteral("Not Implemented DbType in SqlDataManager.CreateManager!"));
+    return engine->MakeManager(*dbModel);
 }

@@ -12,11 +12,13 @@
 #include <initializer_list>
 #include <memory>
 
+struct TDbEngine;
+
 class TSqlDataManager {
 public:
     static constexpr int MaxCachedFields = 60;
 
-    explicit TSqlDataManager(const TSqlDBModel& dbModel);
+    TSqlDataManager(const TSqlDBModel& dbModel, const TDbEngine& engine);
     virtual ~TSqlDataManager();
     TSqlDataManager(const TSqlDataManager&) = delete;
     TSqlDataManager& operator=(const TSqlDataManager&) = delete;
@@ -28,8 +30,9 @@ public:
     QVariant FastSql(const QString& sqlStr, const std::vector<QVariant>& params = {});
     QVariant FastSQLField(const QString& FldName) const;
 
-    virtual bool IsTableExists(const QString& tableName) = 0;
-    virtual bool IsFieldExist(const QString& TableName, const QString& FieldName) = 0;
+    // Asked of the engine's catalogue (TDbEngine::Catalog), the names as quoted literals.
+    bool IsTableExists(const QString& tableName);
+    bool IsFieldExist(const QString& TableName, const QString& FieldName);
 
     static void OpenQueryClean(TQuery& qry);
     static void FetchAllQuery(TQuery& qry);
@@ -58,44 +61,11 @@ protected:
     // SQL string literal: single quotes, inner quotes doubled.
     static QString QuotedStr(const QString& s);
 
+    const TDbEngine& FEngine;
     TSqlDBModel FDbModel;
     TOdbcConnection FConn;
     QString FConnectionDefinition;
     std::unique_ptr<TQuery> FQry;
-};
-
-class TSybaseDataManager : public TSqlDataManager {
-public:
-    explicit TSybaseDataManager(const TSqlDBModel& dbModel);
-    bool IsTableExists(const QString& tableName) override;
-    bool IsFieldExist(const QString& TableName, const QString& FieldName) override;
-
-protected:
-    void SetConnectionParameters() override;
-};
-
-class TSqliteDataManager : public TSqlDataManager {
-public:
-    explicit TSqliteDataManager(const TSqlDBModel& dbModel);
-    bool IsTableExists(const QString& tableName) override;
-    bool IsFieldExist(const QString& TableName, const QString& FieldName) override;
-
-protected:
-    void SetConnectionParameters() override;
-};
-
-class TPostgresDataManager : public TSqlDataManager {
-public:
-    explicit TPostgresDataManager(const TSqlDBModel& dbModel);
-    bool IsTableExists(const QString& tableName) override;
-    bool IsFieldExist(const QString& TableName, const QString& FieldName) override;
-
-protected:
-    void SetConnectionParameters() override;
-    // psqlODBC runs every SELECT as DECLARE CURSOR with UseDeclareFetch, and PostgreSQL never
-    // plans a cursor in parallel: a count over a million rows took twice as long as in psql.
-    // A one-row result needs no cursor, so FastSql turns it off for its statement.
-    void SetQuickSelectMode(bool on) override;
 };
 
 // Process-wide settings of the data-access layer and the manager factory.

@@ -36,12 +36,3 @@ private:
     QString fProviderDescr;
     QString fOleProvider;
 };
-
-// One row of the table of supported driver descriptions.
-struct TProviderInfo {
-    const char16_t* Description;
-    TDbType DbType;
-    const char16_t* OleProvider;
-};
-// The supported driver descriptions, in the order they are matched.
-const TProviderInfo* SupportedProviders(int& count);

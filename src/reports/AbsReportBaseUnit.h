@@ -3,6 +3,7 @@
 // filter panel, the Report button, a grid showing one page loaded in the background behind
 // an animated picture, and the pager. Each window has its own data manager and connection.
 
+#include "ReportListUnit.h"
 #include "ReportPagerUnit.h"
 #include "RepositoryUnit.h"
 #include "db/DataSourceUnit.h"
@@ -27,10 +28,6 @@ class TLoadingAnimation;
 inline constexpr QEvent::Type WM_EXPORT_CSV = QEvent::Type(1027);
 inline constexpr QEvent::Type WM_EXPORT_EXCEL = QEvent::Type(1047);
 inline constexpr QEvent::Type WM_TOGGLE_FILTERS = QEvent::Type(2034);
-
-enum TReportUIFilter : unsigned { rfPeriod = 1, rfStore = 2, rfFP = 4, rfUser = 8 };
-using TReportUIFilters = unsigned; // a set of TReportUIFilter bits
-inline constexpr TReportUIFilters kAllReportUIFilters = rfPeriod | rfStore | rfFP | rfUser;
 
 enum class TLoadingState { lsBlank, lsLoading, lsLoaded };
 

@@ -3,11 +3,11 @@
 TActivityTypesForm::TActivityTypesForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
-    setWindowTitle(QStringLiteral("Видове Операции"));
+    setWindowTitle(ReportTitle(rkActivityTypes));
     FormCreate();
 }
 
-TReportUIFilters TActivityTypesForm::GetReportUIFilters() const { return 0; }
+TReportUIFilters TActivityTypesForm::GetReportUIFilters() const { return ReportListItem(rkActivityTypes).Filters; }
 
 void TActivityTypesForm::FillReportQuery(QString& reportSql, QString& recCountSql)
 {

@@ -3,11 +3,11 @@
 TItemsForm::TItemsForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
-    setWindowTitle(QStringLiteral("Стоки"));
+    setWindowTitle(ReportTitle(rkItems));
     FormCreate();
 }
 
-TReportUIFilters TItemsForm::GetReportUIFilters() const { return 0; }
+TReportUIFilters TItemsForm::GetReportUIFilters() const { return ReportListItem(rkItems).Filters; }
 
 void TItemsForm::FillReportQuery(QString& reportSql, QString& recCountSql)
 {

@@ -3,11 +3,11 @@
 TPartnersForm::TPartnersForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
-    setWindowTitle(QStringLiteral("Клиенти / Доставчици"));
+    setWindowTitle(ReportTitle(rkPartners));
     FormCreate();
 }
 
-TReportUIFilters TPartnersForm::GetReportUIFilters() const { return 0; }
+TReportUIFilters TPartnersForm::GetReportUIFilters() const { return ReportListItem(rkPartners).Filters; }
 
 void TPartnersForm::FillReportQuery(QString& reportSql, QString& recCountSql)
 {

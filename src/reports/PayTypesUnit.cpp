@@ -3,11 +3,11 @@
 TPayTypesForm::TPayTypesForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
-    setWindowTitle(QStringLiteral("Видове плащания"));
+    setWindowTitle(ReportTitle(rkPayTypes));
     FormCreate();
 }
 
-TReportUIFilters TPayTypesForm::GetReportUIFilters() const { return 0; }
+TReportUIFilters TPayTypesForm::GetReportUIFilters() const { return ReportListItem(rkPayTypes).Filters; }
 
 void TPayTypesForm::FillReportQuery(QString& reportSql, QString& recCountSql)
 {

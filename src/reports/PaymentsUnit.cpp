@@ -3,11 +3,11 @@
 TPaymentsForm::TPaymentsForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
-    setWindowTitle(QStringLiteral("Плащания"));
+    setWindowTitle(ReportTitle(rkPayments));
     FormCreate();
 }
 
-TReportUIFilters TPaymentsForm::GetReportUIFilters() const { return kAllReportUIFilters; }
+TReportUIFilters TPaymentsForm::GetReportUIFilters() const { return ReportListItem(rkPayments).Filters; }
 
 void TPaymentsForm::FillReportQuery(QString& reportSql, QString& recCountSql)
 {

@@ -1,5 +1,6 @@
 #include "RepositoryUnit.h"
 
+#include "db/DbEngineUnit.h"
 #include "db/Exception.h"
 #include "db/SqlDataManagerUnit.h"
 
@@ -232,7 +233,11 @@ const TReportDef& ReportDef(TReportKind kind)
 
 // ---- TRepository -----------------------------------------------------------------------
 
-TRepository::TRepository(TDbType dialect) : FDialect(dialect) {}
+TRepository::TRepository(TDbType dialect) : FDialect(dialect), FEngine(FindDbEngine(dialect))
+{
+    if (!FEngine)
+        FEngine = &DbEngine(dbSybase);
+}
 
 std::unique_ptr<TRepository> TRepository::CreateRepository(const TSqlDBModel& aDbModel)
 {
@@ -254,18 +259,13 @@ std::unique_ptr<TRepository> TRepository::CreateRepository(const TSqlDBModel& aD
     return std::make_unique<TRepository>(aDbModel.DbType());
 }
 
-bool TRepository::UsesLimitOffset() const
-{
-    return FDialect == dbSqlite || FDialect == dbPostgres;
-}
-
 QString TRepository::FormatSqlDate(double date) const
 {
     const QDate d = DaysToDate(date);
     const QString year = QString::number(d.year()).rightJustified(4, u'0');
     const QString month = QString::number(d.month()).rightJustified(2, u'0');
     const QString day = QString::number(d.day()).rightJustified(2, u'0');
-    if (UsesLimitOffset())
+    if (FEngine->DateLiterals == TDateLiteralForm::QuotedIso)
         return QLatin1Char('\'') + year + QLatin1Char('-') + month + QLatin1Char('-') + day + QLatin1Char('\'');
     return year + month + day;
 }
@@ -299,7 +299,7 @@ QString TRepository::BuildPagingClause(TReportFilters reportFilters) const
         return {};
     const qint64 pageSize = reportFilters.RecordsPerPage;
     const qint64 skipped = pageSize * reportFilters.PageNumber;
-    if (UsesLimitOffset())
+    if (FEngine->Paging == TPagingForm::LimitOffset)
         return QStringLiteral(" LIMIT ") + QString::number(pageSize) + QStringLiteral(" OFFSET ") +
                QString::number(skipped);
     return QStringLiteral("TOP ") + QString::number(pageSize) + QStringLiteral(" START AT ") +
@@ -316,12 +316,12 @@ void TRepository::FillReportQuery(TReportKind kind, QString& reportSql, QString&
 
     const QString paging = BuildPagingClause(reportFilters);
     reportSql = QStringLiteral("SELECT ");
-    if (!UsesLimitOffset())
+    if (FEngine->Paging == TPagingForm::TopStartAt)
         reportSql += paging;
     reportSql += SelectList(def);
     reportSql += fromPart;
     reportSql += QStringView(def.OrderBy);
-    if (UsesLimitOffset())
+    if (FEngine->Paging == TPagingForm::LimitOffset)
         reportSql += paging;
 }
 

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <memory>
 
+struct TDbEngine;
+
 // Day counts from 30 December 1899, the time of day as the fraction.
 double DateToDays(QDate date);
 // The date part of a day count (the fraction is dropped, also for negative counts).
@@ -62,8 +64,8 @@ const TReportDef& ReportDef(TReportKind kind);
 
 class TRepository {
 public:
-    // The SQL dialect follows the database type: dbSybase (and dbNone) give the SQL
-    // Anywhere texts, dbSqlite and dbPostgres the LIMIT/OFFSET form with ISO date literals.
+    // The SQL dialect follows the database type: the paging and date literal forms of its
+    // engine (DbEngineUnit); a type without an engine (dbNone) gets those of SQL Anywhere.
     explicit TRepository(TDbType dialect);
 
     // Checks that the database of `aDbModel` has the view "SalesSummaryAudit" and returns a
@@ -90,12 +92,12 @@ public:
     void FillUsersLogQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const;
 
 private:
-    bool UsesLimitOffset() const;
     QString FormatSqlDate(double date) const;
     QString BuildWhereClause(TReportFilters reportFilters) const;
-    // The SQL Anywhere form goes right after "SELECT ", the LIMIT/OFFSET form after the
-    // ordering; the other one is empty.
+    // The TOP/START AT form goes right after "SELECT ", the LIMIT/OFFSET form after the
+    // ordering.
     QString BuildPagingClause(TReportFilters reportFilters) const;
 
     TDbType FDialect;
+    const TDbEngine* FEngine; // never null
 };

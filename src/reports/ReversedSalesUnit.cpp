@@ -3,11 +3,11 @@
 TReversedSalesForm::TReversedSalesForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
-    setWindowTitle(QStringLiteral("Сторнирани продажби"));
+    setWindowTitle(ReportTitle(rkReversedSales));
     FormCreate();
 }
 
-TReportUIFilters TReversedSalesForm::GetReportUIFilters() const { return kAllReportUIFilters; }
+TReportUIFilters TReversedSalesForm::GetReportUIFilters() const { return ReportListItem(rkReversedSales).Filters; }
 
 void TReversedSalesForm::FillReportQuery(QString& reportSql, QString& recCountSql)
 {

@@ -3,11 +3,11 @@
 TRevokedSalesForm::TRevokedSalesForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
-    setWindowTitle(QStringLiteral("Анулирани продажби"));
+    setWindowTitle(ReportTitle(rkRevokedSales));
     FormCreate();
 }
 
-TReportUIFilters TRevokedSalesForm::GetReportUIFilters() const { return kAllReportUIFilters; }
+TReportUIFilters TRevokedSalesForm::GetReportUIFilters() const { return ReportListItem(rkRevokedSales).Filters; }
 
 void TRevokedSalesForm::FillReportQuery(QString& reportSql, QString& recCountSql)
 {

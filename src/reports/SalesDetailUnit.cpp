@@ -3,11 +3,11 @@
 TSalesDetailForm::TSalesDetailForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
-    setWindowTitle(QStringLiteral("Продажби детайлни"));
+    setWindowTitle(ReportTitle(rkSalesDetail));
     FormCreate();
 }
 
-TReportUIFilters TSalesDetailForm::GetReportUIFilters() const { return kAllReportUIFilters; }
+TReportUIFilters TSalesDetailForm::GetReportUIFilters() const { return ReportListItem(rkSalesDetail).Filters; }
 
 void TSalesDetailForm::FillReportQuery(QString& reportSql, QString& recCountSql)
 {

@@ -3,11 +3,11 @@
 TSalesSummaryForm::TSalesSummaryForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
-    setWindowTitle(QStringLiteral("Продажби Обобщени"));
+    setWindowTitle(ReportTitle(rkSalesSummary));
     FormCreate();
 }
 
-TReportUIFilters TSalesSummaryForm::GetReportUIFilters() const { return kAllReportUIFilters; }
+TReportUIFilters TSalesSummaryForm::GetReportUIFilters() const { return ReportListItem(rkSalesSummary).Filters; }
 
 void TSalesSummaryForm::FillReportQuery(QString& reportSql, QString& recCountSql)
 {

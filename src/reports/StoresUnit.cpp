@@ -3,11 +3,11 @@
 TStoresForm::TStoresForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
-    setWindowTitle(QStringLiteral("Търговски обекти"));
+    setWindowTitle(ReportTitle(rkStores));
     FormCreate();
 }
 
-TReportUIFilters TStoresForm::GetReportUIFilters() const { return 0; }
+TReportUIFilters TStoresForm::GetReportUIFilters() const { return ReportListItem(rkStores).Filters; }
 
 void TStoresForm::FillReportQuery(QString& reportSql, QString& recCountSql)
 {

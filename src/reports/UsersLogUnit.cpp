@@ -3,11 +3,11 @@
 TUsersLogForm::TUsersLogForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
-    setWindowTitle(QStringLiteral("Лог на действията"));
+    setWindowTitle(ReportTitle(rkUsersLog));
     FormCreate();
 }
 
-TReportUIFilters TUsersLogForm::GetReportUIFilters() const { return rfPeriod; }
+TReportUIFilters TUsersLogForm::GetReportUIFilters() const { return ReportListItem(rkUsersLog).Filters; }
 
 void TUsersLogForm::FillReportQuery(QString& reportSql, QString& recCountSql)
 {

@@ -3,11 +3,11 @@
 TUsersForm::TUsersForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
-    setWindowTitle(QStringLiteral("Потребители"));
+    setWindowTitle(ReportTitle(rkUsers));
     FormCreate();
 }
 
-TReportUIFilters TUsersForm::GetReportUIFilters() const { return 0; }
+TReportUIFilters TUsersForm::GetReportUIFilters() const { return ReportListItem(rkUsers).Filters; }
 
 void TUsersForm::FillReportQuery(QString& reportSql, QString& recCountSql)
 {

@@ -9,14 +9,15 @@
 //
 // Exit status: 0 done, 1 the export failed (reason on standard error), 2 wrong usage.
 
-#include "ExportToolReports.h"
 #include "db/ChooseDBUnit.h"
+#include "db/DbEngineUnit.h"
 #include "db/Exception.h"
 #include "db/OdbcConnectionUnit.h"
 #include "db/QueryUnit.h"
 #include "db/SqlDataManagerUnit.h"
 #include "db/SqlDbModelUnit.h"
 #include "export/ExportUnit.h"
+#include "reports/ReportListUnit.h"
 #include "reports/RepositoryUnit.h"
 
 #include <QCommandLineOption>
@@ -135,18 +136,10 @@ struct TUsageError {
     QString Message;
 };
 
-const TExportToolReport* FindReport(const QString& key)
-{
-    for (const TExportToolReport& r : kExportToolReports)
-        if (key == QLatin1String(r.Key))
-            return &r;
-    return nullptr;
-}
-
 QString ReportKeys()
 {
     QStringList keys;
-    for (const TExportToolReport& r : kExportToolReports)
+    for (const TReportListItem& r : ReportList())
         keys << QLatin1String(r.Key);
     return keys.join(QStringLiteral(", "));
 }
@@ -165,13 +158,14 @@ QString OfferedFilterNames(TReportUIFilters filters)
     return names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
 }
 
-// The provider description the main window gives a data source: SQL Anywhere unless the
-// data source is registered for one of the two other engines.
-QString ProviderDescrOf(const QString& registeredDriver)
+// "sqlanywhere, sqlite or postgres": the engines' command-line names.
+QString EngineNames()
 {
-    if (registeredDriver == QLatin1String("SQLite3") || registeredDriver == QLatin1String("PostgreSQL Unicode"))
-        return registeredDriver;
-    return QStringLiteral("SQL Anywhere 11");
+    QStringList names;
+    for (const TDbEngine& e : DbEngines())
+        names << QLatin1String(e.CommandLineName);
+    const QString last = names.takeLast();
+    return names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
 }
 
 // The driver a data source is registered with; nullopt when no user or system data source
@@ -240,7 +234,7 @@ private:
 };
 
 struct TRequest {
-    const TExportToolReport* Report = nullptr;
+    const TReportListItem* Report = nullptr;
     TReportFilters Filters;
     bool PrintSql = false;
     std::optional<TDbType> Engine;
@@ -255,7 +249,7 @@ TRequest ReadRequest(const TArgs& args)
     r.PrintSql = args.Has(QStringLiteral("print-sql"));
 
     const QString key = args.Required(QStringLiteral("report"));
-    r.Report = FindReport(key);
+    r.Report = FindReportByKey(key);
     if (!r.Report)
         throw TUsageError{QStringLiteral("unknown report \"%1\"; the reports are: %2").arg(key, ReportKeys())};
 
@@ -263,14 +257,11 @@ TRequest ReadRequest(const TArgs& args)
         if (!r.PrintSql)
             throw TUsageError{QStringLiteral("--engine goes only with --print-sql")};
         const QString e = args.Value(QStringLiteral("engine"));
-        if (e == u"sqlanywhere")
-            r.Engine = dbSybase;
-        else if (e == u"sqlite")
-            r.Engine = dbSqlite;
-        else if (e == u"postgres")
-            r.Engine = dbPostgres;
-        else
-            throw TUsageError{QStringLiteral("--engine is sqlanywhere, sqlite or postgres, not \"%1\"").arg(e)};
+        const TDbEngine* engine = FindDbEngineByCommandLineName(e);
+        if (!engine)
+            throw TUsageError{QStringLiteral("--engine is ") + EngineNames() + QStringLiteral(", not \"") + e +
+                              QLatin1Char('"')};
+        r.Engine = engine->DbType;
     }
     if (!r.Engine)
         r.Dsn = args.Required(QStringLiteral("dsn"));
@@ -441,7 +432,7 @@ int PrintSql(const TRequest& r)
         if (!driver)
             return Fail(QStringLiteral("no ODBC data source is named \"%1\"").arg(r.Dsn));
         TSqlDBModel model;
-        model.SetProviderDescr(ProviderDescrOf(*driver));
+        model.SetProviderDescr(DriverDescrOfDataSource(*driver));
         dialect = model.DbType();
     }
     QString reportSql, recCountSql;
@@ -468,7 +459,7 @@ int Export(const TRequest& r, mode_t umaskValue)
     model.DSN = r.Dsn;
     model.UserName = r.User;
     model.Password = r.Password;
-    model.SetProviderDescr(ProviderDescrOf(*driver));
+    model.SetProviderDescr(DriverDescrOfDataSource(*driver));
 
     TTempTarget temp;
     QString error;

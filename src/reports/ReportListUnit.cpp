@@ -1,22 +1,11 @@
-#pragma once
-// The reports auditor-export runs: the name a report goes by on the command line, its kind
-// in the report catalogue, the caption of its report window (the export's title) and the
-// filters its window offers. Kept in step with the report windows (src/reports/*Unit.cpp);
-// the exporter's tests compare the two.
-
-#include "reports/AbsReportBaseUnit.h"
-#include "reports/RepositoryUnit.h"
+#include "ReportListUnit.h"
 
 #include <iterator>
 
-struct TExportToolReport {
-    const char* Key;
-    TReportKind Kind;
-    const char16_t* Title;
-    TReportUIFilters Filters;
-};
+namespace {
 
-inline constexpr TExportToolReport kExportToolReports[] = {
+// Indexed by TReportKind.
+constexpr TReportListItem kReportList[] = {
     {"sales-summary", rkSalesSummary, u"Продажби Обобщени", kAllReportUIFilters},
     {"sales-detail", rkSalesDetail, u"Продажби детайлни", kAllReportUIFilters},
     {"payments", rkPayments, u"Плащания", kAllReportUIFilters},
@@ -30,4 +19,38 @@ inline constexpr TExportToolReport kExportToolReports[] = {
     {"users", rkUsers, u"Потребители", 0},
     {"users-log", rkUsersLog, u"Лог на действията", rfPeriod},
 };
-static_assert(std::size(kExportToolReports) == ReportKindCount);
+static_assert(std::size(kReportList) == ReportKindCount);
+
+constexpr bool ListIndexedByKind()
+{
+    for (int i = 0; i < ReportKindCount; ++i)
+        if (kReportList[i].Kind != i)
+            return false;
+    return true;
+}
+static_assert(ListIndexedByKind());
+
+} // namespace
+
+std::span<const TReportListItem> ReportList()
+{
+    return kReportList;
+}
+
+const TReportListItem& ReportListItem(TReportKind kind)
+{
+    return kReportList[kind];
+}
+
+const TReportListItem* FindReportByKey(QStringView key)
+{
+    for (const TReportListItem& r : kReportList)
+        if (key == QLatin1String(r.Key))
+            return &r;
+    return nullptr;
+}
+
+QString ReportTitle(TReportKind kind)
+{
+    return QString::fromUtf16(ReportListItem(kind).Title);
+}

@@ -1,0 +1,33 @@
+#include "PostgresDataManagerUnit.h"
+
+#include "DbEngineUnit.h"
+
+TPostgresDataManager::TPostgresDataManager(const TSqlDBModel& dbModel)
+    : TSqlDataManager(dbModel, DbEngine(dbPostgres))
+{
+    SetConnectionParameters();
+}
+
+void TPostgresDataManager::SetConnectionParameters()
+{
+    if (FDbModel.DSN.isEmpty() || FDbModel.ProviderDescr().isEmpty())
+        return;
+    if (FDbModel.DbType() != dbPostgres)
+        throw Exception(QStringLiteral("Not implemented TPostgresDataManager.SetConnectionParameters!"));
+    // Declare/fetch: results stream in blocks of Fetch rows instead of arriving whole.
+    // BoolsAsChar=0: booleans come as SQL_BIT, not as the texts "1"/"0".
+    SetOdbcConnection({{QStringLiteral("UseDeclareFetch"), QStringLiteral("1")},
+                       {QStringLiteral("Fetch"), QStringLiteral("2000")},
+                       {QStringLiteral("BoolsAsChar"), QStringLiteral("0")}});
+    // Longer captions come back cut to 63 bytes (NAMEDATALEN).
+    FConn.SetIdentifierByteLimit(63);
+}
+
+void TPostgresDataManager::SetQuickSelectMode(bool on)
+{
+    // SQL_ATTR_PGOPT_USE_DECLAREFETCH, a connection attribute of psqlODBC read when a
+    // statement runs. Failing to set it only costs speed.
+    constexpr SQLINTEGER kUseDeclareFetch = 65539;
+    SQLSetConnectAttr(FConn.Handle(), kUseDeclareFetch, reinterpret_cast<SQLPOINTER>(SQLULEN(on ? 0 : 1)),
+                      SQL_IS_UINTEGER);
+}
