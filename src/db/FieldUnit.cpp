@@ -42,7 +42,7 @@ QString TField::AsString() const
     const std::byte* p = FQuery->Cell(FIndex, ind);
     if (!p || ind == SQL_NULL_DATA)
         return {};
-    const TQuery::TColumn& col = FQuery->FResult->Columns[size_t(FIndex)];
+    const TColumn& col = FQuery->FResult->Columns[size_t(FIndex)];
     switch (col.CType) {
     case SQL_C_WCHAR: {
         if (const QString* full = FQuery->Overflow(FIndex))
@@ -98,7 +98,7 @@ QVariant TField::Value() const
     const std::byte* p = FQuery->Cell(FIndex, ind);
     if (!p || ind == SQL_NULL_DATA)
         return {};
-    const TQuery::TColumn& col = FQuery->FResult->Columns[size_t(FIndex)];
+    const TColumn& col = FQuery->FResult->Columns[size_t(FIndex)];
     switch (col.CType) {
     case SQL_C_SBIGINT: {
         qint64 v;

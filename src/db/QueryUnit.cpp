@@ -127,7 +127,7 @@ void TQuery::Execute(TRunResult& run)
     SQLRETURN rc = SQLExecDirectW(stmt, const_cast<SQLWCHAR*>(W(FSql)), SQL_NTS);
     if (rc != SQL_NO_DATA)
         OdbcCheck(rc, SQL_HANDLE_STMT, stmt, "SQLExecDirect");
-    DescribeColumns(run);
+    DescribeColumns(run, *FConnection, FSql);
     if (!run.HasResult)
         return;
     const bool anyText = std::any_of(run.Columns.begin(), run.Columns.end(), [](const TColumn& c) { return c.Text; });
@@ -218,6 +218,15 @@ void TQuery::Close()
     FRecNo = 0;
     if (wasActive)
         NotifyObservers();
+}
+
+bool TQuery::LoadNextForwardBlock()
+{
+    const qint64 rowsLeft = qint64(FResult->Blocks.front()->Rows);
+    if (!NextStreamBlock(*FResult))
+        return false;
+    FRowsBefore += rowsLeft;
+    return true;
 }
 
 void TQuery::First()

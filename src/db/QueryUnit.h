@@ -26,6 +26,8 @@
 
 enum TCursorKind : std::uint8_t { ckStatic, ckForwardOnly };
 
+struct TRunResult;
+
 class TQuery {
 public:
     explicit TQuery(TOdbcConnection* connection = nullptr, TCursorKind kind = ckStatic);
@@ -88,17 +90,10 @@ public:
 
 private:
     friend class TField;
-    struct TColumn;
-    struct TBlock;
-    struct TRunResult;
-    struct TReadAhead;
 
     void CheckConnection() const;
     void CheckInactive(const char* what) const;
     void Execute(TRunResult& run);          // worker or caller thread: execute, describe, fetch
-    void DescribeColumns(TRunResult& run);
-    bool FetchBlock(TRunResult& run, TBlock& block, std::map<std::tuple<size_t, SQLULEN, int>, QString>& overflow);
-    void FetchRemaining(TRunResult& run);
     void Adopt(std::unique_ptr<TRunResult> run); // caller thread: take over the run's result
     void FinishAsync();
     void StopWorker();

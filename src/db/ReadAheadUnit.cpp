@@ -1,16 +1,60 @@
 // The read-ahead of a forward-only stream (see ReadAheadUnit.h).
 #include "ReadAheadUnit.h"
 
-#include "QueryUnit.h"
+#include <utility>
 
-bool TQuery::LoadNextForwardBlock()
+TReadAhead::TReadAhead(std::function<bool(TBlock&, TOverflowMap&)> fetch) : FFetch(std::move(fetch))
 {
-    TRunResult& run = *FResult;
+    FThread = std::thread([this] {
+        for (;;) {
+            FGo.acquire();
+            if (FStop)
+                return;
+            try {
+                Rows = FFetch(*Block, Overflow);
+            } catch (...) {
+                Error = std::current_exception();
+            }
+            FDone.release();
+        }
+    });
+}
+
+TReadAhead::~TReadAhead()
+{
+    Wait(std::nothrow); // a fetch under way ends first
+    FStop = true;
+    FGo.release();
+    FThread.join();
+}
+
+void TReadAhead::Start()
+{
+    FPending = true;
+    FGo.release();
+}
+
+void TReadAhead::Wait()
+{
+    Wait(std::nothrow);
+    if (Error)
+        std::rethrow_exception(std::exchange(Error, nullptr));
+}
+
+void TReadAhead::Wait(std::nothrow_t)
+{
+    if (FPending)
+        FDone.acquire();
+    FPending = false;
+}
+
+bool NextStreamBlock(TRunResult& run)
+{
     if (run.StreamDone || !run.Stmt)
         return false;
     if (!run.ReadAhead) {
         run.ReadAhead = std::make_unique<TReadAhead>(
-            [this, &run](TBlock& block, TOverflowMap& overflow) { return FetchBlock(run, block, overflow); });
+            [&run](TBlock& block, TOverflowMap& overflow) { return FetchBlock(run, block, overflow); });
         run.ReadAhead->Block = std::make_unique<TBlock>(run.RowSize, run.BlockRows);
         run.ReadAhead->Start();
     }
@@ -31,7 +75,6 @@ bool TQuery::LoadNextForwardBlock()
         run.Stmt.reset();
         return false;
     }
-    FRowsBefore += qint64(run.Blocks.front()->Rows);
     std::swap(run.Blocks.front(), ra.Block);
     std::swap(run.Overflow, ra.Overflow);
     ra.Overflow.clear();

@@ -1,6 +1,8 @@
 // The result set of a statement: description, row storage and block fetch (see ResultSetUnit.h).
 #include "ResultSetUnit.h"
 
+#include "ReadAheadUnit.h"
+
 #include <algorithm>
 
 #include <QRegularExpression>
@@ -118,7 +120,10 @@ int DefaultDisplayWidth(TFieldType t, int size, int scale, int nameLength)
     }
 }
 
-void TQuery::DescribeColumns(TRunResult& run)
+TRunResult::TRunResult() = default;
+TRunResult::~TRunResult() = default;
+
+void DescribeColumns(TRunResult& run, const TOdbcConnection& connection, const QString& sql)
 {
     SQLHSTMT stmt = run.Stmt.get();
     SQLSMALLINT count = 0;
@@ -137,10 +142,10 @@ void TQuery::DescribeColumns(TRunResult& run)
         const qsizetype len = std::min<qsizetype>(nameLen, qsizetype(std::size(name)) - 1);
         col.Name = QString::fromUtf16(reinterpret_cast<const char16_t*>(name),
                                       std::find(name, name + len, SQLWCHAR(0)) - name);
-        if (FConnection->QualifiedColumnNames())
+        if (connection.QualifiedColumnNames())
             col.Name = UnqualifiedName(col.Name);
-        if (FConnection->IdentifierByteLimit() > 0)
-            col.Name = UncutIdentifier(col.Name, FSql, FConnection->IdentifierByteLimit());
+        if (connection.IdentifierByteLimit() > 0)
+            col.Name = UncutIdentifier(col.Name, sql, connection.IdentifierByteLimit());
         SQLLEN isUnsigned = SQL_FALSE;
         SQLColAttributeW(stmt, SQLUSMALLINT(i + 1), SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &isUnsigned);
         const bool numeric = col.SqlType == SQL_TINYINT || col.SqlType == SQL_SMALLINT ||
@@ -168,7 +173,7 @@ void TQuery::DescribeColumns(TRunResult& run)
             chars = std::clamp<SQLULEN>(chars, 1, kMaxBoundChars);
             if (col.CType == SQL_C_BINARY) {
                 col.ElemSize = SQLLEN(chars);
-            } else if (FConnection->NarrowText()) {
+            } else if (connection.NarrowText()) {
                 // The driver's own UTF-8, without the driver manager's conversion.
                 col.CType = SQL_C_CHAR;
                 col.ElemSize = SQLLEN(std::max<SQLULEN>(chars * 3, 15) + 1);
@@ -219,7 +224,7 @@ QByteArray ReadWhole(SQLHSTMT stmt, int c, SQLSMALLINT cType)
 
 // Fills `block` with the next rows, the texts too long for their slot into `overflow`.
 // Returns false when no row was left.
-bool TQuery::FetchBlock(TRunResult& run, TBlock& block, TOverflowMap& overflow)
+bool FetchBlock(TRunResult& run, TBlock& block, TOverflowMap& overflow)
 {
     SQLHSTMT stmt = run.Stmt.get();
     const size_t ncols = run.Columns.size();
@@ -308,7 +313,7 @@ bool TQuery::FetchBlock(TRunResult& run, TBlock& block, TOverflowMap& overflow)
     return block.Rows > 0;
 }
 
-void TQuery::FetchRemaining(TRunResult& run)
+void FetchRemaining(TRunResult& run)
 {
     while (!run.StreamDone) {
         if (run.CancelRequested)

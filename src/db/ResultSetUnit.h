@@ -3,7 +3,7 @@
 // their names repaired; the rows stored in blocks; the block fetch with the re-reads of
 // values longer than their slot.
 //
-// Mapping of ODBC SQL types to field types (one place: TQuery::DescribeColumns):
+// Mapping of ODBC SQL types to field types (one place: DescribeColumns):
 //   SQL_CHAR -> ftFixedChar, SQL_WCHAR -> ftFixedWideChar, SQL_VARCHAR -> ftString,
 //   SQL_WVARCHAR -> ftWideString, SQL_LONGVARCHAR -> ftMemo, SQL_WLONGVARCHAR -> ftWideMemo,
 //   SQL_TINYINT -> ftShortint (ftByte unsigned), SQL_SMALLINT -> ftSmallint (ftWord unsigned),
@@ -14,19 +14,27 @@
 //   SQL_GUID -> ftGuid, SQL_BINARY -> ftBytes, SQL_VARBINARY -> ftVarBytes,
 //   SQL_LONGVARBINARY -> ftBlob, anything else -> ftString (read as text).
 
-#include "QueryUnit.h"
+#include "FieldUnit.h"
+#include "OdbcConnectionUnit.h"
+
+#include <QString>
 
 #include <atomic>
 #include <condition_variable>
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <tuple>
 #include <vector>
 
+struct TReadAhead;
+
+// Characters a field shows by default.
 int DefaultDisplayWidth(TFieldType t, int size, int scale, int nameLength);
 
-struct TQuery::TColumn {
+// One result column as described by the driver, and where its value lies in a row.
+struct TColumn {
     QString Name;
     SQLSMALLINT SqlType = 0;
     SQLULEN ColSize = 0;
@@ -41,7 +49,7 @@ struct TQuery::TColumn {
 
 // Rows laid out one after another (row-wise binding): each row holds every column's slot
 // and indicator, so one bind offset addresses a whole row.
-struct TQuery::TBlock {
+struct TBlock {
     SQLULEN Rows = 0;
     size_t RowSize = 0;
     std::vector<std::byte> Buf;
@@ -62,7 +70,13 @@ enum TFetchMode : std::uint8_t {
 // Texts longer than their slot, read in full: by block, row in the block and column.
 using TOverflowMap = std::map<std::tuple<size_t, SQLULEN, int>, QString>;
 
-struct TQuery::TRunResult {
+// One run of a statement: the statement while it streams, the columns and the rows read.
+struct TRunResult {
+    TRunResult();
+    ~TRunResult(); // where TReadAhead is complete
+    TRunResult(const TRunResult&) = delete;
+    TRunResult& operator=(const TRunResult&) = delete;
+
     TOdbcHandle Stmt;
     std::vector<TColumn> Columns;
     size_t RowSize = 0;
@@ -90,3 +104,11 @@ struct TQuery::TRunResult {
     // Last, so that it is gone, its thread joined, before anything it uses.
     std::unique_ptr<TReadAhead> ReadAhead;
 };
+
+// The columns of the statement's result: names, field types, value slots and row layout.
+void DescribeColumns(TRunResult& run, const TOdbcConnection& connection, const QString& sql);
+// Fills `block` with the next rows, the texts too long for their slot into `overflow`.
+// Returns false when no row was left.
+bool FetchBlock(TRunResult& run, TBlock& block, TOverflowMap& overflow);
+// Static cursor: the rest of the rows, block after block.
+void FetchRemaining(TRunResult& run);
