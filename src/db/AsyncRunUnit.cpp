@@ -1,27 +1,26 @@
 // The asynchronous open of a query (see AsyncRunUnit.h).
 #include "AsyncRunUnit.h"
 
-#include "QueryUnit.h"
-#include "ReadAheadUnit.h"
 #include "ResultSetUnit.h"
 
 #include <chrono>
 #include <exception>
+#include <utility>
 
-void TQuery::OpenAsync()
+TAsyncRun::TAsyncRun(std::function<void()> onFinished)
 {
-    if (FActive || FExecuting)
-        Close();
-    CheckConnection();
-    FRun = std::make_unique<TRunResult>();
-    FRun->FetchAll = FCursorKind == ckStatic;
+    FNotifier.OnFinished = std::move(onFinished);
+}
+
+TAsyncRun::~TAsyncRun() = default;
+
+void TAsyncRun::Start(std::unique_ptr<TRunResult> run, std::function<void(TRunResult&)> execute)
+{
+    FRun = std::move(run);
     FExecuting = true;
-    TRunResult* run = FRun.get();
-    FWorker = std::thread([this, run] {
+    FWorker = std::thread([this, run = FRun.get(), execute = std::move(execute)] {
         try {
-            Execute(*run);
-            if (!run->HasResult)
-                throw Exception(QStringLiteral("The statement returned no result set"));
+            execute(*run);
         } catch (const EDatabaseError& e) {
             run->Failed = true;
             run->Error = e.Message();
@@ -43,35 +42,25 @@ void TQuery::OpenAsync()
     });
 }
 
-void TQuery::FinishAsync()
+std::unique_ptr<TRunResult> TAsyncRun::TakeFinished()
 {
     // A call queued by a run that was cancelled meanwhile finds no run, or a later run
     // that has not finished yet (its own call follows).
     if (!FRun)
-        return;
+        return nullptr;
     {
         std::lock_guard lock(FRun->Mutex);
         if (!FRun->Finished)
-            return;
+            return nullptr;
     }
     if (FWorker.joinable())
         FWorker.join();
     std::unique_ptr<TRunResult> run = std::move(FRun);
     FExecuting = false;
-    if (run->Failed) {
-        EDatabaseError error(run->Error, run->ErrorState, run->ErrorNative);
-        if (OnOpenError) {
-            OnOpenError(error.Message());
-            return;
-        }
-        throw error;
-    }
-    Adopt(std::move(run));
-    if (AfterOpen)
-        AfterOpen();
+    return run;
 }
 
-void TQuery::Cancel()
+void TAsyncRun::Cancel()
 {
     if (!FRun)
         return;
@@ -81,7 +70,7 @@ void TQuery::Cancel()
         SQLCancel(FRun->Stmt.get());
 }
 
-void TQuery::StopWorker()
+void TAsyncRun::Stop()
 {
     if (!FWorker.joinable())
         return;

@@ -18,9 +18,9 @@ const SQLWCHAR* W(const QString& s) { return reinterpret_cast<const SQLWCHAR*>(s
 // ---------------------------------------------------------------------------------------
 // TQuery
 
-TQuery::TQuery(TOdbcConnection* connection, TCursorKind kind) : FConnection(connection), FCursorKind(kind)
+TQuery::TQuery(TOdbcConnection* connection, TCursorKind kind)
+    : FConnection(connection), FCursorKind(kind), FAsync([this] { FinishAsync(); })
 {
-    FNotifier.OnFinished = [this] { FinishAsync(); };
 }
 
 TQuery::~TQuery()
@@ -39,7 +39,7 @@ void TQuery::SetConnection(TOdbcConnection* connection)
 
 void TQuery::SetSQL(const QString& sql)
 {
-    if (FActive || FExecuting)
+    if (FActive || FAsync.Executing())
         Close();
     FSql = sql;
 }
@@ -62,7 +62,7 @@ void TQuery::CheckConnection() const
 
 void TQuery::CheckInactive(const char* what) const
 {
-    if (FActive || FExecuting)
+    if (FActive || FAsync.Executing())
         throw Exception(QStringLiteral("%1 is not allowed on an open query").arg(QLatin1String(what)));
 }
 
@@ -207,9 +207,43 @@ void TQuery::ExecSQL()
     Execute(run);
 }
 
+void TQuery::OpenAsync()
+{
+    if (FActive || FAsync.Executing())
+        Close();
+    CheckConnection();
+    auto run = std::make_unique<TRunResult>();
+    run->FetchAll = FCursorKind == ckStatic;
+    FAsync.Start(std::move(run), [this](TRunResult& running) {
+        Execute(running);
+        if (!running.HasResult)
+            throw Exception(QStringLiteral("The statement returned no result set"));
+    });
+}
+
+void TQuery::FinishAsync()
+{
+    std::unique_ptr<TRunResult> run = FAsync.TakeFinished();
+    if (!run)
+        return;
+    if (run->Failed) {
+        EDatabaseError error(run->Error, run->ErrorState, run->ErrorNative);
+        if (OnOpenError) {
+            OnOpenError(error.Message());
+            return;
+        }
+        throw error;
+    }
+    Adopt(std::move(run));
+    if (AfterOpen)
+        AfterOpen();
+}
+
+void TQuery::Cancel() { FAsync.Cancel(); }
+
 void TQuery::Close()
 {
-    StopWorker();
+    FAsync.Stop();
     const bool wasActive = FActive;
     FFields.clear();
     FResult.reset();

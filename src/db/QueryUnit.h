@@ -11,17 +11,10 @@
 #include "FieldUnit.h"
 #include "OdbcConnectionUnit.h"
 
-#include <QObject>
 #include <QString>
 #include <QVariant>
-#include <atomic>
 #include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
-#include <thread>
-#include <tuple>
-#include <condition_variable>
 #include <vector>
 
 enum TCursorKind : std::uint8_t { ckStatic, ckForwardOnly };
@@ -53,7 +46,7 @@ public:
     void Cancel();     // asks a running statement to stop; Close() waits for it
 
     bool Active() const { return FActive; }
-    bool Executing() const { return FExecuting; }
+    bool Executing() const { return FAsync.Executing(); }
 
     void First();
     void Next();
@@ -96,7 +89,6 @@ private:
     void Execute(TRunResult& run);          // worker or caller thread: execute, describe, fetch
     void Adopt(std::unique_ptr<TRunResult> run); // caller thread: take over the run's result
     void FinishAsync();
-    void StopWorker();
     void BindParams(SQLHSTMT stmt, std::vector<QByteArray>& keep, std::vector<SQLLEN>& ind);
     bool LoadNextForwardBlock();
     void Scrolled();
@@ -126,9 +118,6 @@ private:
     std::vector<std::pair<int, std::function<void()>>> FObservers;
 
     // Asynchronous open.
-    std::thread FWorker;
-    std::unique_ptr<TRunResult> FRun;
-    std::atomic<bool> FExecuting{false};
-    TQueryNotifier FNotifier;
+    TAsyncRun FAsync;
 };
 
