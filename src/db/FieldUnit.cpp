@@ -26,9 +26,6 @@ const char* FieldTypeName(TFieldType t)
 bool IsNumericFieldType(TFieldType t) { return t >= ftShortint && t <= ftFMTBcd && t != ftBoolean; }
 bool IsTemporalFieldType(TFieldType t) { return t >= ftDate && t <= ftTimeStamp; }
 
-// ---------------------------------------------------------------------------------------
-// TField
-
 bool TField::IsNull() const
 {
     SQLLEN ind = SQL_NULL_DATA;

@@ -1,3 +1,5 @@
+// The query object: runs its statement, takes over the result and moves over its rows
+// (see QueryUnit.h).
 #include "QueryUnit.h"
 
 #include "ReadAheadUnit.h"
@@ -14,9 +16,6 @@ namespace {
 const SQLWCHAR* W(const QString& s) { return reinterpret_cast<const SQLWCHAR*>(s.utf16()); }
 
 } // namespace
-
-// ---------------------------------------------------------------------------------------
-// TQuery
 
 TQuery::TQuery(TOdbcConnection* connection, TCursorKind kind)
     : FConnection(connection), FCursorKind(kind), FAsync([this] { FinishAsync(); })

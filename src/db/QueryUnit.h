@@ -5,6 +5,11 @@
 // cursor keeps every block on the client, so the whole result can be walked again; a
 // forward-only cursor keeps one block and streams. Cells are converted only when a
 // field is read.
+//
+// The query's parts have units of their own: the fields and their text (FieldUnit,
+// FieldTextUnit), the result set with the block fetch (ResultSetUnit) and the stream's
+// read-ahead (ReadAheadUnit), the asynchronous open (AsyncRunUnit). This header brings
+// callers the field types, TField and DoubleToText with it.
 
 #include "AsyncRunUnit.h"
 #include "FieldTextUnit.h"
