@@ -6,103 +6,25 @@
 // forward-only cursor keeps one block and streams. Cells are converted only when a
 // field is read.
 //
-// Mapping of ODBC SQL types to field types (one place: TQuery::DescribeColumns):
-//   SQL_CHAR -> ftFixedChar, SQL_WCHAR -> ftFixedWideChar, SQL_VARCHAR -> ftString,
-//   SQL_WVARCHAR -> ftWideString, SQL_LONGVARCHAR -> ftMemo, SQL_WLONGVARCHAR -> ftWideMemo,
-//   SQL_TINYINT -> ftShortint (ftByte unsigned), SQL_SMALLINT -> ftSmallint (ftWord unsigned),
-//   SQL_INTEGER -> ftInteger (ftLongWord unsigned), SQL_BIGINT -> ftLargeint,
-//   SQL_BIT -> ftBoolean, SQL_REAL -> ftSingle, SQL_FLOAT / SQL_DOUBLE -> ftFloat,
-//   SQL_NUMERIC / SQL_DECIMAL -> ftBCD when precision <= 18 and scale <= 4, else ftFMTBcd,
-//   SQL_TYPE_DATE -> ftDate, SQL_TYPE_TIME -> ftTime, SQL_TYPE_TIMESTAMP -> ftDateTime,
-//   SQL_GUID -> ftGuid, SQL_BINARY -> ftBytes, SQL_VARBINARY -> ftVarBytes,
-//   SQL_LONGVARBINARY -> ftBlob, anything else -> ftString (read as text).
+// The query's parts have units of their own: the fields and their text (FieldUnit,
+// FieldTextUnit), the result set with the block fetch (ResultSetUnit) and the stream's
+// read-ahead (ReadAheadUnit), the asynchronous open (AsyncRunUnit). This header brings
+// callers the field types, TField and DoubleToText with it.
 
+#include "AsyncRunUnit.h"
+#include "FieldTextUnit.h"
+#include "FieldUnit.h"
 #include "OdbcConnectionUnit.h"
 
-#include <QDate>
-#include <QObject>
 #include <QString>
 #include <QVariant>
-#include <atomic>
 #include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
-#include <thread>
-#include <tuple>
-#include <condition_variable>
 #include <vector>
 
-enum TFieldType : std::uint8_t {
-    ftUnknown,
-    ftString, ftWideString, ftFixedChar, ftFixedWideChar, ftMemo, ftWideMemo, ftGuid,
-    ftShortint, ftByte, ftSmallint, ftWord, ftInteger, ftLongWord, ftLargeint, ftAutoInc,
-    ftBoolean,
-    ftSingle, ftFloat, ftExtended, ftCurrency, ftBCD, ftFMTBcd,
-    ftDate, ftTime, ftDateTime, ftTimeStamp,
-    ftBytes, ftVarBytes, ftBlob,
-};
-const char* FieldTypeName(TFieldType t);
-bool IsNumericFieldType(TFieldType t);   // integer, floating-point, currency and decimal kinds
-bool IsTemporalFieldType(TFieldType t);  // date, time, date-time, time-stamp
-// v as printf's "%.<precision>g" writes it in the C locale.
-QString DoubleToText(double v, int precision);
-
-enum TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
 enum TCursorKind : std::uint8_t { ckStatic, ckForwardOnly };
 
-class TQuery;
-
-// Receives the completion of an asynchronous open on the query's own thread. The worker
-// posts a queued call of Finished(); a call still queued when the query is freed dies with it.
-class TQueryNotifier : public QObject {
-    Q_OBJECT
-public:
-    std::function<void()> OnFinished;
-public slots:
-    void Finished()
-    {
-        if (OnFinished)
-            OnFinished();
-    }
-};
-
-// One result column, read at the query's current row.
-class TField {
-public:
-    const QString& FieldName() const { return FFieldName; }
-    QString DisplayLabel;                    // empty: DisplayName() is the field name
-    QString DisplayName() const { return DisplayLabel.isEmpty() ? FFieldName : DisplayLabel; }
-    // Format of DisplayText: for numbers "0.00"-style patterns ("#,##0.00" groups
-    // thousands), for dates and times a QDateTime pattern; empty: the default text.
-    QString DisplayFormat;
-    int DisplayWidth = 0;                    // characters
-    TAlignment Alignment = taLeftJustify;
-
-    TFieldType DataType() const { return FDataType; }
-    SQLSMALLINT SqlType() const { return FSqlType; }
-    int Index() const { return FIndex; }
-    int Size() const { return FSize; }       // characters for text, precision for numbers
-    int Scale() const { return FScale; }
-
-    bool IsNull() const;
-    QString AsString() const;    // plain text value; empty for NULL
-    QString DisplayText() const; // text as shown: DisplayFormat applied, dates dd.MM.yyyy
-    QVariant Value() const;      // typed value; NULL is the empty QVariant
-    qint64 AsLargeInt() const;
-    double AsFloat() const;
-
-private:
-    friend class TQuery;
-
-    TQuery* FQuery = nullptr;
-    int FIndex = 0;
-    QString FFieldName;
-    TFieldType FDataType = ftUnknown;
-    SQLSMALLINT FSqlType = 0;
-    int FSize = 0;
-    int FScale = 0;
-};
+struct TRunResult;
 
 class TQuery {
 public:
@@ -129,7 +51,7 @@ public:
     void Cancel();     // asks a running statement to stop; Close() waits for it
 
     bool Active() const { return FActive; }
-    bool Executing() const { return FExecuting; }
+    bool Executing() const { return FAsync.Executing(); }
 
     void First();
     void Next();
@@ -166,20 +88,12 @@ public:
 
 private:
     friend class TField;
-    struct TColumn;
-    struct TBlock;
-    struct TRunResult;
-    struct TReadAhead;
 
     void CheckConnection() const;
     void CheckInactive(const char* what) const;
     void Execute(TRunResult& run);          // worker or caller thread: execute, describe, fetch
-    void DescribeColumns(TRunResult& run);
-    bool FetchBlock(TRunResult& run, TBlock& block, std::map<std::tuple<size_t, SQLULEN, int>, QString>& overflow);
-    void FetchRemaining(TRunResult& run);
     void Adopt(std::unique_ptr<TRunResult> run); // caller thread: take over the run's result
     void FinishAsync();
-    void StopWorker();
     void BindParams(SQLHSTMT stmt, std::vector<QByteArray>& keep, std::vector<SQLLEN>& ind);
     bool LoadNextForwardBlock();
     void Scrolled();
@@ -209,8 +123,6 @@ private:
     std::vector<std::pair<int, std::function<void()>>> FObservers;
 
     // Asynchronous open.
-    std::thread FWorker;
-    std::unique_ptr<TRunResult> FRun;
-    std::atomic<bool> FExecuting{false};
-    TQueryNotifier FNotifier;
+    TAsyncRun FAsync;
 };
+

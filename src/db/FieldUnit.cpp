@@ -1,0 +1,160 @@
+// One result column of a query: field types and reading a cell (see FieldUnit.h).
+#include "FieldUnit.h"
+
+#include "FieldTextUnit.h"
+#include "QueryUnit.h"
+#include "ResultSetUnit.h"
+
+#include <algorithm>
+
+#include <QDateTime>
+#include <QTimeZone>
+#include <cmath>
+#include <cstring>
+#include <sqlucode.h>
+
+const char* FieldTypeName(TFieldType t)
+{
+    static const char* const names[] = {
+        "ftUnknown", "ftString", "ftWideString", "ftFixedChar", "ftFixedWideChar", "ftMemo", "ftWideMemo",
+        "ftGuid", "ftShortint", "ftByte", "ftSmallint", "ftWord", "ftInteger", "ftLongWord", "ftLargeint",
+        "ftAutoInc", "ftBoolean", "ftSingle", "ftFloat", "ftExtended", "ftCurrency", "ftBCD", "ftFMTBcd",
+        "ftDate", "ftTime", "ftDateTime", "ftTimeStamp", "ftBytes", "ftVarBytes", "ftBlob"};
+    return t < std::size(names) ? names[t] : "ftUnknown";
+}
+
+bool IsNumericFieldType(TFieldType t) { return t >= ftShortint && t <= ftFMTBcd && t != ftBoolean; }
+bool IsTemporalFieldType(TFieldType t) { return t >= ftDate && t <= ftTimeStamp; }
+
+bool TField::IsNull() const
+{
+    SQLLEN ind = SQL_NULL_DATA;
+    FQuery->Cell(FIndex, ind);
+    return ind == SQL_NULL_DATA;
+}
+
+QString TField::AsString() const
+{
+    SQLLEN ind = SQL_NULL_DATA;
+    const std::byte* p = FQuery->Cell(FIndex, ind);
+    if (!p || ind == SQL_NULL_DATA)
+        return {};
+    const TColumn& col = FQuery->FResult->Columns[size_t(FIndex)];
+    switch (col.CType) {
+    case SQL_C_WCHAR: {
+        if (const QString* full = FQuery->Overflow(FIndex))
+            return *full;
+        SQLLEN bytes = ind == SQL_NO_TOTAL ? col.ElemSize - 2 : std::min<SQLLEN>(ind, col.ElemSize - 2);
+        return QString::fromUtf16(reinterpret_cast<const char16_t*>(p), qsizetype(bytes / 2));
+    }
+    case SQL_C_CHAR: {
+        if (const QString* full = FQuery->Overflow(FIndex))
+            return *full;
+        const SQLLEN bytes = ind == SQL_NO_TOTAL ? col.ElemSize - 1 : std::min<SQLLEN>(ind, col.ElemSize - 1);
+        QString s = QString::fromUtf8(reinterpret_cast<const char*>(p), qsizetype(bytes));
+        if (FDataType == ftBCD || FDataType == ftFMTBcd)
+            return PadDecimal(s, FScale);
+        return s;
+    }
+    case SQL_C_SBIGINT: {
+        qint64 v;
+        std::memcpy(&v, p, sizeof v);
+        return QString::number(v);
+    }
+    case SQL_C_DOUBLE: {
+        double v;
+        std::memcpy(&v, p, sizeof v);
+        return DoubleToText(v, FDataType == ftSingle ? 7 : 15);
+    }
+    case SQL_C_BIT: return *reinterpret_cast<const unsigned char*>(p) ? QStringLiteral("True") : QStringLiteral("False");
+    case SQL_C_TYPE_DATE: {
+        const auto* d = reinterpret_cast<const SQL_DATE_STRUCT*>(p);
+        return FastDate(d->year, d->month, d->day, false, 0, 0, 0);
+    }
+    case SQL_C_TYPE_TIME: {
+        const auto* t = reinterpret_cast<const SQL_TIME_STRUCT*>(p);
+        return FastTime(t->hour, t->minute, t->second);
+    }
+    case SQL_C_TYPE_TIMESTAMP: {
+        const auto* ts = reinterpret_cast<const SQL_TIMESTAMP_STRUCT*>(p);
+        return FastDate(ts->year, ts->month, ts->day, ts->hour || ts->minute || ts->second, ts->hour, ts->minute,
+                        ts->second);
+    }
+    case SQL_C_BINARY: {
+        if (const QString* full = FQuery->Overflow(FIndex))
+            return *full;
+        return BytesToHex(p, std::min<SQLLEN>(ind, col.ElemSize));
+    }
+    }
+    return {};
+}
+
+QVariant TField::Value() const
+{
+    SQLLEN ind = SQL_NULL_DATA;
+    const std::byte* p = FQuery->Cell(FIndex, ind);
+    if (!p || ind == SQL_NULL_DATA)
+        return {};
+    const TColumn& col = FQuery->FResult->Columns[size_t(FIndex)];
+    switch (col.CType) {
+    case SQL_C_SBIGINT: {
+        qint64 v;
+        std::memcpy(&v, p, sizeof v);
+        if (FDataType == ftLargeint || FDataType == ftLongWord)
+            return QVariant::fromValue<qlonglong>(v);
+        return QVariant::fromValue<int>(int(v));
+    }
+    case SQL_C_DOUBLE: {
+        double v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    }
+    case SQL_C_BIT: return bool(*reinterpret_cast<const unsigned char*>(p));
+    case SQL_C_TYPE_DATE: {
+        const auto* d = reinterpret_cast<const SQL_DATE_STRUCT*>(p);
+        return QDate(d->year, d->month, d->day);
+    }
+    case SQL_C_TYPE_TIME: {
+        const auto* t = reinterpret_cast<const SQL_TIME_STRUCT*>(p);
+        return QTime(t->hour, t->minute, t->second);
+    }
+    case SQL_C_TYPE_TIMESTAMP: {
+        // No zone travels with the value: it is kept as the wall-clock time it is.
+        const auto* ts = reinterpret_cast<const SQL_TIMESTAMP_STRUCT*>(p);
+        return QDateTime(QDate(ts->year, ts->month, ts->day),
+                         QTime(ts->hour, ts->minute, ts->second, int(ts->fraction / 1000000)), Qt::UTC);
+    }
+    case SQL_C_CHAR:
+        if (FDataType == ftBCD || FDataType == ftFMTBcd)
+            return AsString().toDouble();
+        return AsString();
+    case SQL_C_BINARY: return QByteArray::fromHex(AsString().toLatin1());
+    default: return AsString();
+    }
+}
+
+QString TField::DisplayText() const
+{
+    if (DisplayFormat.isEmpty() || IsNull())
+        return AsString();
+    if (IsNumericFieldType(FDataType))
+        return FormatNumber(AsFloat(), DisplayFormat);
+    const QVariant v = Value();
+    switch (FDataType) {
+    case ftDate: return v.toDate().toString(DisplayFormat);
+    case ftTime: return v.toTime().toString(DisplayFormat);
+    case ftDateTime:
+    case ftTimeStamp: return v.toDateTime().toString(DisplayFormat);
+    default: return AsString();
+    }
+}
+
+qint64 TField::AsLargeInt() const
+{
+    const QVariant v = Value();
+    if (v.typeId() == QMetaType::Double)
+        return qint64(std::llround(v.toDouble()));
+    return v.toLongLong();
+}
+
+double TField::AsFloat() const { return Value().toDouble(); }
