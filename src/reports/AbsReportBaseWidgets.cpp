@@ -42,12 +42,31 @@ const QColor kActiveCaptionGradient(185, 209, 234);
 const int kPageSizes[] = {100, 300, 500, 1000, 5000};
 const int kDefaultPageSizeIndex = 2; // "500"
 
+// Paints a panel's background in one colour before the panel paints itself. The panel's
+// palette stays the window's: a palette set on a widget is passed down to its children as
+// one of their own, and the style keeps the pictures it draws controls with (buttons, lists,
+// headers) keyed by palette, so every window opened would leave a new set of them behind.
+class TBackgroundFill : public QObject {
+public:
+    TBackgroundFill(QWidget* panel, const QColor& color) : QObject(panel), FColor(color) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint) {
+            auto* panel = static_cast<QWidget*>(watched);
+            QPainter(panel).fillRect(panel->rect(), FColor);
+        }
+        return false;
+    }
+
+private:
+    QColor FColor;
+};
+
 void SetBackground(QWidget* w, const QColor& color)
 {
-    w->setAutoFillBackground(true);
-    QPalette p = w->palette();
-    p.setColor(QPalette::Window, color);
-    w->setPalette(p);
+    w->installEventFilter(new TBackgroundFill(w, color));
 }
 
 // The 16x16 pictures: arrows of the filter bar and the Report button's magnifying glass,
