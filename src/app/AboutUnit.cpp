@@ -1,3 +1,4 @@
+// The About dialog: its layout, the maker's links and the version of this build.
 #include "app/AboutUnit.h"
 
 #include "app/ribbon/RibbonLook.h"

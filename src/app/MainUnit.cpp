@@ -1,3 +1,4 @@
+// The main window: command line, connection sequence, ribbon commands and the report windows.
 #include "MainUnit.h"
 
 #include "AboutUnit.h"

@@ -1,3 +1,4 @@
+// Program entry: the application, the main window and the message loop.
 #include "MainUnit.h"
 #include "app/ribbon/RibbonMarkup.h"
 #include "db/SqlDataManagerUnit.h"

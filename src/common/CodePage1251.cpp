@@ -1,3 +1,4 @@
+// Windows-1251 both ways, through tables built once.
 #include "common/CodePage1251.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// Which window a modal dialog belongs to.
 #include "common/DialogOwnerUnit.h"
 
 #include <QApplication>

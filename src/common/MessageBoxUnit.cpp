@@ -1,3 +1,4 @@
+// The program's message box and error box.
 #include "common/MessageBoxUnit.h"
 
 #include <QApplication>

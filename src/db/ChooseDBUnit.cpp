@@ -1,3 +1,4 @@
+// The data source chooser: the list of data sources and the connection test.
 #include "ChooseDBUnit.h"
 
 #include "DbEngineUnit.h"

@@ -1,3 +1,4 @@
+// A static query as the model of a grid.
 #include "DataSourceUnit.h"
 
 #include <climits>

@@ -1,3 +1,4 @@
+// The engine records and their lookups.
 #include "DbEngineUnit.h"
 
 #include "PostgresDataManagerUnit.h"

@@ -1,3 +1,4 @@
+// Reading the stored default password from the language file.
 #include "db/DbPasswordFromLngUnit.h"
 
 #include "db/EncryptUnit.h"

@@ -1,3 +1,4 @@
+// Scrambling and unscrambling of the stored default password.
 #include "db/EncryptUnit.h"
 
 #include "db/Exception.h"

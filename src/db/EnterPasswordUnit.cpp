@@ -1,3 +1,4 @@
+// The log-in dialog: its layout and its modal run.
 #include "db/EnterPasswordUnit.h"
 
 #include "common/DialogOwnerUnit.h"

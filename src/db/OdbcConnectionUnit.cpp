@@ -1,3 +1,4 @@
+// ODBC handles, diagnostics, the environment and one connection.
 #include "OdbcConnectionUnit.h"
 
 #include <QStringList>

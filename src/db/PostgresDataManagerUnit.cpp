@@ -1,3 +1,4 @@
+// The data manager of PostgreSQL.
 #include "PostgresDataManagerUnit.h"
 
 #include "DbEngineUnit.h"

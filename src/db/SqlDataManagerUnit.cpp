@@ -1,3 +1,5 @@
+// The data manager's shared part: connection definition, one-off statements and the
+// manager factory.
 #include "SqlDataManagerUnit.h"
 
 #include "DbEngineUnit.h"

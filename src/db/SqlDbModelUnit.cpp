@@ -1,3 +1,4 @@
+// The connection descriptor: type and provider from the driver description.
 #include "SqlDbModelUnit.h"
 
 #include "DbEngineUnit.h"

@@ -1,3 +1,4 @@
+// The data manager of SQLite.
 #include "SqliteDataManagerUnit.h"
 
 #include "DbEngineUnit.h"

@@ -1,3 +1,4 @@
+// The data manager of SQL Anywhere.
 #include "SybaseDataManagerUnit.h"
 
 #include "DbEngineUnit.h"

@@ -1,3 +1,5 @@
+// The spreadsheet writer: typed cells, column formats and widths, and the workbook packed,
+// read back and published.
 #include "ExportExcelUnit.h"
 
 #include "ZipReadBackUnit.h"

@@ -1,3 +1,5 @@
+// The CSV writer: the save dialog loop, cell layout, and Windows-1251 lines written through
+// a temporary file.
 #include "ExportTextUnit.h"
 
 #include "common/CodePage1251.h"

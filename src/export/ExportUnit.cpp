@@ -1,3 +1,4 @@
+// The export framework: the strategy sequence, the gauge and the progress dialog.
 #include "ExportUnit.h"
 
 #include "ExportExcelUnit.h"

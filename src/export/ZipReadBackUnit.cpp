@@ -1,3 +1,4 @@
+// Reading a written zip file back: its central directory and the ends of its XML parts.
 #include "ZipReadBackUnit.h"
 
 #include "db/Exception.h"

@@ -1,3 +1,4 @@
+// Report window of the operation types: its caption, filters and queries.
 #include "ActivityTypesUnit.h"
 
 TActivityTypesForm::TActivityTypesForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)

@@ -1,3 +1,4 @@
+// Report window of the items: its caption, filters and queries.
 #include "ItemsUnit.h"
 
 TItemsForm::TItemsForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)

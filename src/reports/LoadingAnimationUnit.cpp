@@ -1,3 +1,4 @@
+// The animated picture shown while a page loads.
 #include "LoadingAnimationUnit.h"
 
 #include <QPainter>

@@ -1,3 +1,4 @@
+// Report window of the partners: its caption, filters and queries.
 #include "PartnersUnit.h"
 
 TPartnersForm::TPartnersForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)

@@ -1,3 +1,4 @@
+// Report window of the payment types: its caption, filters and queries.
 #include "PayTypesUnit.h"
 
 TPayTypesForm::TPayTypesForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)

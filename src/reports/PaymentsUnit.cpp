@@ -1,3 +1,4 @@
+// Report window of the payments: its caption, filters and queries.
 #include "PaymentsUnit.h"
 
 TPaymentsForm::TPaymentsForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)

@@ -1,3 +1,4 @@
+// The list of reports: key, kind, caption and filters of each.
 #include "ReportListUnit.h"
 
 #include <iterator>

@@ -1,3 +1,4 @@
+// The report query builder and the report definitions it builds from.
 #include "RepositoryUnit.h"
 
 #include "db/DbEngineUnit.h"

@@ -1,3 +1,4 @@
+// Report window of the reversed sales: its caption, filters and queries.
 #include "ReversedSalesUnit.h"
 
 TReversedSalesForm::TReversedSalesForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)

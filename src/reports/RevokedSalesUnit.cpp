@@ -1,3 +1,4 @@
+// Report window of the revoked sales: its caption, filters and queries.
 #include "RevokedSalesUnit.h"
 
 TRevokedSalesForm::TRevokedSalesForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)

@@ -1,3 +1,4 @@
+// Report window of the sales detail: its caption, filters and queries.
 #include "SalesDetailUnit.h"
 
 TSalesDetailForm::TSalesDetailForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)

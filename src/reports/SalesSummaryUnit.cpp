@@ -1,3 +1,4 @@
+// Report window of the sales summary: its caption, filters and queries.
 #include "SalesSummaryUnit.h"
 
 TSalesSummaryForm::TSalesSummaryForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)

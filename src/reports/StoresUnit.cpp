@@ -1,3 +1,4 @@
+// Report window of the stores: its caption, filters and queries.
 #include "StoresUnit.h"
 
 TStoresForm::TStoresForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)

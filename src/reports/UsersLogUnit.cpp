@@ -1,3 +1,4 @@
+// Report window of the users' action log: its caption, filters and queries.
 #include "UsersLogUnit.h"
 
 TUsersLogForm::TUsersLogForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)

@@ -1,3 +1,4 @@
+// Report window of the users: its caption, filters and queries.
 #include "UsersUnit.h"
 
 TUsersForm::TUsersForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository)
