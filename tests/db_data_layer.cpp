@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -330,6 +331,65 @@ TEST_F(ScratchDb, CancelAndFreeDuringAsynchronousOpen)
 
 // ---------------------------------------------------------------------------------------
 // PostgreSQL
+
+// The program's sessions cannot change the audited database: a statement that writes
+// fails, and so does a read through a view whose function writes; the file or table is as
+// it was. (The tests' own managers may write: they build the fixtures.)
+TEST(ReadOnlySessions, NothingCanBeWritten)
+{
+    const struct {
+        const char* name;
+        TDbType type;
+        QString dsn;
+        const char* refusal; // part of the engine's message
+    } engines[] = {
+        {"SQLite", dbSqlite, kScratchDsn, "readonly database"},
+        {"PostgreSQL", dbPostgres, kScratchPgDsn, "read-only transaction"},
+    };
+    for (const auto& e : engines) {
+        SCOPED_TRACE(e.name);
+        auto writer = TestManager(e.type, e.dsn);
+        const bool pg = e.type == dbPostgres;
+        for (const char* sql : {"drop view if exists v_writes", "drop table if exists t_written",
+                                "create table t_written (n integer)"})
+            writer->FastSql(QString::fromUtf8(sql));
+        if (pg) {
+            writer->FastSql(QStringLiteral("create or replace function f_writes() returns integer language sql volatile "
+                                           "as $$ insert into t_written values (1); select 1 $$"));
+            writer->FastSql(QStringLiteral("create view v_writes as select f_writes() as x"));
+        }
+        const QString file = pg ? QString() : OdbcDataSourceSetting(e.dsn, "Database");
+        auto fileBytes = [&] {
+            QFile f(file);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        const QByteArray before = pg ? QByteArray() : fileBytes();
+        writer.reset(); // no other session holds the database
+
+        TSqlDBModel model = TestModel(e.type, e.dsn);
+        auto program = TSqlDataModule::CreateManager(&model);
+        QStringList statements = {QStringLiteral("insert into t_written values (2)"),
+                                  QStringLiteral("create table t_new (n integer)"),
+                                  QStringLiteral("drop table t_written")};
+        if (pg)
+            statements << QStringLiteral("select x from v_writes");
+        for (const QString& sql : statements) {
+            SCOPED_TRACE(sql.toStdString());
+            try {
+                program->FastSql(sql);
+                ADD_FAILURE() << "the statement went through";
+            } catch (const Exception& ex) {
+                EXPECT_TRUE(ex.Message().contains(QLatin1String(e.refusal))) << ex.Message().toStdString();
+            }
+        }
+        EXPECT_EQ(program->FastSql(QStringLiteral("select count(*) from t_written")).toInt(), 0); // reading works
+        program.reset();
+        if (pg)
+            EXPECT_EQ(TestManager(e.type, e.dsn)->FastSql(QStringLiteral("select count(*) from t_written")).toInt(), 0);
+        else
+            EXPECT_EQ(fileBytes(), before);
+    }
+}
 
 TEST(PostgresDataLayer, FieldTypesValuesAndTexts)
 {

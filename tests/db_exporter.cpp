@@ -160,11 +160,14 @@ public:
         const QByteArray testIni = ReadAll(TestDataDir() + QStringLiteral("/odbc.ini"));
         WriteFile(ini, testIni + QStringLiteral("\n[Broken]\nDriver=SQLite3\nDatabase=%1\n\n"
                                       "[SaDsn]\nDriver=SQL Anywhere 17\nServerName=nowhere\n\n"
-                                      "[OddDsn]\nDriver=Some Other Driver\n\n")
-                               .arg(file)
+                                      "[OddDsn]\nDriver=Some Other Driver\n\n"
+                                      "[NoFile]\nDriver=SQLite3\nDatabase=%2\n\n")
+                               .arg(file, missingFile())
                                .toUtf8() +
                            SectionAs(testIni, "AuditDemo", "Одит Продажби") + SectionAs(testIni, "AuditDemoPg", "Одит ПГ"));
     }
+    // The file of the data source "NoFile", which is not there.
+    QString missingFile() const { return dir.filePath(QStringLiteral("missing.sqlite")); }
     QTemporaryDir dir;
     QString ini;
 };
@@ -417,6 +420,7 @@ TEST_F(Exporter, FailuresLeaveNoFileAndAnExistingOneUntouched)
          "password authentication failed for user \"dba\""},
         {"no audit views", {"--dsn", "AuditScratch", "--report", "items"}, "Избраната база данни не е валидна Дравик база!"},
         {"not registered", {"--dsn", "NoSuchSource", "--report", "items"}, "no ODBC data source is named \"NoSuchSource\""},
+        {"no database file", {"--dsn", "NoFile", "--report", "items"}, "не съществува"},
         {"row fails in the middle", {"--dsn", "Broken", "--report", "payment-types"}, "integer overflow"},
     };
     for (const auto& c : cases) {
@@ -446,6 +450,8 @@ TEST_F(Exporter, FailuresLeaveNoFileAndAnExistingOneUntouched)
             }
         }
     }
+
+    EXPECT_FALSE(QFile::exists(sources->missingFile())); // tried, and not created
 
     // The same database and report without the failing row: the fixture itself is sound.
     const QString good = Path(QStringLiteral("good.csv"));

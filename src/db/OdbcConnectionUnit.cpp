@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <odbcinst.h>
 #include <sqlucode.h>
 
 namespace {
@@ -125,9 +126,17 @@ QString OdbcConnectionString(const std::vector<TOdbcConnectParam>& params)
     for (const auto& p : params) {
         if (!s.isEmpty())
             s += QLatin1Char(';');
-        s += p.Key + QLatin1Char('=') + OdbcQuoteValue(p.Value);
+        s += p.Key + QLatin1Char('=') + (p.Verbatim ? p.Value : OdbcQuoteValue(p.Value));
     }
     return s;
+}
+
+QString OdbcDataSourceSetting(const QString& dsn, const char* key)
+{
+    // The ini file holds names and values in UTF-8, as the narrow call reads them.
+    char value[4096] = {};
+    const int n = SQLGetPrivateProfileString(dsn.toUtf8().constData(), key, "", value, int(sizeof value), "odbc.ini");
+    return n > 0 ? QString::fromUtf8(value, n) : QString();
 }
 
 TOdbcConnection::~TOdbcConnection() { Close(); }
@@ -138,6 +147,8 @@ void TOdbcConnection::Open()
         return;
     TDbBusyScope busy;
     TOdbcHandle dbc(SQL_HANDLE_DBC, OdbcEnvironment());
+    if (FReadOnly) // drivers that do not know the attribute may say so; the connection goes on
+        SQLSetConnectAttr(dbc.get(), SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_MODE_READ_ONLY)), 0);
     const QString connStr = OdbcConnectionString(FParams);
     SQLRETURN rc;
     if (std::all_of(connStr.begin(), connStr.end(), [](QChar c) { return c.unicode() < 0x80; })) {

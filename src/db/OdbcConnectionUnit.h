@@ -61,8 +61,14 @@ QString OdbcQuoteValue(const QString& value);
 struct TOdbcConnectParam {
     QString Key;
     QString Value;
+    // Written as it is: for a driver that knows no braces and reads a value up to the next
+    // ";" (the value must hold no ";").
+    bool Verbatim = false;
 };
 QString OdbcConnectionString(const std::vector<TOdbcConnectParam>& params);
+
+// The value of `key` in the registration of data source `dsn` (odbc.ini); empty when it has none.
+QString OdbcDataSourceSetting(const QString& dsn, const char* key);
 
 // One ODBC connection. The login is never prompted for (SQL_DRIVER_NOPROMPT).
 class TOdbcConnection {
@@ -95,6 +101,12 @@ public:
     void SetIdentifierByteLimit(int bytes) { FIdentifierByteLimit = bytes; }
     int IdentifierByteLimit() const { return FIdentifierByteLimit; }
 
+    // The session asks the driver for read-only access (SQL_ATTR_ACCESS_MODE); on by default.
+    // Drivers that honour it refuse every change; the data managers add what their engine
+    // needs on top of it.
+    void SetReadOnly(bool on) { FReadOnly = on; }
+    bool ReadOnly() const { return FReadOnly; }
+
     QString DriverName() const; // SQLGetInfo(SQL_DRIVER_NAME), empty when closed
     bool GetDataSupport(SQLUINTEGER flag) const; // SQL_GETDATA_EXTENSIONS bits
 
@@ -103,6 +115,7 @@ private:
     TOdbcHandle FDbc;
     bool FConnected = false;
     bool FNarrowText = false;
+    bool FReadOnly = true;
     bool FQualifiedColumnNames = false;
     int FIdentifierByteLimit = 0;
     SQLUINTEGER FGetDataExtensions = 0;

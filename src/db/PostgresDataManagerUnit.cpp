@@ -17,9 +17,16 @@ void TPostgresDataManager::SetConnectionParameters()
         throw Exception(QStringLiteral("Not implemented TPostgresDataManager.SetConnectionParameters!"));
     // Declare/fetch: results stream in blocks of Fetch rows instead of arriving whole.
     // BoolsAsChar=0: booleans come as SQL_BIT, not as the texts "1"/"0".
+    // pqopt, libpq's own options: every transaction of the session is read-only, so that
+    // nothing, not even a function a view calls, can change the audited database; a server
+    // that does not answer the login is given up after 15 s, and one that is gone while a
+    // statement runs is noticed by TCP keepalives within a minute.
     SetOdbcConnection({{QStringLiteral("UseDeclareFetch"), QStringLiteral("1")},
                        {QStringLiteral("Fetch"), QStringLiteral("2000")},
-                       {QStringLiteral("BoolsAsChar"), QStringLiteral("0")}});
+                       {QStringLiteral("BoolsAsChar"), QStringLiteral("0")},
+                       {QStringLiteral("pqopt"),
+                        QStringLiteral("options='-c default_transaction_read_only=on' connect_timeout=15 "
+                                       "keepalives=1 keepalives_idle=20 keepalives_interval=10 keepalives_count=3")}});
     // Longer captions come back cut to 63 bytes (NAMEDATALEN).
     FConn.SetIdentifierByteLimit(63);
 }

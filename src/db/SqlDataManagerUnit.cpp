@@ -58,6 +58,8 @@ TSqlDataManager::~TSqlDataManager()
 
 TOdbcConnection& TSqlDataManager::OpenConnection()
 {
+    if (!FConn.Connected())
+        CheckBeforeConnect();
     FConn.Open();
     return FConn;
 }

@@ -52,6 +52,8 @@ protected:
     // Builds the connection definition and the ODBC connect parameters from FDbModel.
     // Called by every concrete manager's constructor.
     virtual void SetConnectionParameters() = 0;
+    // Checks made before connecting, for a failure the driver would not explain.
+    virtual void CheckBeforeConnect() const {}
     // Around the one-row SELECTs of FastSql (counts, lookups of one value): a driver that
     // streams results through a server cursor may run them plainly instead.
     virtual void SetQuickSelectMode(bool on) { Q_UNUSED(on); }

@@ -3,6 +3,8 @@
 
 #include "DbEngineUnit.h"
 
+#include <QFileInfo>
+
 TSqliteDataManager::TSqliteDataManager(const TSqlDBModel& dbModel)
     : TSqlDataManager(dbModel, DbEngine(dbSqlite))
 {
@@ -17,8 +19,33 @@ void TSqliteDataManager::SetConnectionParameters()
         throw Exception(QStringLiteral("Not implemented TSqliteDataManager.SetConnectionParameters!"));
     // LongNames: result columns keep captions that contain "."; StepAPI: rows stream from
     // the database instead of being collected by the driver before the first one.
-    SetOdbcConnection({{QStringLiteral("LongNames"), QStringLiteral("1")},
-                       {QStringLiteral("StepAPI"), QStringLiteral("1")}});
+    std::vector<TOdbcConnectParam> params{{QStringLiteral("LongNames"), QStringLiteral("1")},
+                                          {QStringLiteral("StepAPI"), QStringLiteral("1")}};
+    // The audited file is opened read-only (an SQLite URI in place of the data source's
+    // file name), and NoCreat keeps a missing file from being created empty. The driver reads
+    // the value up to the next ";" and knows no braces: what the URI or the connection string
+    // would read as syntax is written as %HH, which SQLite decodes.
+    const QString file = OdbcDataSourceSetting(FDbModel.DSN, "Database");
+    if (!file.isEmpty() && !file.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
+        FDatabaseFile = file;
+        QString uri = QStringLiteral("file:");
+        for (const QChar c : file) {
+            if (QStringView(u"%?#;{}").contains(c))
+                uri += QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+            else
+                uri += c;
+        }
+        params.push_back({QStringLiteral("Database"), uri + QStringLiteral("?mode=ro"), true});
+    }
+    params.push_back({QStringLiteral("NoCreat"), QStringLiteral("1")});
+    SetOdbcConnection(std::move(params));
     FConn.SetNarrowText(true); // an ANSI driver that keeps its text in UTF-8
     FConn.SetQualifiedColumnNames(true);
+}
+
+void TSqliteDataManager::CheckBeforeConnect() const
+{
+    if (!FDatabaseFile.isEmpty() && !QFileInfo::exists(FDatabaseFile))
+        throw Exception(QStringLiteral("Файлът на базата данни \"%1\" на източника на данни \"%2\" не съществува.")
+                            .arg(FDatabaseFile, FDbModel.DSN));
 }

@@ -1,5 +1,6 @@
 #pragma once
-// The data manager of SQLite: its connection parameters.
+// The data manager of SQLite: its connection parameters; the file is opened read-only and
+// never created.
 
 #include "SqlDataManagerUnit.h"
 
@@ -9,4 +10,8 @@ public:
 
 protected:
     void SetConnectionParameters() override;
+    void CheckBeforeConnect() const override;
+
+private:
+    QString FDatabaseFile; // as the data source names it; empty when it names none or a URI
 };

@@ -27,7 +27,23 @@ TSqlDBModel TestModel(TDbType type, const QString& dsn)
 std::unique_ptr<TSqlDataManager> TestManager(TDbType type, const QString& dsn)
 {
     TSqlDBModel m = TestModel(type, dsn);
-    return TSqlDataModule::CreateManager(&m);
+    auto manager = TSqlDataModule::CreateManager(&m);
+    // Tests build their tables through it, so its session may write, unlike the program's:
+    // no read-only access mode, the data source's own file and no libpq options.
+    TOdbcConnection& connection = manager->Connection();
+    connection.SetReadOnly(false);
+    std::vector<TOdbcConnectParam> params;
+    for (const TOdbcConnectParam& p : connection.Params())
+        if (p.Key != QLatin1String("Database") && p.Key != QLatin1String("NoCreat") && p.Key != QLatin1String("pqopt"))
+            params.push_back(p);
+    connection.SetParams(std::move(params));
+    // A scratch file that is not there yet is made (empty: an empty SQLite database).
+    const QString file = type == dbSqlite ? OdbcDataSourceSetting(m.DSN, "Database") : QString();
+    if (!file.isEmpty() && !QFile::exists(file)) {
+        QFile f(file);
+        f.open(QIODevice::WriteOnly);
+    }
+    return manager;
 }
 
 const QJsonObject& ExpectedNumbers()

@@ -27,6 +27,8 @@ inline const QString kPgPassword = QStringLiteral("sql");
 
 // Descriptor of a test data source of the given engine (PostgreSQL with dba's login).
 TSqlDBModel TestModel(TDbType type, const QString& dsn = {});
+// A data manager of that data source whose session may write, for tests to build their
+// tables with; the program's own sessions are read-only.
 std::unique_ptr<TSqlDataManager> TestManager(TDbType type, const QString& dsn = {});
 
 // The generator's own numbers for the test databases.
