@@ -3,6 +3,7 @@
 // cancel, and a report window's export requests end to end.
 #include "TestSupport.h"
 #include "common/CodePage1251.h"
+#include "db/DataSourceUnit.h"
 #include "export/ExportExcelUnit.h"
 #include "export/ExportTextUnit.h"
 #include "export/ExportUnit.h"
@@ -99,6 +100,12 @@ protected:
         return strategy->MakeExport();
     }
     QString Path(const QString& name) const { return dir.filePath(name); }
+    // Runs the strategy of `opts` on a query of the test's own, standing on its first row.
+    static bool RunOn(TQuery& q, const RExportOptions& opts)
+    {
+        auto strategy = TExportStrategyAbs::GetInstance(opts, TExportSource{&q, nullptr}, &q);
+        return strategy->Init(int(q.RecordCount())) && strategy->MakeExport();
+    }
 
     DialogAnswerer dialogs;
     QTemporaryDir dir;
@@ -538,6 +545,113 @@ TEST_F(Export, SpreadsheetCellsAndLayout)
     EXPECT_EQ(cell(5, 2)[QStringLiteral("value")].toString(), QStringLiteral("2026-03-01T00:00:00"));
     EXPECT_EQ(cell(5, 3)[QStringLiteral("value")].toString(), QStringLiteral("2026-03-01T14:30:00"));
     EXPECT_EQ(cell(5, 4)[QStringLiteral("type")].toString(), QStringLiteral("s"));
+}
+
+// Unusual values come out as the engine holds them, in the grid, the CSV file and the
+// workbook: decimals of any length, NaN and Infinity, a time stamp BC, years a spreadsheet
+// cannot hold, and (SQLite) stored texts that are no value of their column's type. A
+// workbook keeps as a number only what a spreadsheet number holds exactly.
+TEST_F(Export, UnusualValuesComeOutAsStored)
+{
+    struct Value {
+        const char* grid;
+        const char* csv;   // nullptr: as the grid
+        const char* sheet; // the workbook's cell: "n:<number>", "d:<date>" or "s:<text>"
+    };
+    struct EngineCase {
+        const char* name;
+        TDbType type;
+        QString dsn;
+        std::vector<const char*> setup;
+        const char* sql;
+        std::vector<Value> values;
+    };
+    const EngineCase cases[] = {
+        {"PostgreSQL", dbPostgres, kScratchPgDsn, {},
+         "select 123456789012345678901234567890123456789012345678901234567890.123456789::numeric as \"Дълго\", "
+         "'NaN'::numeric as \"NaN\", '-Infinity'::numeric as \"Inf\", 9999999999999999.99::numeric(18,2) as \"N18\", "
+         "12.5::numeric(12,2) as \"Сума\", timestamp '0044-03-15 10:00 BC' as \"ПрНЕ\", date '0001-01-01' as \"Г1\", "
+         "date '1900-02-28' as \"Г1900\", date '2026-03-01' as \"Дата\"",
+         {{"123456789012345678901234567890123456789012345678901234567890.123456789", nullptr, "s:123456789012345678901234567890123456789012345678901234567890.123456789"},
+          {"NaN", nullptr, "s:NaN"},
+          {"-Infinity", nullptr, "s:-Infinity"},
+          {"9999999999999999.99", nullptr, "s:9999999999999999.99"},
+          {"12.50", nullptr, "n:12.5"},
+          {"0044-03-15 10:00:00 BC", nullptr, "s:0044-03-15 10:00:00 BC"},
+          {"01.01.0001", nullptr, "s:01.01.0001"},
+          {"28.02.1900", nullptr, "s:28.02.1900"},
+          {"01.03.2026", nullptr, "d:2026-03-01T00:00:00"}}},
+        {"SQLite", dbSqlite, kScratchDsn,
+         {"drop table if exists Odd",
+          "create table Odd (d date, t time, ts timestamp, n integer, x numeric(12,2), f double)",
+          "insert into Odd values ('2025-02-30', '25:61:00', '2025-13-01 10:00:00', 'abc', 'xyz', 'qq')",
+          "insert into Odd values ('2026-03-01', '10:20:30', '2026-03-01 10:20:30', 5, 12.5, 1.5)"},
+         "select d, t, ts, n, x, f from Odd order by rowid",
+         {{"2025-02-30", nullptr, "s:2025-02-30"},
+          {"25:61:00", nullptr, "s:25:61:00"},
+          {"2025-13-01 10:00:00", nullptr, "s:2025-13-01 10:00:00"},
+          {"abc", nullptr, "s:abc"},
+          {"xyz", nullptr, "s:xyz"},
+          {"qq", nullptr, "s:qq"},
+          {"01.03.2026", nullptr, "d:2026-03-01T00:00:00"},
+          {"10:20:30", nullptr, "d:10:20:30"},
+          {"01.03.2026 10:20:30", nullptr, "d:2026-03-01T10:20:30"},
+          {"5", nullptr, "n:5"},
+          {"12.50", "12.5", "n:12.5"},
+          {"1.50", "1.5", "n:1.5"}}},
+    };
+    for (const EngineCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto writer = TestManager(c.type, c.dsn);
+        for (const char* sql : c.setup)
+            writer->FastSql(QString::fromUtf8(sql));
+        TSqlDBModel model = TestModel(c.type, c.dsn);
+        auto program = TSqlDataModule::CreateManager(&model);
+        TQuery q(&program->OpenConnection(), ckStatic);
+        q.SetSQL(QString::fromUtf8(c.sql));
+        q.Open();
+        TDataSource grid;
+        grid.SetDataSet(&q);
+        QStringList shown;
+        for (int r = 0; r < grid.rowCount(); ++r)
+            for (int col = 0; col < grid.columnCount(); ++col)
+                shown << grid.CellText(r, col);
+        grid.SetDataSet(nullptr);
+
+        RExportOptions csv = TExportForm::GetReportOpts(ekTextFile, QStringLiteral("Odd"));
+        csv.FileName = Path(QStringLiteral("odd.csv"));
+        q.First();
+        ASSERT_TRUE(RunOn(q, csv));
+        QStringList written;
+        const QStringList lines = FromWindows1251(ReadAll(csv.FileName)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        for (int i = 1; i < lines.size(); ++i)
+            written << lines[i].split(QLatin1Char('\t'));
+
+        RExportOptions xlsx = TExportForm::GetReportOpts(ekExcel, QStringLiteral("Odd"));
+        xlsx.FileName = Path(QStringLiteral("odd.xlsx"));
+        q.First();
+        ASSERT_TRUE(RunOn(q, xlsx));
+        QStringList cells;
+        const QJsonArray rows = ReadWorkbook(xlsx.FileName)[0][QStringLiteral("rows")].toArray();
+        for (int r = 1; r < rows.size(); ++r)
+            for (const QJsonValue cell : rows[r].toArray()) {
+                const QJsonValue v = cell[QStringLiteral("value")];
+                cells << (cell[QStringLiteral("type")].toString() == QLatin1String("s") ? QStringLiteral("s:") + v.toString()
+                          : v.isDouble() ? QStringLiteral("n:") + QString::number(v.toDouble(), 'g', 17)
+                                         : QStringLiteral("d:") + v.toString());
+            }
+
+        ASSERT_EQ(shown.size(), int(c.values.size())) << shown.join(QLatin1String(" | ")).toStdString();
+        ASSERT_EQ(written.size(), int(c.values.size())) << written.join(QLatin1String(" | ")).toStdString();
+        ASSERT_EQ(written.size(), int(c.values.size()));
+        ASSERT_EQ(cells.size(), int(c.values.size()));
+        for (size_t i = 0; i < c.values.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(shown[int(i)], QString::fromUtf8(c.values[i].grid));
+            EXPECT_EQ(written[int(i)], QString::fromUtf8(c.values[i].csv ? c.values[i].csv : c.values[i].grid));
+            EXPECT_EQ(cells[int(i)], QString::fromUtf8(c.values[i].sheet));
+        }
+    }
 }
 
 TEST_F(Export, SpreadsheetContinuesOnFurtherWorksheets)

@@ -69,9 +69,11 @@ QString TDataSource::GridText(const TField& field)
     QString text = field.DisplayText();
     if (text.isEmpty() || !IsFractionalType(field.DataType()) || !field.DisplayFormat.isEmpty())
         return text;
-    if (text.contains(QLatin1Char('e')) || text.contains(QLatin1Char('E')) || text == QLatin1String("nan") ||
-        text.contains(QLatin1String("inf")))
-        return text;
+    // Only a plain decimal number is padded: an exponent, NaN, Infinity or a stored text
+    // that is no number shows as it is.
+    for (const QChar c : text)
+        if (!c.isDigit() && c != QLatin1Char('.') && c != QLatin1Char('-') && c != QLatin1Char('+'))
+            return text;
     const qsizetype dot = text.indexOf(QLatin1Char('.'));
     if (dot < 0)
         return text + QLatin1String(".00");

@@ -15,10 +15,11 @@ QString PadDecimal(QString text, int scale)
     // Decimal text as the column's scale has it: "12.5" of a NUMERIC(12,2) reads "12.50".
     if (scale <= 0)
         return text;
+    for (const QChar c : text)
+        if (!c.isDigit() && c != QLatin1Char('.') && c != QLatin1Char('-') && c != QLatin1Char('+'))
+            return text; // an exponent, NaN, Infinity: as the engine wrote it
     int dot = text.indexOf(QLatin1Char('.'));
     if (dot < 0) {
-        if (text.contains(QLatin1Char('e'), Qt::CaseInsensitive))
-            return text;
         text += QLatin1Char('.');
         dot = text.size() - 1;
     }
@@ -152,4 +153,80 @@ QString DoubleToText(double v, int precision)
     }
     const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, precision);
     return QString::fromLatin1(buf, qsizetype(r.ptr - buf));
+}
+
+namespace {
+
+// `count` digits at `at` as a number; false when they are not all digits.
+bool Digits(QStringView t, qsizetype at, int count, int& value)
+{
+    if (at + count > t.size())
+        return false;
+    value = 0;
+    for (int i = 0; i < count; ++i) {
+        const char16_t c = t[at + i].unicode();
+        if (c < u'0' || c > u'9')
+            return false;
+        value = value * 10 + (c - u'0');
+    }
+    return true;
+}
+
+// "hh:mm:ss[.f...]" at `at`; `at` moves past it.
+bool ParseTime(QStringView t, qsizetype& at, TIsoTemporal& out)
+{
+    if (!Digits(t, at, 2, out.Hour) || at + 2 >= t.size() || t[at + 2] != u':' || !Digits(t, at + 3, 2, out.Minute) ||
+        at + 5 >= t.size() || t[at + 5] != u':' || !Digits(t, at + 6, 2, out.Second))
+        return false;
+    at += 8;
+    if (at < t.size() && t[at] == u'.') {
+        int digits = 0;
+        ++at;
+        while (at < t.size() && t[at].isDigit()) {
+            if (digits < 6)
+                out.Microsecond = out.Microsecond * 10 + (t[at].unicode() - u'0');
+            ++digits;
+            ++at;
+        }
+        if (digits == 0)
+            return false;
+        for (; digits < 6; ++digits)
+            out.Microsecond *= 10;
+    }
+    out.HasTime = true;
+    return out.Hour < 24 && out.Minute < 60 && out.Second < 60;
+}
+
+} // namespace
+
+bool ParseIsoTemporal(QStringView t, TIsoTemporal& out)
+{
+    out = {};
+    qsizetype at = 0;
+    if (t.size() >= 10 && t[4] == u'-') {
+        if (!Digits(t, 0, 4, out.Year) || t[4] != u'-' || !Digits(t, 5, 2, out.Month) || t[7] != u'-' ||
+            !Digits(t, 8, 2, out.Day))
+            return false;
+        if (out.Year < 1 || !QDate::isValid(out.Year, out.Month, out.Day))
+            return false;
+        out.HasDate = true;
+        at = 10;
+        if (at == t.size())
+            return true;
+        if (t[at] != u' ' && t[at] != u'T')
+            return false;
+        ++at;
+    }
+    if (!ParseTime(t, at, out))
+        return false;
+    // A zone after a date-time, "+02", "-05:30": the wall-clock time is what is shown.
+    if (out.HasDate && at < t.size() && (t[at] == u'+' || t[at] == u'-')) {
+        int zone = 0;
+        if (!Digits(t, at + 1, 2, zone))
+            return false;
+        at += 3;
+        if (at < t.size() && t[at] == u':' && Digits(t, at + 1, 2, zone))
+            at += 3;
+    }
+    return at == t.size();
 }

@@ -9,7 +9,8 @@
 
 // v as printf's "%.<precision>g" writes it in the C locale.
 QString DoubleToText(double v, int precision);
-// Decimal text with at least `scale` decimals.
+// Decimal text with at least `scale` decimals; a text that is no plain number (NaN,
+// Infinity) is left as it is.
 QString PadDecimal(QString text, int scale);
 // v in a "0.00"-style display format.
 QString FormatNumber(double v, const QString& fmt);
@@ -19,3 +20,14 @@ QString BytesToHex(const std::byte* p, SQLLEN n);
 QString FastDate(int y, int m, int d, bool withTime, int hh, int mi, int ss);
 // hh:mm:ss; empty for a time that does not exist.
 QString FastTime(int hh, int mi, int ss);
+
+// A date, time or date-time as an engine writes it in ISO form: "yyyy-MM-dd",
+// "hh:mm:ss[.ffffff]" or "yyyy-MM-dd hh:mm:ss[.ffffff][+zz[:zz]]" (a zone is read past).
+// False for anything else, a value that does not exist, or a year outside 1..9999 (a date
+// "BC", "infinity").
+struct TIsoTemporal {
+    int Year = 0, Month = 0, Day = 0;
+    int Hour = 0, Minute = 0, Second = 0, Microsecond = 0;
+    bool HasDate = false, HasTime = false;
+};
+bool ParseIsoTemporal(QStringView text, TIsoTemporal& out);

@@ -26,20 +26,71 @@ const char* FieldTypeName(TFieldType t)
 bool IsNumericFieldType(TFieldType t) { return t >= ftShortint && t <= ftFMTBcd && t != ftBoolean; }
 bool IsTemporalFieldType(TFieldType t) { return t >= ftDate && t <= ftTimeStamp; }
 
+namespace {
+
+// A date or time read as the engine's text, as the program shows it: dd.MM.yyyy[ hh:mm:ss]
+// or hh:mm:ss; a value it cannot show so (BC, "infinity", a date that does not exist)
+// stays the engine's own text.
+QString TemporalDisplay(const QString& text, TFieldType type)
+{
+    TIsoTemporal t;
+    if (!ParseIsoTemporal(text, t))
+        return text;
+    if (type == ftTime)
+        return t.HasDate ? text : FastTime(t.Hour, t.Minute, t.Second);
+    if (!t.HasDate)
+        return text;
+    const bool withTime = type != ftDate && (t.Hour || t.Minute || t.Second);
+    return FastDate(t.Year, t.Month, t.Day, withTime, t.Hour, t.Minute, t.Second);
+}
+
+// The typed value of such a text; the text itself when it is none.
+QVariant TemporalValue(const QString& text, TFieldType type)
+{
+    TIsoTemporal t;
+    if (!ParseIsoTemporal(text, t))
+        return text;
+    const QTime time(t.Hour, t.Minute, t.Second, t.Microsecond / 1000);
+    if (type == ftTime)
+        return t.HasDate ? QVariant(text) : QVariant(time);
+    if (!t.HasDate)
+        return text;
+    const QDate date(t.Year, t.Month, t.Day);
+    if (type == ftDate)
+        return date;
+    return QDateTime(date, time, Qt::UTC); // no zone travels with the value
+}
+
+// The bytes of a value read as the engine's text.
+QString EngineText(const std::byte* p, SQLLEN ind, const TColumn& col)
+{
+    const SQLLEN bytes = ind == SQL_NO_TOTAL ? col.ElemSize - 1 : std::min<SQLLEN>(ind, col.ElemSize - 1);
+    return QString::fromUtf8(reinterpret_cast<const char*>(p), qsizetype(bytes));
+}
+
+} // namespace
+
 bool TField::IsNull() const
 {
     SQLLEN ind = SQL_NULL_DATA;
-    FQuery->Cell(FIndex, ind);
-    return ind == SQL_NULL_DATA;
+    const std::byte* p = FQuery->Cell(FIndex, ind);
+    return ind == SQL_NULL_DATA && !(p && FQuery->Overflow(FIndex));
 }
 
 QString TField::AsString() const
 {
     SQLLEN ind = SQL_NULL_DATA;
     const std::byte* p = FQuery->Cell(FIndex, ind);
-    if (!p || ind == SQL_NULL_DATA)
+    if (!p)
         return {};
     const TColumn& col = FQuery->FResult->Columns[size_t(FIndex)];
+    if (ind == SQL_NULL_DATA) {
+        // A value the driver could not convert: the stored text as it is.
+        const QString* stored = col.NullChecked ? FQuery->Overflow(FIndex) : nullptr;
+        return stored ? *stored : QString();
+    }
+    if (col.TemporalText)
+        return TemporalDisplay(EngineText(p, ind, col), FDataType);
     switch (col.CType) {
     case SQL_C_WCHAR: {
         if (const QString* full = FQuery->Overflow(FIndex))
@@ -48,10 +99,13 @@ QString TField::AsString() const
         return QString::fromUtf16(reinterpret_cast<const char16_t*>(p), qsizetype(bytes / 2));
     }
     case SQL_C_CHAR: {
-        if (const QString* full = FQuery->Overflow(FIndex))
-            return *full;
-        const SQLLEN bytes = ind == SQL_NO_TOTAL ? col.ElemSize - 1 : std::min<SQLLEN>(ind, col.ElemSize - 1);
-        QString s = QString::fromUtf8(reinterpret_cast<const char*>(p), qsizetype(bytes));
+        QString s;
+        if (const QString* full = FQuery->Overflow(FIndex)) {
+            s = *full;
+        } else {
+            const SQLLEN bytes = ind == SQL_NO_TOTAL ? col.ElemSize - 1 : std::min<SQLLEN>(ind, col.ElemSize - 1);
+            s = QString::fromUtf8(reinterpret_cast<const char*>(p), qsizetype(bytes));
+        }
         if (FDataType == ftBCD || FDataType == ftFMTBcd)
             return PadDecimal(s, FScale);
         return s;
@@ -93,9 +147,15 @@ QVariant TField::Value() const
 {
     SQLLEN ind = SQL_NULL_DATA;
     const std::byte* p = FQuery->Cell(FIndex, ind);
-    if (!p || ind == SQL_NULL_DATA)
+    if (!p)
         return {};
     const TColumn& col = FQuery->FResult->Columns[size_t(FIndex)];
+    if (ind == SQL_NULL_DATA) {
+        const QString* stored = col.NullChecked ? FQuery->Overflow(FIndex) : nullptr;
+        return stored ? QVariant(*stored) : QVariant();
+    }
+    if (col.TemporalText)
+        return TemporalValue(EngineText(p, ind, col), FDataType);
     switch (col.CType) {
     case SQL_C_SBIGINT: {
         qint64 v;
@@ -140,6 +200,8 @@ QString TField::DisplayText() const
     if (IsNumericFieldType(FDataType))
         return FormatNumber(AsFloat(), DisplayFormat);
     const QVariant v = Value();
+    if (v.typeId() == QMetaType::QString)
+        return v.toString(); // a value that is no date or time: as the engine gave it
     switch (FDataType) {
     case ftDate: return v.toDate().toString(DisplayFormat);
     case ftTime: return v.toTime().toString(DisplayFormat);

@@ -91,6 +91,17 @@ public:
     void SetNarrowText(bool on) { FNarrowText = on; }
     bool NarrowText() const { return FNarrowText; }
 
+    // Dates and times are read as text and parsed here: psqlODBC's conversion to a date
+    // structure drops the era of a time stamp BC, while its text keeps it.
+    void SetTemporalAsText(bool on) { FTemporalAsText = on; }
+    bool TemporalAsText() const { return FTemporalAsText; }
+
+    // A stored value the driver cannot convert to its column's type comes back as NULL
+    // (SQLite: "abc" in an integer column, 2025-02-30 in a date column): a NULL of a typed
+    // column is read again as text, and a value found so is shown as it is stored.
+    void SetCheckTypedNulls(bool on) { FCheckTypedNulls = on; }
+    bool CheckTypedNulls() const { return FCheckTypedNulls; }
+
     // The driver names an unaliased result column "table.column" (SQLite with LongNames):
     // such names are given back as the column name alone.
     void SetQualifiedColumnNames(bool on) { FQualifiedColumnNames = on; }
@@ -116,6 +127,8 @@ private:
     bool FConnected = false;
     bool FNarrowText = false;
     bool FReadOnly = true;
+    bool FTemporalAsText = false;
+    bool FCheckTypedNulls = false;
     bool FQualifiedColumnNames = false;
     int FIdentifierByteLimit = 0;
     SQLUINTEGER FGetDataExtensions = 0;

@@ -29,6 +29,8 @@ void TPostgresDataManager::SetConnectionParameters()
                                        "keepalives=1 keepalives_idle=20 keepalives_interval=10 keepalives_count=3")}});
     // Longer captions come back cut to 63 bytes (NAMEDATALEN).
     FConn.SetIdentifierByteLimit(63);
+    // A time stamp BC comes whole only as text.
+    FConn.SetTemporalAsText(true);
 }
 
 void TPostgresDataManager::SetQuickSelectMode(bool on)

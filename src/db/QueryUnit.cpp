@@ -129,8 +129,11 @@ void TQuery::Execute(TRunResult& run)
     DescribeColumns(run, *FConnection, FSql);
     if (!run.HasResult)
         return;
-    const bool anyText = std::any_of(run.Columns.begin(), run.Columns.end(), [](const TColumn& c) { return c.Text; });
-    if (run.Mode != fmGetData && anyText && !FConnection->GetDataSupport(SQL_GD_BLOCK | SQL_GD_BOUND))
+    // Values that may have to be read again (texts longer than their slot, NULLs hiding a
+    // stored text) need a driver that re-reads inside a row array, else one row per fetch.
+    const bool mayReread = std::any_of(run.Columns.begin(), run.Columns.end(),
+                                       [](const TColumn& c) { return c.Text || c.NullChecked; });
+    if (run.Mode != fmGetData && mayReread && !FConnection->GetDataSupport(SQL_GD_BLOCK | SQL_GD_BOUND))
         run.Mode = fmSingle;
     run.BlockRows = SQLULEN(FRowArraySize);
     if (run.Mode != fmGetData) {

@@ -160,8 +160,9 @@ void DescribeColumns(TRunResult& run, const TOdbcConnection& connection, const Q
         case SQL_C_TYPE_DATE: col.ElemSize = sizeof(SQL_DATE_STRUCT); break;
         case SQL_C_TYPE_TIME: col.ElemSize = sizeof(SQL_TIME_STRUCT); break;
         case SQL_C_TYPE_TIMESTAMP: col.ElemSize = sizeof(SQL_TIMESTAMP_STRUCT); break;
-        case SQL_C_CHAR: // decimals: digits, sign, point, exponent
+        case SQL_C_CHAR: // decimals: digits, sign, point, exponent; a longer one is read again
             col.ElemSize = SQLLEN(std::clamp<SQLULEN>(col.ColSize, 1, 100) + 8);
+            col.Text = true;
             break;
         case SQL_C_BINARY:
         case SQL_C_WCHAR: {
@@ -183,6 +184,14 @@ void DescribeColumns(TRunResult& run, const TOdbcConnection& connection, const Q
             break;
         }
         }
+    }
+    for (TColumn& col : run.Columns) {
+        if (IsTemporalFieldType(col.Type) && connection.TemporalAsText()) {
+            col.CType = SQL_C_CHAR;
+            col.ElemSize = 48; // "yyyy-MM-dd hh:mm:ss.ffffff+zz:zz BC" and room to spare
+            col.TemporalText = true;
+        }
+        col.NullChecked = connection.CheckTypedNulls() && !col.Text;
     }
     // Row layout: value slots aligned to 8 bytes, then the indicator.
     size_t offset = 0;
@@ -239,22 +248,30 @@ bool FetchBlock(TRunResult& run, TBlock& block, TOverflowMap& overflow)
                       SQL_HANDLE_STMT, stmt, "SQLBindCol");
         }
     };
-    // A text longer than its slot is read again in full, never cut.
+    // A text longer than its slot is read again in full, never cut; a NULL the driver may
+    // have given for a value it could not convert is read again as text.
     auto completeLongValues = [&](SQLULEN r, bool positioned) {
         std::byte* row = block.Row(r);
         for (size_t c = 0; c < ncols; ++c) {
             const TColumn& col = run.Columns[c];
-            if (!col.Text)
+            if (!col.Text && !col.NullChecked)
                 continue;
             SQLLEN ind;
             std::memcpy(&ind, row + col.IndOffset, sizeof ind);
-            if (ind == SQL_NULL_DATA || (ind != SQL_NO_TOTAL && ind <= col.ElemSize - TerminatorSize(col.CType)))
+            const bool overlong =
+                col.Text && ind != SQL_NULL_DATA && (ind == SQL_NO_TOTAL || ind > col.ElemSize - TerminatorSize(col.CType));
+            const bool hiddenText = col.NullChecked && ind == SQL_NULL_DATA;
+            if (!overlong && !hiddenText)
                 continue;
             if (!positioned)
                 OdbcCheck(SQLSetPos(stmt, SQLSETPOSIROW(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE), SQL_HANDLE_STMT,
                           stmt, "SQLSetPos");
             positioned = true;
-            overflow[{blockIndex, r, int(c)}] = DecodeLong(col.CType, ReadWhole(stmt, int(c), col.CType));
+            if (overlong) {
+                overflow[{blockIndex, r, int(c)}] = DecodeLong(col.CType, ReadWhole(stmt, int(c), col.CType));
+            } else if (const QByteArray stored = ReadWhole(stmt, int(c), SQL_C_CHAR); !stored.isEmpty()) {
+                overflow[{blockIndex, r, int(c)}] = QString::fromUtf8(stored);
+            }
         }
     };
 
@@ -305,6 +322,9 @@ bool FetchBlock(TRunResult& run, TBlock& block, TOverflowMap& overflow)
                 QByteArray all(reinterpret_cast<const char*>(row + col.Offset), qsizetype(col.ElemSize - term));
                 all += ReadWhole(stmt, int(c), col.CType);
                 overflow[{blockIndex, r, int(c)}] = DecodeLong(col.CType, all);
+            } else if (col.NullChecked && *ind == SQL_NULL_DATA) {
+                if (const QByteArray stored = ReadWhole(stmt, int(c), SQL_C_CHAR); !stored.isEmpty())
+                    overflow[{blockIndex, r, int(c)}] = QString::fromUtf8(stored);
             }
         }
         if (run.CancelRequested)

@@ -45,6 +45,8 @@ struct TColumn {
     size_t Offset = 0;    // of the value slot within a row
     size_t IndOffset = 0; // of the length/indicator within a row
     bool Text = false;    // variable-length: may be longer than its slot
+    bool TemporalText = false; // a date or time read as the engine's text (SQL_C_CHAR)
+    bool NullChecked = false;  // a NULL is read again as text: the driver may hide a value so
 };
 
 // Rows laid out one after another (row-wise binding): each row holds every column's slot
@@ -67,7 +69,8 @@ enum TFetchMode : std::uint8_t {
     fmGetData // nothing bound: every value through SQLGetData (a column too wide to bind)
 };
 
-// Texts longer than their slot, read in full: by block, row in the block and column.
+// Texts longer than their slot, read in full, and the stored text of typed values the
+// driver gave as NULL: by block, row in the block and column.
 using TOverflowMap = std::map<std::tuple<size_t, SQLULEN, int>, QString>;
 
 // One run of a statement: the statement while it streams, the columns and the rows read.

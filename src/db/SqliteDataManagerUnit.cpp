@@ -41,6 +41,7 @@ void TSqliteDataManager::SetConnectionParameters()
     SetOdbcConnection(std::move(params));
     FConn.SetNarrowText(true); // an ANSI driver that keeps its text in UTF-8
     FConn.SetQualifiedColumnNames(true);
+    FConn.SetCheckTypedNulls(true); // a column holds whatever was stored in it
 }
 
 void TSqliteDataManager::CheckBeforeConnect() const

@@ -30,6 +30,33 @@ constexpr int kMaxCellText = 32767;              // what a spreadsheet cell hold
 constexpr double kExactIntegerLimit = 9007199254740992.0; // 2^53
 
 const QDate kDayZero(1899, 12, 30);
+// The spreadsheet's calendar counts 29 February 1900, which never was: its serials match
+// the days from kDayZero from 1 March 1900 on.
+const QDate kFirstSerialDate(1900, 3, 1);
+constexpr int kSpreadsheetDigits = 15; // significant digits a spreadsheet number keeps
+
+// A plain decimal text ("-123.4500") whose value a spreadsheet number holds exactly: no
+// more significant digits than the spreadsheet keeps.
+bool FitsSpreadsheetNumber(const QString& text)
+{
+    int first = -1, last = -1, at = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('.') || (i == 0 && (c == QLatin1Char('-') || c == QLatin1Char('+'))))
+            continue;
+        if (!c.isDigit())
+            return false; // an exponent, NaN, Infinity
+        if (c != QLatin1Char('0')) {
+            if (first < 0)
+                first = at;
+            last = at;
+        }
+        ++at;
+    }
+    // The significant digits: from the first non-zero digit to the last one; a number of
+    // no more of them reads back from a double as it was written.
+    return first < 0 || last - first + 1 <= kSpreadsheetDigits;
+}
 
 double SerialOf(const QDateTime& dt)
 {
@@ -89,6 +116,7 @@ TExportExcelStrategy::TColumnKind TExportExcelStrategy::ColumnKindOf(TFieldType 
     case ftFloat:
     case ftCurrency:
     case ftBCD:
+    case ftFMTBcd:
     case ftExtended: return TColumnKind::Decimal;
     case ftDate:
     case ftDateTime:
@@ -205,30 +233,49 @@ TExportExcelStrategy::TRow TExportExcelStrategy::ReadRecord()
         switch (kind) {
         case TColumnKind::Integer:
         case TColumnKind::Decimal: {
-            const double v = f.AsFloat();
-            if (kind == TColumnKind::Integer && std::fabs(v) >= kExactIntegerLimit) {
-                // Beyond what a spreadsheet number holds exactly: every digit kept as text.
-                cell.Kind = TCellKind::String;
-                cell.Text = f.AsString().toUtf8();
-            } else {
+            // What a spreadsheet number cannot hold exactly goes in as text, every digit kept:
+            // integers beyond 2^53, decimals of more than 15 significant digits, NaN and
+            // infinities, and a stored value that is no number at all.
+            const QString text = f.AsString();
+            const QVariant v = f.Value();
+            const bool decimalText = type == ftBCD || type == ftFMTBcd;
+            const double number = decimalText ? text.toDouble() : v.toDouble();
+            const bool exact = v.typeId() != QMetaType::QString && std::isfinite(number) &&
+                               (decimalText ? FitsSpreadsheetNumber(text)
+                                            : kind != TColumnKind::Integer || std::fabs(number) < kExactIntegerLimit);
+            if (exact) {
                 cell.Kind = TCellKind::Number;
-                cell.Number = v;
+                cell.Number = number;
+            } else {
+                cell.Kind = TCellKind::String;
+                cell.Text = text.toUtf8();
             }
             if (!FColumnsSet)
-                chars = f.AsString().size() + (kind == TColumnKind::Decimal ? 2 : 0);
+                chars = text.size() + (kind == TColumnKind::Decimal && exact ? 2 : 0);
             break;
         }
         case TColumnKind::Date:
         case TColumnKind::Time: {
+            // A date the spreadsheet cannot hold (before 1 March 1900, where its calendar is
+            // off by a day, or no date at all) goes in as the text the program shows.
             const QVariant v = f.Value();
-            cell.Kind = TCellKind::Number;
-            if (type == ftTime)
-                cell.Number = v.toTime().msecsSinceStartOfDay() / 86400000.0;
-            else if (type == ftDate)
-                cell.Number = double(kDayZero.daysTo(v.toDate()));
-            else
-                cell.Number = SerialOf(v.toDateTime());
-            chars = kind == TColumnKind::Date ? 10 : 5;
+            double serial = -1;
+            if (type == ftTime && v.typeId() == QMetaType::QTime)
+                serial = v.toTime().msecsSinceStartOfDay() / 86400000.0;
+            else if (type == ftDate && v.typeId() == QMetaType::QDate && v.toDate() >= kFirstSerialDate)
+                serial = double(kDayZero.daysTo(v.toDate()));
+            else if (v.typeId() == QMetaType::QDateTime && v.toDateTime().date() >= kFirstSerialDate)
+                serial = SerialOf(v.toDateTime());
+            if (serial >= 0) {
+                cell.Kind = TCellKind::Number;
+                cell.Number = serial;
+                chars = kind == TColumnKind::Date ? 10 : 5;
+            } else {
+                const QString text = f.AsString();
+                cell.Kind = TCellKind::String;
+                cell.Text = text.toUtf8();
+                chars = text.size();
+            }
             break;
         }
         case TColumnKind::Text: {
