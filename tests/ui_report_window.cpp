@@ -492,8 +492,8 @@ TEST_F(ReportWindow, FailuresGiveTheWindowBack)
         // The page fails in the background; its count works.
         auto payTypes = Open<TPayTypesForm>(type, dsn);
         payTypes->ReportButtonClick();
-        EXPECT_EQ(payTypes->CurrentRecCount(), 20);
         ASSERT_TRUE(WaitIdle(*payTypes));
+        EXPECT_EQ(payTypes->CurrentRecCount(), 20);
         ASSERT_TRUE(PumpUntil([&] { return answerer.seen.size() == 1; }));
         EXPECT_TRUE(answerer.seen[0].startsWith(QStringLiteral("QMessageBox: ["))) << answerer.seen[0].toStdString();
         EXPECT_TRUE(answerer.seen[0].contains(type == dbSqlite ? QStringLiteral("integer overflow")
@@ -520,6 +520,51 @@ TEST_F(ReportWindow, FailuresGiveTheWindowBack)
         EXPECT_EQ(items->CurrentFilters().RecordsPerPage, 0); // the failed run left no trace
         answerer.seen.clear();
     }
+}
+
+// The count runs on the window's worker ahead of its page: a click returns while a slow
+// count is still running on the server, and closing the window then stops it.
+TEST_F(ReportWindow, CountRunsInTheBackgroundAndClosingStopsIt)
+{
+    auto db = TestManager(dbPostgres, kScratchPgDsn);
+    // The items table stands behind a view whose every row sleeps, in the count as in the
+    // page (a volatile function); the table comes back when the test ends, however it ends.
+    struct TSlowItems {
+        TSqlDataManager& Db;
+        explicit TSlowItems(TSqlDataManager& db) : Db(db)
+        {
+            Restore();
+            BuildScratchReports(Db, 20);
+            Db.FastSql(QStringLiteral("alter table ItemsAudit rename to ItemsBase"));
+            Db.FastSql(QStringLiteral("create or replace function slow_row() returns integer language plpgsql "
+                                      "volatile as $$ begin perform pg_sleep(0.5); return 1; end $$"));
+            Db.FastSql(QStringLiteral("create view ItemsAudit as select * from ItemsBase where slow_row() = 1"));
+        }
+        ~TSlowItems() { Restore(); }
+        void Restore()
+        {
+            if (Db.FastSql(QStringLiteral("select count(*) from pg_views where viewname = 'itemsaudit'")).toInt() > 0)
+                Db.FastSql(QStringLiteral("drop view ItemsAudit"));
+            if (Db.FastSql(QStringLiteral("select count(*) from pg_tables where tablename = 'itemsbase'")).toInt() > 0) {
+                Db.FastSql(QStringLiteral("drop table if exists ItemsAudit"));
+                Db.FastSql(QStringLiteral("alter table ItemsBase rename to ItemsAudit"));
+            }
+        }
+    } slowItems(*db);
+    auto activeCounts = [&] {
+        return db->FastSql(QStringLiteral("select count(*) from pg_stat_activity where state = 'active' and "
+                                          "query ilike '%count(%ItemsAudit%' and pid <> pg_backend_pid()"))
+            .toInt();
+    };
+    auto form = Open<TItemsForm>(dbPostgres, kScratchPgDsn);
+    form->ReportButtonClick();
+    EXPECT_TRUE(form->PageLoading());
+    EXPECT_EQ(form->LoadingState(), TLoadingState::lsLoading);
+    ASSERT_TRUE(PumpUntil([&] { return activeCounts() == 1; }, 10000)); // the click has long returned
+    EXPECT_EQ(form->CurrentRecCount(), 0);                              // no count yet
+    form->close();
+    form.reset();
+    EXPECT_TRUE(PumpUntil([&] { return activeCounts() == 0; }, 10000));
 }
 
 // Closing a window while its page loads cancels the statement and frees the window and its

@@ -120,6 +120,8 @@ void TQuery::Execute(TRunResult& run)
         run.Stmt = TOdbcHandle(SQL_HANDLE_STMT, FConnection->Handle());
     }
     SQLHSTMT stmt = run.Stmt.get();
+    if (!FPreludeSql.isEmpty())
+        RunPrelude(run);
     std::vector<QByteArray> keep;
     std::vector<SQLLEN> ind;
     BindParams(stmt, keep, ind);
@@ -154,6 +156,44 @@ void TQuery::Execute(TRunResult& run)
     }
     if (run.FetchAll || run.StreamDone)
         SQLFreeStmt(stmt, SQL_CLOSE); // the connection is free for other statements at once
+}
+
+void TQuery::RunPrelude(TRunResult& run)
+{
+    SQLHSTMT stmt = run.Stmt.get();
+    struct TMode {
+        const std::function<void(bool)>& Switch;
+        explicit TMode(const std::function<void(bool)>& s) : Switch(s)
+        {
+            if (Switch)
+                Switch(true);
+        }
+        ~TMode()
+        {
+            if (Switch)
+                Switch(false);
+        }
+    } mode(FPreludeMode);
+    SQLRETURN rc = SQLExecDirectW(stmt, const_cast<SQLWCHAR*>(W(FPreludeSql)), SQL_NTS);
+    OdbcCheck(rc, SQL_HANDLE_STMT, stmt, "SQLExecDirect");
+    rc = SQLFetch(stmt);
+    if (rc != SQL_NO_DATA) {
+        OdbcCheck(rc, SQL_HANDLE_STMT, stmt, "SQLFetch");
+        SQLWCHAR text[64] = {};
+        SQLLEN len = 0;
+        OdbcCheck(SQLGetData(stmt, 1, SQL_C_WCHAR, text, sizeof text, &len), SQL_HANDLE_STMT, stmt, "SQLGetData");
+        if (len != SQL_NULL_DATA)
+            run.PreludeValue = QString::fromUtf16(reinterpret_cast<const char16_t*>(text));
+    }
+    SQLFreeStmt(stmt, SQL_CLOSE);
+    run.PreludeDone = true;
+}
+
+void TQuery::SetPreludeSQL(const QString& sql, std::function<void(bool)> mode)
+{
+    CheckInactive("SetPreludeSQL");
+    FPreludeSql = sql;
+    FPreludeMode = std::move(mode);
 }
 
 void TQuery::Adopt(std::unique_ptr<TRunResult> run)
@@ -194,6 +234,17 @@ void TQuery::Open()
     TDbBusyScope busy;
     auto run = std::make_unique<TRunResult>();
     run->FetchAll = FCursorKind == ckStatic;
+    FPreludeValue = QVariant();
+    FPreludeDone = false;
+    struct TKeepPrelude { // also when the query's own statement fails
+        TQuery& Query;
+        TRunResult& Run;
+        ~TKeepPrelude()
+        {
+            Query.FPreludeValue = Run.PreludeValue;
+            Query.FPreludeDone = Run.PreludeDone;
+        }
+    } keep{*this, *run};
     Execute(*run);
     if (!run->HasResult)
         throw Exception(QStringLiteral("The statement returned no result set"));
@@ -214,6 +265,8 @@ void TQuery::OpenAsync()
     if (FActive || FAsync.Executing())
         Close();
     CheckConnection();
+    FPreludeValue = QVariant();
+    FPreludeDone = false;
     auto run = std::make_unique<TRunResult>();
     run->FetchAll = FCursorKind == ckStatic;
     FAsync.Start(std::move(run), [this](TRunResult& running) {
@@ -228,6 +281,8 @@ void TQuery::FinishAsync()
     std::unique_ptr<TRunResult> run = FAsync.TakeFinished();
     if (!run)
         return;
+    FPreludeValue = run->PreludeValue;
+    FPreludeDone = run->PreludeDone;
     if (run->Failed) {
         EDatabaseError error(run->Error, run->ErrorState, run->ErrorNative);
         if (OnOpenError) {

@@ -41,6 +41,17 @@ public:
     TCursorKind CursorKind() const { return FCursorKind; }
     void SetRowArraySize(int rows); // rows per fetched block (default 256)
 
+    // A one-row statement run before the query's own, by the same run and on the same
+    // statement handle (a count before its page): Cancel stops it too, and its failure is
+    // the run's failure. `mode` is called with true before it and false after it, on the
+    // thread that runs it (the data manager's plain mode for one-row statements). Kept until
+    // set again.
+    void SetPreludeSQL(const QString& sql, std::function<void(bool)> mode = {});
+    // The first value of the prelude's first row, once a run has finished; invalid when it
+    // gave no row or did not run (a failure before it, or in it).
+    const QVariant& PreludeValue() const { return FPreludeValue; }
+    bool PreludeDone() const { return FPreludeDone; }
+
     // Positional parameters for "?" markers: int, qlonglong, bool, double, QString.
     std::vector<QVariant> Params;
 
@@ -91,6 +102,7 @@ private:
 
     void CheckConnection() const;
     void CheckInactive(const char* what) const;
+    void RunPrelude(TRunResult& run);
     void Execute(TRunResult& run);          // worker or caller thread: execute, describe, fetch
     void Adopt(std::unique_ptr<TRunResult> run); // caller thread: take over the run's result
     void FinishAsync();
@@ -104,6 +116,10 @@ private:
     TOdbcConnection* FConnection = nullptr;
     TCursorKind FCursorKind;
     QString FSql;
+    QString FPreludeSql;
+    std::function<void(bool)> FPreludeMode;
+    QVariant FPreludeValue;
+    bool FPreludeDone = false;
     int FRowArraySize = 256;
 
     std::unique_ptr<TRunResult> FResult;     // the open result: statement (while streaming), columns, rows

@@ -18,6 +18,7 @@
 #include "OdbcConnectionUnit.h"
 
 #include <QString>
+#include <QVariant>
 
 #include <atomic>
 #include <condition_variable>
@@ -93,6 +94,8 @@ struct TRunResult {
     bool StreamDone = false;
     bool HasResult = false;
     bool FetchAll = false;   // static cursor: read everything, then free the statement
+    QVariant PreludeValue;   // first value of the statement run before the query's own
+    bool PreludeDone = false;
 
     // Worker bookkeeping.
     std::atomic<bool> CancelRequested{false};

@@ -8,6 +8,7 @@
 #include "SqlDbModelUnit.h"
 
 #include <QVariant>
+#include <functional>
 #include <array>
 #include <initializer_list>
 #include <memory>
@@ -33,6 +34,13 @@ public:
     // Asked of the engine's catalogue (TDbEngine::Catalog), the names as quoted literals.
     bool IsTableExists(const QString& tableName);
     bool IsFieldExist(const QString& TableName, const QString& FieldName);
+
+    // Switches the connection into and out of the plain mode of one-row SELECTs (see
+    // SetQuickSelectMode), for a count that a query runs ahead of its page on its worker.
+    std::function<void(bool)> QuickSelectSwitch()
+    {
+        return [this](bool on) { SetQuickSelectMode(on); };
+    }
 
     static void OpenQueryClean(TQuery& qry);
     static void FetchAllQuery(TQuery& qry);

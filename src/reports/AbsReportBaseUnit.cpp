@@ -245,16 +245,29 @@ void TAbsReportBaseForm::RunReportQuery()
     QString reportSql, recCountSql;
     FillReportQuery(reportSql, recCountSql);
     ReportQuery.SetSQL(reportSql);
-    FCurrentRecCount = FSqlManager->FastSql(recCountSql).toInt();
-    UpdateSummary(true);
+    // The count runs first on the page's own worker: the window never waits for either.
+    FSqlManager->OpenConnection();
+    ReportQuery.SetPreludeSQL(recCountSql, FSqlManager->QuickSelectSwitch());
     DisableReportControls();
     ReportQuery.OpenAsync();
     FPageLoading = true;
 }
 
+void TAbsReportBaseForm::CountArrived()
+{
+    FCurrentRecCount = ReportQuery.PreludeValue().toInt();
+    UpdateSummary(true);
+    if (FPendingMove) {
+        FPager.Commit(*FPendingMove, TReportPager::PageCount(FCurrentRecCount, FCurrentFilters.RecordsPerPage));
+        FPendingMove.reset();
+        ShowPager();
+    }
+}
+
 void TAbsReportBaseForm::ReportQueryAfterOpen()
 {
     FPageLoading = false;
+    CountArrived();
     try {
         TSqlDataManager::FetchAllQuery(ReportQuery);
         const TReportFilters& f = FCurrentFilters;
@@ -281,7 +294,15 @@ void TAbsReportBaseForm::UpdateSummary(bool withCount)
 void TAbsReportBaseForm::ReportQueryOpenError(const QString& message)
 {
     // The page did not come: no picture, no grid, and the controls back for another try.
+    // A count that failed leaves the filters, the count and the pager of the run before.
     FPageLoading = false;
+    if (ReportQuery.PreludeDone()) {
+        CountArrived();
+    } else {
+        FCurrentFilters = FFiltersBefore;
+        FCurrentRecCount = FCountBefore;
+        FPendingMove.reset();
+    }
     EnableReportControls();
     SetLoadingState(TLoadingState::lsBlank);
     UpdateSummary(false);
@@ -332,9 +353,13 @@ void TAbsReportBaseForm::RunAction(const std::function<void()>& action)
     // not come.
     const TReportFilters before = FCurrentFilters;
     const int countBefore = FCurrentRecCount;
+    FFiltersBefore = before;
+    FCountBefore = countBefore;
+    FPendingMove.reset();
     try {
         action();
     } catch (const Exception& e) {
+        FPendingMove.reset();
         FCurrentFilters = before;
         FCurrentRecCount = countBefore;
         EnableReportControls();
@@ -344,8 +369,8 @@ void TAbsReportBaseForm::RunAction(const std::function<void()>& action)
     }
 }
 
-// The page index changes, the page runs (a failure throws out of here and leaves the pager
-// as it was), then the buttons show the pager's captions and states.
+// The page index changes and the count and page start; once the count has arrived the
+// buttons show the pager's captions and states (a count that fails leaves the pager as it was).
 void TAbsReportBaseForm::MovePager(TPagerAction action)
 {
     const TReportPager::TMove move =
@@ -353,8 +378,7 @@ void TAbsReportBaseForm::MovePager(TPagerAction action)
                     TReportPager::PageCount(FCurrentRecCount, FCurrentFilters.RecordsPerPage));
     FCurrentFilters.PageNumber = move.Page;
     RunReportQuery();
-    FPager.Commit(move, TReportPager::PageCount(FCurrentRecCount, FCurrentFilters.RecordsPerPage));
-    ShowPager();
+    FPendingMove = move;
 }
 
 void TAbsReportBaseForm::ShowPager()

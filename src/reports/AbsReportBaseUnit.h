@@ -15,6 +15,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QDateEdit;
@@ -98,6 +99,7 @@ private:
     void RunAction(const std::function<void()>& action);
     void MovePager(TPagerAction action);
     void ShowPager();
+    void CountArrived();
     void FitColumns();
     void UpdateSummary(bool withCount);
     void ExportReport(TExportKind kind);
@@ -107,6 +109,11 @@ private:
     bool FPageLoading = false;
     // The page buttons' captions and states; the page index is FCurrentFilters.PageNumber.
     TReportPager FPager;
+    // The action under way: the filters and the count it started from (a count that fails
+    // puts them back) and the pager move it makes once its count has arrived.
+    TReportFilters FFiltersBefore;
+    int FCountBefore = 0;
+    std::optional<TReportPager::TMove> FPendingMove;
 
     // Bound to FSqlManager's connection; declared after it, so freed before it.
     TQuery ReportQuery{nullptr, ckStatic};
