@@ -27,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <csignal>
 #include <list>
 #include <malloc.h>
 
@@ -665,6 +666,67 @@ TEST_F(ReportWindow, OpeningAndClosingKeepsMemoryFlat)
         const size_t grown = HeapInUse() - std::min(afterTen, HeapInUse());
         EXPECT_LT(grown, 2u << 20) << grown << " bytes";
     }
+}
+
+// A server that stops answering (its backend stopped) while a page loads: closing the
+// window returns at once and the window leaves its frame; once the server answers again,
+// the window and its connection are freed.
+TEST_F(ReportWindow, ClosingWhileTheServerHangsReturnsAtOnce)
+{
+    auto db = TestManager(dbPostgres, kScratchPgDsn);
+    BuildScratchReports(*db, 10);
+    auto backends = [&] {
+        return db->FastSql(QStringLiteral("select count(*) from pg_stat_activity where datname = current_database() "
+                                          "and pid <> pg_backend_pid()"))
+            .toInt();
+    };
+    const int before = backends();
+
+    QTemporaryDir dir;
+    BuildApplicationRibbonMarkup();
+    TUIRibbon::SetSettingsFolders(dir.path(), dir.path());
+    TMainForm main({});
+    main.ExeDir = dir.path();
+    main.SetRepository(std::make_unique<TRepository>(dbPostgres));
+    TSqlDBModel scratch = TestModel(dbPostgres, kScratchPgDsn);
+    dialogs.answer = [](QWidget* w) { qobject_cast<QDialog*>(w)->accept(); };
+    main.ConnectTo(scratch); // the repository check fails on the scratch database: its message
+    dialogs.seen.clear();
+    main.SetRepository(std::make_unique<TRepository>(dbPostgres));
+    main.OpenReportWindow(rkPartners);
+    ASSERT_EQ(main.MdiArea()->subWindowList().size(), 1);
+    QMdiSubWindow* sub = main.MdiArea()->subWindowList().front();
+    QPointer<QWidget> form = sub->widget();
+    auto* partners = dynamic_cast<TPartnersForm*>(form.data());
+    ASSERT_TRUE(partners);
+    partners->ReportButtonClick();
+    const int pid = [&] {
+        int found = 0;
+        PumpUntil([&] {
+            found = db->FastSql(QStringLiteral("select pid from pg_stat_activity where query like '%PartnersAudit%' "
+                                               "and state = 'active' and pid <> pg_backend_pid()"))
+                        .toInt();
+            return found != 0;
+        });
+        return found;
+    }();
+    ASSERT_NE(pid, 0);
+    struct TStopped { // the backend goes on again however the test ends
+        int Pid;
+        ~TStopped() { ::kill(Pid, SIGCONT); }
+    } stopped{pid};
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+
+    sub->close(); // returns: the cancel is not answered, the window does not wait for it
+    Pump(100);
+    EXPECT_TRUE(main.MdiArea()->subWindowList().isEmpty());
+    ASSERT_FALSE(form.isNull()); // still held by its worker
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(partners->PageQuery().Executing());
+
+    ::kill(pid, SIGCONT); // the cancel is taken, the worker lets go, the window is freed
+    EXPECT_TRUE(PumpUntil([&] { return form.isNull(); }, 20000));
+    EXPECT_TRUE(PumpUntil([&] { return backends() == before; }, 10000));
 }
 
 // An export request while a page loads is refused; after the page it exports the whole

@@ -57,6 +57,8 @@ std::unique_ptr<TRunResult> TAsyncRun::TakeFinished()
         FWorker.join();
     std::unique_ptr<TRunResult> run = std::move(FRun);
     FExecuting = false;
+    if (std::exchange(FAbandoned, false))
+        return nullptr;
     return run;
 }
 
@@ -68,6 +70,28 @@ void TAsyncRun::Cancel()
     FRun->CancelRequested = true;
     if (FRun->Stmt)
         SQLCancel(FRun->Stmt.get());
+}
+
+bool TAsyncRun::StopWithin(std::chrono::milliseconds patience)
+{
+    if (!FWorker.joinable())
+        return true;
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    for (;;) {
+        Cancel();
+        std::unique_lock lock(FRun->Mutex);
+        if (FRun->Done.wait_for(lock, std::chrono::milliseconds(20), [&] { return FRun->Finished; }))
+            break;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            FAbandoned = true;
+            return false;
+        }
+    }
+    FWorker.join();
+    FRun.reset(); // a completion already queued finds no run
+    FExecuting = false;
+    FAbandoned = false;
+    return true;
 }
 
 void TAsyncRun::Stop()

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -42,10 +43,15 @@ public:
     std::unique_ptr<TRunResult> TakeFinished();
     void Cancel(); // asks a running statement to stop
     void Stop();   // cancels the run, waits for the worker and drops the run
+    // Cancels the run and waits for its worker at most `patience`. False when the worker has
+    // not let go by then (a server that does not answer): the run is then dropped whenever it
+    // ends, and Executing() holds until it has.
+    bool StopWithin(std::chrono::milliseconds patience);
 
 private:
     std::thread FWorker;
     std::unique_ptr<TRunResult> FRun;
     std::atomic<bool> FExecuting{false};
+    bool FAbandoned = false; // the run is dropped when it ends
     TQueryNotifier FNotifier;
 };

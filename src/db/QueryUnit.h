@@ -18,6 +18,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -59,6 +60,11 @@ public:
     void OpenAsync();  // runs it on a worker thread; AfterOpen or OnOpenError follow on this thread
     void ExecSQL();    // runs a statement that returns no result set
     void Close();      // cancels a running statement, frees the result
+    // Close, waiting at most `patience` for a running statement to give way. False when it
+    // has not (a server that does not answer): the query is closed, but its worker still
+    // holds the query and the connection until it ends (Executing() says so), and its result
+    // is dropped then.
+    bool TryClose(std::chrono::milliseconds patience);
     void Cancel();     // asks a running statement to stop; Close() waits for it
 
     bool Active() const { return FActive; }

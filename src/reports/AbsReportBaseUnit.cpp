@@ -17,6 +17,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <algorithm>
 
 namespace {
@@ -190,7 +191,20 @@ void TAbsReportBaseForm::closeEvent(QCloseEvent* e)
 {
     // A page still loading is cancelled; the window (and with it its connection) is freed.
     ReportDataSource->SetDataSet(nullptr);
-    ReportQuery.Close();
+    if (!ReportQuery.TryClose(kClosePatience) && parentWidget()) {
+        // The server does not answer the cancel (stopped, or cut off without a word): the
+        // window goes at once, out of its frame, and is freed once its worker has let go of
+        // the query and the connection. Should the program end first, it is left as it is.
+        hide();
+        setAttribute(Qt::WA_DeleteOnClose, false);
+        setParent(nullptr);
+        auto* reaper = new QTimer(this);
+        connect(reaper, &QTimer::timeout, this, [this] {
+            if (!ReportQuery.Executing())
+                deleteLater();
+        });
+        reaper->start(250);
+    }
     QWidget::closeEvent(e);
 }
 

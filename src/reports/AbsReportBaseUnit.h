@@ -13,6 +13,7 @@
 
 #include <QEvent>
 #include <QWidget>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -34,6 +35,9 @@ enum class TLoadingState { lsBlank, lsLoading, lsLoaded };
 
 class TAbsReportBaseForm : public QWidget {
 public:
+    // How long closing waits for a running statement to give way to its cancel.
+    static constexpr std::chrono::milliseconds kClosePatience{500};
+
     // Connects (a window of its own), loads the three filter lookups and shows the blank
     // state. A failure raises out of the constructor; no window is left behind.
     TAbsReportBaseForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository* aRepository);
