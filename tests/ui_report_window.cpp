@@ -669,8 +669,8 @@ TEST_F(ReportWindow, OpeningAndClosingKeepsMemoryFlat)
 }
 
 // A server that stops answering (its backend stopped) while a page loads: closing the
-// window returns at once and the window leaves its frame; once the server answers again,
-// the window and its connection are freed.
+// window, or the main window with it, returns at once and the report window leaves its
+// frame; once the server answers again, the window and its connection are freed.
 TEST_F(ReportWindow, ClosingWhileTheServerHangsReturnsAtOnce)
 {
     auto db = TestManager(dbPostgres, kScratchPgDsn);
@@ -681,52 +681,58 @@ TEST_F(ReportWindow, ClosingWhileTheServerHangsReturnsAtOnce)
             .toInt();
     };
     const int before = backends();
-
     QTemporaryDir dir;
     BuildApplicationRibbonMarkup();
     TUIRibbon::SetSettingsFolders(dir.path(), dir.path());
-    TMainForm main({});
-    main.ExeDir = dir.path();
-    main.SetRepository(std::make_unique<TRepository>(dbPostgres));
-    TSqlDBModel scratch = TestModel(dbPostgres, kScratchPgDsn);
-    dialogs.answer = [](QWidget* w) { qobject_cast<QDialog*>(w)->accept(); };
-    main.ConnectTo(scratch); // the repository check fails on the scratch database: its message
-    dialogs.seen.clear();
-    main.SetRepository(std::make_unique<TRepository>(dbPostgres));
-    main.OpenReportWindow(rkPartners);
-    ASSERT_EQ(main.MdiArea()->subWindowList().size(), 1);
-    QMdiSubWindow* sub = main.MdiArea()->subWindowList().front();
-    QPointer<QWidget> form = sub->widget();
-    auto* partners = dynamic_cast<TPartnersForm*>(form.data());
-    ASSERT_TRUE(partners);
-    partners->ReportButtonClick();
-    const int pid = [&] {
-        int found = 0;
+
+    for (const bool wholeProgram : {false, true}) {
+        SCOPED_TRACE(wholeProgram ? "the main window closed" : "the report window closed");
+        auto main = std::make_unique<TMainForm>(QStringList{});
+        main->ExeDir = dir.path();
+        main->SetRepository(std::make_unique<TRepository>(dbPostgres));
+        TSqlDBModel scratch = TestModel(dbPostgres, kScratchPgDsn);
+        dialogs.answer = [](QWidget* w) { qobject_cast<QDialog*>(w)->accept(); };
+        main->ConnectTo(scratch); // the repository check fails on the scratch database: its message
+        dialogs.seen.clear();
+        main->SetRepository(std::make_unique<TRepository>(dbPostgres));
+        main->OpenReportWindow(rkPartners);
+        ASSERT_EQ(main->MdiArea()->subWindowList().size(), 1);
+        QMdiSubWindow* sub = main->MdiArea()->subWindowList().front();
+        QPointer<QWidget> form = sub->widget();
+        auto* partners = dynamic_cast<TPartnersForm*>(form.data());
+        ASSERT_TRUE(partners);
+        partners->ReportButtonClick();
+        int pid = 0;
         PumpUntil([&] {
-            found = db->FastSql(QStringLiteral("select pid from pg_stat_activity where query like '%PartnersAudit%' "
-                                               "and state = 'active' and pid <> pg_backend_pid()"))
-                        .toInt();
-            return found != 0;
+            pid = db->FastSql(QStringLiteral("select pid from pg_stat_activity where query like '%PartnersAudit%' "
+                                             "and state = 'active' and pid <> pg_backend_pid()"))
+                      .toInt();
+            return pid != 0;
         });
-        return found;
-    }();
-    ASSERT_NE(pid, 0);
-    struct TStopped { // the backend goes on again however the test ends
-        int Pid;
-        ~TStopped() { ::kill(Pid, SIGCONT); }
-    } stopped{pid};
-    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+        ASSERT_NE(pid, 0);
+        struct TStopped { // the backend goes on again however the test ends
+            int Pid;
+            ~TStopped() { ::kill(Pid, SIGCONT); }
+        } stopped{pid};
+        ASSERT_EQ(::kill(pid, SIGSTOP), 0);
 
-    sub->close(); // returns: the cancel is not answered, the window does not wait for it
-    Pump(100);
-    EXPECT_TRUE(main.MdiArea()->subWindowList().isEmpty());
-    ASSERT_FALSE(form.isNull()); // still held by its worker
-    EXPECT_FALSE(form->isVisible());
-    EXPECT_TRUE(partners->PageQuery().Executing());
+        // Returns: the cancel is not answered, nothing waits for it.
+        if (wholeProgram) {
+            main->close();
+            main.reset();
+        } else {
+            sub->close();
+            Pump(100);
+            EXPECT_TRUE(main->MdiArea()->subWindowList().isEmpty());
+        }
+        ASSERT_FALSE(form.isNull()); // still held by its worker
+        EXPECT_FALSE(form->isVisible());
+        EXPECT_TRUE(partners->PageQuery().Executing());
 
-    ::kill(pid, SIGCONT); // the cancel is taken, the worker lets go, the window is freed
-    EXPECT_TRUE(PumpUntil([&] { return form.isNull(); }, 20000));
-    EXPECT_TRUE(PumpUntil([&] { return backends() == before; }, 10000));
+        ::kill(pid, SIGCONT); // the cancel is taken, the worker lets go, the window is freed
+        EXPECT_TRUE(PumpUntil([&] { return form.isNull(); }, 20000));
+        EXPECT_TRUE(PumpUntil([&] { return backends() == before; }, 10000));
+    }
 }
 
 // An export request while a page loads is refused; after the page it exports the whole

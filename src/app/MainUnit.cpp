@@ -22,6 +22,7 @@
 #include "reports/UsersLogUnit.h"
 #include "reports/UsersUnit.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -244,6 +245,14 @@ bool TMainForm::TryConnect(TSqlDBModel& dbModel, bool reRaise, QString* failure)
 }
 
 void TMainForm::SetRepository(std::unique_ptr<TRepository> repository) { FRepository = std::move(repository); }
+
+void TMainForm::closeEvent(QCloseEvent* e)
+{
+    // The report windows are closed as a user closes them, before the frame takes them
+    // down with it: one whose server does not answer lets the program end without waiting.
+    CloseAllReports();
+    TUIRibbonForm::closeEvent(e);
+}
 
 void TMainForm::CloseAllReports()
 {

@@ -54,6 +54,7 @@ public:
 protected:
     bool event(QEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
     void RibbonCommandCreated(TUIRibbon* sender, TUICommand* command) override;
 
 private:
