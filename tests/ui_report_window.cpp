@@ -777,4 +777,69 @@ TEST_F(ReportWindow, ExportRequestsWaitForThePage)
     TAbsReportBaseForm::SetExportHandler(nullptr);
 }
 
+// A connection the server dropped (its backend terminated, as when the server restarts)
+// is made anew by the next action, once, with the same login: the Report button, a pager
+// move and an export go on without a word; a server that cannot be reached at all is said.
+TEST_F(ReportWindow, LostConnectionIsMadeAnewOnce)
+{
+    auto db = TestManager(dbPostgres, kScratchPgDsn);
+    BuildScratchReports(*db, 1001);
+    auto form = Open<TItemsForm>(dbPostgres, kScratchPgDsn);
+    auto windowBackend = [&] {
+        return db->FastSql(QStringLiteral("select pid from pg_stat_activity where datname = current_database() and "
+                                          "pid <> pg_backend_pid() and application_name <> 'psql'"))
+            .toInt();
+    };
+    auto dropConnection = [&] {
+        const int pid = windowBackend();
+        ASSERT_NE(pid, 0);
+        db->FastSql(QStringLiteral("select pg_terminate_backend(%1)").arg(pid));
+        ASSERT_TRUE(PumpUntil([&] { return windowBackend() != pid; }));
+    };
+    int exports = 0;
+    TAbsReportBaseForm::SetExportHandler([&](TQuery& query, const RExportOptions&, int) {
+        for (; !query.Eof(); query.Next())
+            ++exports;
+    });
+    const struct {
+        const char* name;
+        std::function<void()> action;
+        QString firstItem; // of the page shown afterwards
+    } steps[] = {
+        {"Report", [&] { form->ReportButtonClick(); }, QStringLiteral("1")},
+        {"Next", [&] { form->NextPageButtonClick(); }, QStringLiteral("501")},
+        {"export", [&] {
+             QEvent csv(WM_EXPORT_CSV);
+             QCoreApplication::sendEvent(form.get(), &csv);
+         }, QStringLiteral("501")},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        dropConnection();
+        step.action();
+        ASSERT_TRUE(WaitIdle(*form));
+        EXPECT_TRUE(dialogs.seen.isEmpty()) << dialogs.seen.join(QLatin1String(" | ")).toStdString();
+        EXPECT_EQ(form->CurrentRecCount(), 1001);
+        EXPECT_EQ(form->LoadingState(), TLoadingState::lsLoaded);
+        EXPECT_EQ(form->DataSource().CellText(0, 0), step.firstItem);
+    }
+    EXPECT_EQ(exports, 1001);
+    TAbsReportBaseForm::SetExportHandler(nullptr);
+
+    // No server to reach: the new connection fails, and its reason is shown.
+    dialogs.answer = [](QWidget* w) { qobject_cast<QDialog*>(w)->accept(); };
+    auto admin = TestManager(dbPostgres); // on another database
+    admin->FastSql(QStringLiteral("alter database auditscratch_test with allow_connections false"));
+    struct TAllow {
+        TSqlDataManager& Db;
+        ~TAllow() { Db.FastSql(QStringLiteral("alter database auditscratch_test with allow_connections true")); }
+    } allow{*admin};
+    dropConnection();
+    form->FirstPageButtonClick();
+    ASSERT_TRUE(WaitIdle(*form));
+    ASSERT_EQ(dialogs.seen.size(), 1);
+    EXPECT_TRUE(dialogs.seen[0].contains(QStringLiteral("not currently accepting connections"))) << dialogs.seen[0].toStdString();
+    dialogs.seen.clear();
+}
+
 } // namespace

@@ -131,6 +131,12 @@ QString OdbcConnectionString(const std::vector<TOdbcConnectParam>& params)
     return s;
 }
 
+bool IsConnectionLost(const QString& sqlState)
+{
+    return sqlState.startsWith(QLatin1String("08")) || sqlState == QLatin1String("57P01") ||
+           sqlState == QLatin1String("57P02") || sqlState == QLatin1String("57P03");
+}
+
 QString OdbcDataSourceSetting(const QString& dsn, const char* key)
 {
     // The ini file holds names and values in UTF-8, as the narrow call reads them.

@@ -67,6 +67,10 @@ struct TOdbcConnectParam {
 };
 QString OdbcConnectionString(const std::vector<TOdbcConnectParam>& params);
 
+// An error that means the connection is gone (SQLSTATE class 08, or the server ending the
+// session: PostgreSQL's 57P01 to 57P03); a new connection may well work.
+bool IsConnectionLost(const QString& sqlState);
+
 // The value of `key` in the registration of data source `dsn` (odbc.ini); empty when it has none.
 QString OdbcDataSourceSetting(const QString& dsn, const char* key);
 

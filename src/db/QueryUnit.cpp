@@ -283,8 +283,10 @@ void TQuery::FinishAsync()
         return;
     FPreludeValue = run->PreludeValue;
     FPreludeDone = run->PreludeDone;
+    FLastErrorState = run->Failed ? run->ErrorState : QString();
     if (run->Failed) {
         EDatabaseError error(run->Error, run->ErrorState, run->ErrorNative);
+        run.reset(); // its statement goes before a handler may close the connection
         if (OnOpenError) {
             OnOpenError(error.Message());
             return;

@@ -92,6 +92,8 @@ public:
     // Completion of OpenAsync, on the thread that called it (through its event loop).
     std::function<void()> AfterOpen;
     std::function<void(const QString& message)> OnOpenError;
+    // The SQLSTATE of the latest asynchronous open that failed (empty when it had none).
+    const QString& LastErrorState() const { return FLastErrorState; }
 
     // Views bound to the query: notified (when controls are enabled) after open, close
     // and row moves. DisableControls nests; EnableControls at the outermost level
@@ -126,6 +128,7 @@ private:
     std::function<void(bool)> FPreludeMode;
     QVariant FPreludeValue;
     bool FPreludeDone = false;
+    QString FLastErrorState;
     int FRowArraySize = 256;
 
     std::unique_ptr<TRunResult> FResult;     // the open result: statement (while streaming), columns, rows

@@ -64,6 +64,13 @@ TOdbcConnection& TSqlDataManager::OpenConnection()
     return FConn;
 }
 
+TOdbcConnection& TSqlDataManager::Reconnect()
+{
+    FQry->Close();
+    FConn.Close();
+    return OpenConnection();
+}
+
 QString TSqlDataManager::QuotedStr(const QString& s)
 {
     QString r = s;

@@ -25,6 +25,9 @@ public:
     TSqlDataManager& operator=(const TSqlDataManager&) = delete;
 
     TOdbcConnection& OpenConnection();
+    // A new connection in place of one that was lost, with the same definition. Every query
+    // on the connection must be closed first: the old one's statements go with it.
+    TOdbcConnection& Reconnect();
 
     // Runs one statement; for a SELECT returns the first column of the first row (NULL
     // and "no row" give the empty QVariant) and caches up to 60 columns of that row.

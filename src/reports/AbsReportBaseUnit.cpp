@@ -267,6 +267,17 @@ void TAbsReportBaseForm::RunReportQuery()
     FPageLoading = true;
 }
 
+bool TAbsReportBaseForm::ReconnectOnce(const QString& sqlState)
+{
+    if (FReconnected || !IsConnectionLost(sqlState))
+        return false;
+    FReconnected = true;
+    // The statements on the old connection go first; a page on screen holds none.
+    ExportQuery.Close();
+    FSqlManager->Reconnect(); // a failure here is the message the user sees
+    return true;
+}
+
 void TAbsReportBaseForm::CountArrived()
 {
     FCurrentRecCount = ReportQuery.PreludeValue().toInt();
@@ -310,6 +321,17 @@ void TAbsReportBaseForm::ReportQueryOpenError(const QString& message)
     // The page did not come: no picture, no grid, and the controls back for another try.
     // A count that failed leaves the filters, the count and the pager of the run before.
     FPageLoading = false;
+    // A connection the server dropped (terminated, restarted) is made anew once, and the
+    // same count and page run on it; when that fails, its reason is what the user sees.
+    QString failure = message;
+    try {
+        if (ReconnectOnce(ReportQuery.LastErrorState())) {
+            RunReportQuery();
+            return;
+        }
+    } catch (const Exception& e) {
+        failure = e.Message();
+    }
     if (ReportQuery.PreludeDone()) {
         CountArrived();
     } else {
@@ -320,7 +342,7 @@ void TAbsReportBaseForm::ReportQueryOpenError(const QString& message)
     EnableReportControls();
     SetLoadingState(TLoadingState::lsBlank);
     UpdateSummary(false);
-    ShowErrorBox(message);
+    ShowErrorBox(failure);
 }
 
 void TAbsReportBaseForm::DisableReportControls()
@@ -370,6 +392,7 @@ void TAbsReportBaseForm::RunAction(const std::function<void()>& action)
     FFiltersBefore = before;
     FCountBefore = countBefore;
     FPendingMove.reset();
+    FReconnected = false;
     try {
         action();
     } catch (const Exception& e) {
@@ -471,7 +494,15 @@ void TAbsReportBaseForm::ExportReport(TExportKind kind)
     ExportQuery.Close();
     ExportQuery.SetSQL(QString());
     ExportQuery.SetSQL(reportSql);
-    ExportQuery.Open();
+    try {
+        ExportQuery.Open();
+    } catch (const EDatabaseError& e) {
+        FReconnected = false;
+        if (!ReconnectOnce(e.SqlState()))
+            throw;
+        ExportQuery.SetSQL(reportSql);
+        ExportQuery.Open();
+    }
     ExportQuery.First();
     const RExportOptions opts = TExportForm::GetReportOpts(kind, windowTitle());
     if (ExportHandler())

@@ -104,6 +104,7 @@ private:
     void MovePager(TPagerAction action);
     void ShowPager();
     void CountArrived();
+    bool ReconnectOnce(const QString& sqlState);
     void FitColumns();
     void UpdateSummary(bool withCount);
     void ExportReport(TExportKind kind);
@@ -118,6 +119,7 @@ private:
     TReportFilters FFiltersBefore;
     int FCountBefore = 0;
     std::optional<TReportPager::TMove> FPendingMove;
+    bool FReconnected = false; // the action under way has already made a new connection
 
     // Bound to FSqlManager's connection; declared after it, so freed before it.
     TQuery ReportQuery{nullptr, ckStatic};
