@@ -136,8 +136,8 @@ QByteArray SectionAs(const QByteArray& ini, const char* name, const char* as)
 // An odbc.ini of its own: the test data sources, both again under names in Cyrillic, and
 // three more: two SQL Anywhere registrations (one under a driver the program does not know)
 // and an audit database whose payment types view fails at row 600 of 1000 while its count
-// works. That database is
-// built through the scratch data source, attached.
+// works (its row 7 holds a character outside Windows-1251). That database is built through
+// the scratch data source, attached.
 class PrivateSources {
 public:
     PrivateSources()
@@ -151,7 +151,7 @@ public:
                  "insert into broken.Numbers with recursive c(x) as (select 1 union all select x + 1 from c "
                  "where x < 1000) select x from c",
                  "create view broken.PayTypesAudit as select x as PayTypeCode, case when x = 600 then "
-                 "abs(-9223372036854775807 - (x - 599)) else 'Вид ' || x end as PayTypeName, null as "
+                 "abs(-9223372036854775807 - (x - 599)) when x = 7 then 'Вид Ω' else 'Вид ' || x end as PayTypeName, null as "
                  "PayTypeCreateDate, null as PayTypeChangeDate, null as PayTypeDate from Numbers",
              })
             db->FastSql(QString::fromUtf8(s));
@@ -460,6 +460,9 @@ TEST_F(Exporter, FailuresLeaveNoFileAndAnExistingOneUntouched)
                      sources->ini);
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(CsvLines(good).size(), 600);
+    // Row 7's "Ω" has no byte in Windows-1251: written as "?", and said.
+    EXPECT_TRUE(CsvLines(good).contains(QStringLiteral("7\tВид ?\t\t\t"))) << CsvLines(good)[7].toStdString();
+    EXPECT_EQ(r.err, QStringLiteral("auditor-export: 1 character outside Windows-1251 was written as \"?\"\n"));
     QFile::remove(good);
 
     // A folder that does not exist, and a folder in place of the file.

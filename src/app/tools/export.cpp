@@ -507,11 +507,14 @@ int Export(const TRequest& r, mode_t umaskValue)
     }
     progress.Show(query.RecordCount(), expected, true);
     progress.End();
+    const QString notice = strategy->Notice();
     strategy.reset();
     query.Close();
 
     if (!temp.Commit(target, umaskValue, error))
         return Fail(QStringLiteral("cannot put the export in place as \"%1\": %2").arg(r.Output, error));
+    if (!notice.isEmpty()) // done, with something the user should know: characters written as "?"
+        std::fprintf(stderr, "auditor-export: %s\n", notice.toLocal8Bit().constData());
     return kExitOk;
 }
 
