@@ -133,9 +133,36 @@ protected:
         return Open<TItemsForm>(dbSqlite, kScratchDsn);
     }
 
+    // A main window on the scratch PostgreSQL database (after the message that it is no
+    // audit database) with the partners report open in it: its rows are slow to come.
+    std::unique_ptr<TMainForm> MainWithScratchPartners(const QTemporaryDir& dir)
+    {
+        BuildApplicationRibbonMarkup();
+        TUIRibbon::SetSettingsFolders(dir.path(), dir.path());
+        auto main = std::make_unique<TMainForm>(QStringList{});
+        main->ExeDir = dir.path();
+        TSqlDBModel scratch = TestModel(dbPostgres, kScratchPgDsn);
+        main->SetRepository(std::make_unique<TRepository>(dbPostgres));
+        dialogs.answer = [](QWidget* w) { qobject_cast<QDialog*>(w)->accept(); };
+        main->ConnectTo(scratch); // the repository check fails on the scratch database: its message
+        EXPECT_EQ(dialogs.seen.size(), 1);
+        dialogs.seen.clear();
+        main->SetRepository(std::make_unique<TRepository>(dbPostgres));
+        main->OpenReportWindow(rkPartners);
+        return main;
+    }
+
     std::list<TSqlDBModel> models;
     std::list<std::unique_ptr<TRepository>> repositories;
 };
+
+// Connections to the database of `db` other than its own.
+int OtherBackends(TSqlDataManager& db)
+{
+    return db.FastSql(QStringLiteral("select count(*) from pg_stat_activity where datname = current_database() "
+                                     "and pid <> pg_backend_pid()"))
+        .toInt();
+}
 
 struct PagerStep {
     const char* action;        // "report", "next", "previous", "last", "first", "size100"
@@ -574,26 +601,12 @@ TEST_F(ReportWindow, ClosingMidLoadFreesWindowAndConnection)
 {
     auto db = TestManager(dbPostgres, kScratchPgDsn);
     BuildScratchReports(*db, 10);
-    auto backends = [&] {
-        return db->FastSql(QStringLiteral("select count(*) from pg_stat_activity where datname = current_database() "
-                                          "and pid <> pg_backend_pid()"))
-            .toInt();
-    };
+    auto backends = [&] { return OtherBackends(*db); };
     const int before = backends();
 
     QTemporaryDir dir;
-    BuildApplicationRibbonMarkup();
-    TUIRibbon::SetSettingsFolders(dir.path(), dir.path());
-    TMainForm main({});
-    main.ExeDir = dir.path();
-    TSqlDBModel scratch = TestModel(dbPostgres, kScratchPgDsn);
-    main.SetRepository(std::make_unique<TRepository>(dbPostgres));
-    dialogs.answer = [](QWidget* w) { qobject_cast<QDialog*>(w)->accept(); };
-    main.ConnectTo(scratch); // the repository check fails on the scratch database: its message
-    ASSERT_EQ(dialogs.seen.size(), 1);
-    dialogs.seen.clear();
-    main.SetRepository(std::make_unique<TRepository>(dbPostgres));
-    main.OpenReportWindow(rkPartners);
+    auto mainForm = MainWithScratchPartners(dir);
+    TMainForm& main = *mainForm;
     ASSERT_EQ(main.MdiArea()->subWindowList().size(), 1);
     QMdiSubWindow* sub = main.MdiArea()->subWindowList().front();
     QPointer<QWidget> form = sub->widget();
@@ -675,27 +688,13 @@ TEST_F(ReportWindow, ClosingWhileTheServerHangsReturnsAtOnce)
 {
     auto db = TestManager(dbPostgres, kScratchPgDsn);
     BuildScratchReports(*db, 10);
-    auto backends = [&] {
-        return db->FastSql(QStringLiteral("select count(*) from pg_stat_activity where datname = current_database() "
-                                          "and pid <> pg_backend_pid()"))
-            .toInt();
-    };
+    auto backends = [&] { return OtherBackends(*db); };
     const int before = backends();
     QTemporaryDir dir;
-    BuildApplicationRibbonMarkup();
-    TUIRibbon::SetSettingsFolders(dir.path(), dir.path());
 
     for (const bool wholeProgram : {false, true}) {
         SCOPED_TRACE(wholeProgram ? "the main window closed" : "the report window closed");
-        auto main = std::make_unique<TMainForm>(QStringList{});
-        main->ExeDir = dir.path();
-        main->SetRepository(std::make_unique<TRepository>(dbPostgres));
-        TSqlDBModel scratch = TestModel(dbPostgres, kScratchPgDsn);
-        dialogs.answer = [](QWidget* w) { qobject_cast<QDialog*>(w)->accept(); };
-        main->ConnectTo(scratch); // the repository check fails on the scratch database: its message
-        dialogs.seen.clear();
-        main->SetRepository(std::make_unique<TRepository>(dbPostgres));
-        main->OpenReportWindow(rkPartners);
+        auto main = MainWithScratchPartners(dir);
         ASSERT_EQ(main->MdiArea()->subWindowList().size(), 1);
         QMdiSubWindow* sub = main->MdiArea()->subWindowList().front();
         QPointer<QWidget> form = sub->widget();

@@ -77,6 +77,12 @@ bool TField::IsNull() const
     return ind == SQL_NULL_DATA && !(p && FQuery->Overflow(FIndex));
 }
 
+const QString* TField::StoredText(const TColumn& col) const
+{
+    // A NULL the driver gave for a value it could not convert: the text that is stored.
+    return col.NullChecked ? FQuery->Overflow(FIndex) : nullptr;
+}
+
 QString TField::AsString() const
 {
     SQLLEN ind = SQL_NULL_DATA;
@@ -85,8 +91,7 @@ QString TField::AsString() const
         return {};
     const TColumn& col = FQuery->FResult->Columns[size_t(FIndex)];
     if (ind == SQL_NULL_DATA) {
-        // A value the driver could not convert: the stored text as it is.
-        const QString* stored = col.NullChecked ? FQuery->Overflow(FIndex) : nullptr;
+        const QString* stored = StoredText(col);
         return stored ? *stored : QString();
     }
     if (col.TemporalText)
@@ -151,7 +156,7 @@ QVariant TField::Value() const
         return {};
     const TColumn& col = FQuery->FResult->Columns[size_t(FIndex)];
     if (ind == SQL_NULL_DATA) {
-        const QString* stored = col.NullChecked ? FQuery->Overflow(FIndex) : nullptr;
+        const QString* stored = StoredText(col);
         return stored ? QVariant(*stored) : QVariant();
     }
     if (col.TemporalText)

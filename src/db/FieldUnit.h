@@ -23,6 +23,7 @@ bool IsTemporalFieldType(TFieldType t);  // date, time, date-time, time-stamp
 enum TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
 
 class TQuery;
+struct TColumn;
 
 // One result column, read at the query's current row.
 class TField {
@@ -51,6 +52,7 @@ public:
 
 private:
     friend class TQuery;
+    const QString* StoredText(const TColumn& col) const;
 
     TQuery* FQuery = nullptr;
     int FIndex = 0;

@@ -303,20 +303,18 @@ void TQuery::Cancel() { FAsync.Cancel(); }
 bool TQuery::TryClose(std::chrono::milliseconds patience)
 {
     const bool stopped = FAsync.StopWithin(patience);
-    const bool wasActive = FActive;
-    FFields.clear();
-    FResult.reset();
-    FActive = false;
-    FEof = FBof = true;
-    FRecNo = 0;
-    if (wasActive)
-        NotifyObservers();
+    DropResult();
     return stopped;
 }
 
 void TQuery::Close()
 {
     FAsync.Stop();
+    DropResult();
+}
+
+void TQuery::DropResult()
+{
     const bool wasActive = FActive;
     FFields.clear();
     FResult.reset();

@@ -111,6 +111,7 @@ private:
     void CheckConnection() const;
     void CheckInactive(const char* what) const;
     void RunPrelude(TRunResult& run);
+    void DropResult(); // the result and fields freed, the query closed
     void Execute(TRunResult& run);          // worker or caller thread: execute, describe, fetch
     void Adopt(std::unique_ptr<TRunResult> run); // caller thread: take over the run's result
     void FinishAsync();
