@@ -11,7 +11,11 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QTimer>
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -468,6 +472,37 @@ TEST(PostgresDataLayer, LoginFailuresCarryTheDriversMessage)
     } catch (const EDatabaseError& e) {
         EXPECT_TRUE(e.Message().contains(QStringLiteral("password authentication failed for user \"dba\"")))
             << e.what();
+    }
+}
+
+// A server that takes the connection and never answers the login (a socket that listens
+// and nothing more): the attempt is given up with the driver's message, it does not hang.
+TEST(PostgresDataLayer, ASilentServerIsGivenUpAtLogin)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    struct TClose {
+        int Fd;
+        ~TClose() { ::close(Fd); }
+    } closeListener{listener};
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+
+    TSqlDBModel m = TestModel(dbPostgres);
+    auto mgr = TSqlDataModule::CreateManager(&m);
+    std::vector<TOdbcConnectParam> params = mgr->Connection().Params();
+    params.push_back({QStringLiteral("Port"), QString::number(ntohs(address.sin_port))});
+    mgr->Connection().SetParams(std::move(params));
+    try {
+        mgr->OpenConnection();
+        FAIL() << "connected to a socket that never answers";
+    } catch (const EDatabaseError& e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("timeout"), Qt::CaseInsensitive)) << e.what();
     }
 }
 

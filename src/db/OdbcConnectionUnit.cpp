@@ -155,6 +155,8 @@ void TOdbcConnection::Open()
     TOdbcHandle dbc(SQL_HANDLE_DBC, OdbcEnvironment());
     if (FReadOnly) // drivers that do not know the attribute may say so; the connection goes on
         SQLSetConnectAttr(dbc.get(), SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_MODE_READ_ONLY)), 0);
+    // A server that does not answer the login is given up (statements themselves get no limit).
+    SQLSetConnectAttr(dbc.get(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(kLoginTimeoutSeconds)), 0);
     const QString connStr = OdbcConnectionString(FParams);
     SQLRETURN rc;
     if (std::all_of(connStr.begin(), connStr.end(), [](QChar c) { return c.unicode() < 0x80; })) {

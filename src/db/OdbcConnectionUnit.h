@@ -74,6 +74,9 @@ bool IsConnectionLost(const QString& sqlState);
 // The value of `key` in the registration of data source `dsn` (odbc.ini); empty when it has none.
 QString OdbcDataSourceSetting(const QString& dsn, const char* key);
 
+// Seconds a login may take before it is given up.
+inline constexpr int kLoginTimeoutSeconds = 15;
+
 // One ODBC connection. The login is never prompted for (SQL_DRIVER_NOPROMPT).
 class TOdbcConnection {
 public:

@@ -25,8 +25,9 @@ void TPostgresDataManager::SetConnectionParameters()
                        {QStringLiteral("Fetch"), QStringLiteral("2000")},
                        {QStringLiteral("BoolsAsChar"), QStringLiteral("0")},
                        {QStringLiteral("pqopt"),
-                        QStringLiteral("options='-c default_transaction_read_only=on' connect_timeout=15 "
-                                       "keepalives=1 keepalives_idle=20 keepalives_interval=10 keepalives_count=3")}});
+                        QStringLiteral("options='-c default_transaction_read_only=on' connect_timeout=%1 "
+                                       "keepalives=1 keepalives_idle=20 keepalives_interval=10 keepalives_count=3")
+                            .arg(kLoginTimeoutSeconds)}});
     // Longer captions come back cut to 63 bytes (NAMEDATALEN).
     FConn.SetIdentifierByteLimit(63);
     // A time stamp BC comes whole only as text.
