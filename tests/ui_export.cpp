@@ -545,6 +545,18 @@ TEST_F(Export, SpreadsheetCellsAndLayout)
     EXPECT_EQ(cell(5, 2)[QStringLiteral("value")].toString(), QStringLiteral("2026-03-01T00:00:00"));
     EXPECT_EQ(cell(5, 3)[QStringLiteral("value")].toString(), QStringLiteral("2026-03-01T14:30:00"));
     EXPECT_EQ(cell(5, 4)[QStringLiteral("type")].toString(), QStringLiteral("s"));
+    // The thin grid is over the field names and the records only: not on the title rows, the
+    // empty row under them, nor the columns down to the sheet's last row.
+    for (int c = 0; c < 5; ++c) {
+        EXPECT_FALSE(cell(0, c)[QStringLiteral("border")].toBool());
+        EXPECT_FALSE(cell(3, c)[QStringLiteral("border")].toBool());
+        EXPECT_TRUE(cell(4, c)[QStringLiteral("border")].toBool());
+        EXPECT_TRUE(cell(5, c)[QStringLiteral("border")].toBool());
+    }
+    const QJsonObject columnBorders = sheets[0][QStringLiteral("column_borders")].toObject();
+    EXPECT_EQ(columnBorders.size(), 5);
+    for (auto it = columnBorders.begin(); it != columnBorders.end(); ++it)
+        EXPECT_FALSE(it.value().toBool()) << it.key().toStdString();
 }
 
 // Unusual values come out as the engine holds them, in the grid, the CSV file and the

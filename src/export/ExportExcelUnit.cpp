@@ -199,23 +199,32 @@ void TExportExcelStrategy::WriteHeader()
     FTypes.clear();
     FWidths.clear();
     FColumnFormats.clear();
+    FCellFormats.clear();
     for (int c = 0; c < NumCols; ++c) {
         const TField& f = FDataSet->Fields(c);
         FTypes.push_back(f.DataType());
         FWidths.push_back(std::max(kMinWidth, f.FieldName().size() * 1.15 + 2));
         // One format object per number format: the library looks a format's index up in a
         // hash on every cell written when another object with the same properties exists.
+        // The column carries the number format alone; the thin grid is on the cells written
+        // (the field names and the records), not down to the sheet's last row.
         const char* numberFormat = NumberFormatOf(f.DataType());
-        lxw_format* format = nullptr;
-        for (int k = 0; k < c && !format; ++k)
-            if (std::strcmp(NumberFormatOf(FTypes[size_t(k)]), numberFormat) == 0)
-                format = FColumnFormats[size_t(k)];
-        if (!format) {
-            format = workbook_add_format(FWorkbook);
-            format_set_num_format(format, numberFormat);
-            format_set_border(format, LXW_BORDER_THIN);
+        lxw_format* column = nullptr;
+        lxw_format* cell = nullptr;
+        for (int k = 0; k < c && !column; ++k)
+            if (std::strcmp(NumberFormatOf(FTypes[size_t(k)]), numberFormat) == 0) {
+                column = FColumnFormats[size_t(k)];
+                cell = FCellFormats[size_t(k)];
+            }
+        if (!column) {
+            column = workbook_add_format(FWorkbook);
+            format_set_num_format(column, numberFormat);
+            cell = workbook_add_format(FWorkbook);
+            format_set_num_format(cell, numberFormat);
+            format_set_border(cell, LXW_BORDER_THIN);
         }
-        FColumnFormats.push_back(format);
+        FColumnFormats.push_back(column);
+        FCellFormats.push_back(cell);
     }
 }
 
@@ -338,7 +347,7 @@ void TExportExcelStrategy::WriteRow(const TRow& row)
     const lxw_row_t r = lxw_row_t(StartDataRow);
     for (int c = 0; c < NumCols; ++c) {
         const TCell& cell = row[size_t(c)];
-        lxw_format* format = FColumnFormats[size_t(c)];
+        lxw_format* format = FCellFormats[size_t(c)];
         switch (cell.Kind) {
         case TCellKind::Blank: Check(worksheet_write_blank(Sheet, r, lxw_col_t(c), format), "worksheet_write_blank"); break;
         case TCellKind::Number:

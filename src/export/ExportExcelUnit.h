@@ -3,7 +3,8 @@
 // libxlsxwriter in constant-memory mode, so memory stays flat whatever the row count).
 // Row 1 holds the field names in bold (below a merged, centred title block when Header is
 // on); every record follows as typed cells: numbers as numbers, dates as dates, text as
-// text, each column with the number format of its field type and a thin grid. A result
+// text, each column with the number format of its field type, a thin grid over the
+// field names and the records. A result
 // larger than one worksheet continues on further worksheets under the same field-name row.
 // Without a file name in the options the workbook goes to the temporary folder, named after
 // the report's title, and is opened with the desktop's spreadsheet program.
@@ -81,7 +82,8 @@ private:
     std::vector<lxw_worksheet*> FSheets;
     // The library's temporary files, in a folder of this export's own.
     std::unique_ptr<QTemporaryDir> FScratch;
-    std::vector<lxw_format*> FColumnFormats;
+    std::vector<lxw_format*> FColumnFormats; // number format of each column
+    std::vector<lxw_format*> FCellFormats;   // the same with the thin grid, for the cells written
     lxw_format* FNameFormat = nullptr;
     lxw_format* FTitleFormat = nullptr;
     std::vector<TFieldType> FTypes;

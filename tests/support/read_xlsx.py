@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Prints a workbook as JSON for the tests: per worksheet its name, merged ranges and
-every cell with value, data type, number format, bold and border styles."""
+every cell with value, data type, number format, bold and border styles, and whether a
+column's own style has a border."""
 import datetime
 import json
 import sys
@@ -33,8 +34,10 @@ def main(path):
         for row in ws.iter_rows():
             rows.append([cell_json(c) for c in row])
         widths = {k: v.width for k, v in ws.column_dimensions.items()}
+        column_borders = {k: bool(v.border and v.border.left and v.border.left.style)
+                          for k, v in ws.column_dimensions.items()}
         out.append({"name": ws.title, "merged": [str(r) for r in ws.merged_cells.ranges],
-                    "rows": rows, "widths": widths})
+                    "rows": rows, "widths": widths, "column_borders": column_borders})
     json.dump(out, sys.stdout, ensure_ascii=False)
 
 
