@@ -461,6 +461,22 @@ TEST_F(Export, SaveDialogLoop)
     Open();
     EXPECT_EQ(RunDialog(TExportSource{query.get(), nullptr}, opts, 3), QString());
     dialogs.seen.clear();
+
+    // A title with characters a file name cannot hold: the name offered has "_" in their
+    // place, and taking it as offered writes the file.
+    offered.clear();
+    dialogs.answer = [&](QWidget* w) {
+        auto* fd = qobject_cast<QFileDialog*>(w);
+        ASSERT_TRUE(fd);
+        offered << fd->findChild<QLineEdit*>()->text();
+        static_cast<QDialog*>(fd)->accept();
+    };
+    opts.Title = QStringLiteral("Клиенти / Доставчици");
+    Open();
+    EXPECT_EQ(RunDialog(TExportSource{query.get(), nullptr}, opts, 3), QStringLiteral("Data was exported succesfully!"));
+    EXPECT_EQ(offered, QStringList{QStringLiteral("Клиенти _ Доставчици")});
+    EXPECT_TRUE(QFile::exists(Path(QStringLiteral("Клиенти _ Доставчици.csv"))));
+    dialogs.seen.clear();
 }
 
 // The spreadsheet read back with openpyxl: typed cells, number formats, bold names, thin

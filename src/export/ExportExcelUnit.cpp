@@ -64,15 +64,6 @@ double SerialOf(const QDateTime& dt)
     return days + dt.time().msecsSinceStartOfDay() / 86400000.0;
 }
 
-// A name the file system takes: the title without the characters paths cannot hold.
-QString FileNameOf(const QString& title)
-{
-    QString name = title.trimmed();
-    for (QChar& c : name)
-        if (c.unicode() < 32 || QStringLiteral("/\\:*?\"<>|").contains(c))
-            c = QLatin1Char('_');
-    return name.isEmpty() ? QStringLiteral("Export") : name;
-}
 
 // Closes what the library still holds open in `dir` once it has returned: a workbook whose
 // packing fails part way leaves the temporary copy of a worksheet open (already unlinked,
@@ -154,7 +145,9 @@ bool TExportExcelStrategy::Init(int aRecCount)
     } else {
         // A new file: an earlier export of the same report may still be open.
         const QDir temp(QDir::tempPath());
-        const QString base = FileNameOf(FExportOpts.Title);
+        QString base = FileNameOfTitle(FExportOpts.Title);
+        if (base.isEmpty())
+            base = QStringLiteral("Export");
         FPath = temp.filePath(base + QStringLiteral(".xlsx"));
         for (int n = 2; QFileInfo::exists(FPath); ++n)
             FPath = temp.filePath(QStringLiteral("%1 (%2).xlsx").arg(base).arg(n));

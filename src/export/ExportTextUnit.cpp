@@ -106,7 +106,7 @@ bool TExportTextStrategy::ChooseFile()
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setNameFilters({QStringLiteral("Text files (*.csv)"), QStringLiteral("All files (*)")});
-    QString name = FExportOpts.Title;
+    QString name = FileNameOfTitle(FExportOpts.Title); // the title itself may hold a "/"
     for (;;) {
         dialog.setDirectory(LastExportDir);
         dialog.selectFile(name);

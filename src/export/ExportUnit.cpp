@@ -155,6 +155,15 @@ bool TExportStrategyAbs::MakeExport()
     return result;
 }
 
+QString FileNameOfTitle(const QString& title)
+{
+    QString name = title.trimmed();
+    for (QChar& c : name)
+        if (c.unicode() < 32 || QStringView(u"/\\:*?\"<>|").contains(c))
+            c = QLatin1Char('_');
+    return name;
+}
+
 // ---------------------------------------------------------------------------------------
 // TGauge
 

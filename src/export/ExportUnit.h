@@ -34,6 +34,11 @@ struct RExportOptions {
     QString Quotes;
 };
 
+// A file name made of an export's title: the characters a file name cannot hold (path
+// separators, the ones Windows refuses, control characters) become "_". Empty for a title
+// that is.
+QString FileNameOfTitle(const QString& title);
+
 // What is exported: a dataset, or a grid bound to one through a TDataSource.
 struct TExportSource {
     TQuery* DataSet = nullptr;
