@@ -879,20 +879,37 @@ TEST_F(Export, ReportWindowExportsTheWholeResult)
     dialogs.seen.clear();
 
     QString opened;
+    bool opens = true;
     const auto desktopOpener = TExportExcelStrategy::OpenWorkbook;
-    TExportExcelStrategy::OpenWorkbook = [&](const QString& path) { opened = path; };
+    TExportExcelStrategy::OpenWorkbook = [&](const QString& path) {
+        opened = path;
+        return opens;
+    };
     QEvent excel(WM_EXPORT_EXCEL);
     QCoreApplication::sendEvent(&form, &excel);
-    TExportExcelStrategy::OpenWorkbook = desktopOpener;
     EXPECT_EQ(outcome, QStringLiteral("Data was exported succesfully!"));
     ASSERT_FALSE(opened.isEmpty());
     EXPECT_TRUE(opened.startsWith(QDir::tempPath()));
     EXPECT_TRUE(opened.endsWith(QStringLiteral(".xlsx")));
     EXPECT_TRUE(QFileInfo(opened).fileName().startsWith(QStringLiteral("Стоки")));
+    EXPECT_TRUE(dialogs.seen.isEmpty()) << dialogs.seen.join(QLatin1String(" | ")).toStdString(); // opened: nothing said
     const QJsonArray sheets = ReadWorkbook(opened);
     QFile::remove(opened);
     ASSERT_EQ(sheets.size(), 1);
     EXPECT_EQ(sheets[0][QStringLiteral("rows")].toArray().size(), 1201);
+
+    // The desktop cannot open it: a message box says where the workbook is.
+    opens = false;
+    opened.clear();
+    dialogs.answer = [](QWidget* w) { qobject_cast<QDialog*>(w)->accept(); };
+    QCoreApplication::sendEvent(&form, &excel);
+    TExportExcelStrategy::OpenWorkbook = desktopOpener;
+    ASSERT_FALSE(opened.isEmpty());
+    EXPECT_TRUE(QFile::exists(opened));
+    ASSERT_EQ(dialogs.seen.size(), 1);
+    EXPECT_TRUE(dialogs.seen[0].contains(QDir::toNativeSeparators(opened))) << dialogs.seen[0].toStdString();
+    dialogs.seen.clear();
+    QFile::remove(opened);
 }
 
 } // namespace

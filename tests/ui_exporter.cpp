@@ -136,7 +136,10 @@ protected:
     QString WindowWorkbook(TAbsReportBaseForm& window)
     {
         QString opened;
-        TExportExcelStrategy::OpenWorkbook = [&opened](const QString& path) { opened = path; };
+        TExportExcelStrategy::OpenWorkbook = [&opened](const QString& path) {
+            opened = path;
+            return true;
+        };
         outcome.clear();
         QEvent request(WM_EXPORT_EXCEL);
         QCoreApplication::sendEvent(&window, &request);
@@ -148,7 +151,7 @@ protected:
     DialogAnswerer dialogs;
     QTemporaryDir dir;
     QString outcome;
-    std::function<void(const QString&)> desktopOpener;
+    std::function<bool(const QString&)> desktopOpener;
 };
 
 // The window is given a filter record of the generator through its own pickers and lookups,

@@ -86,8 +86,8 @@ bool IsDiskError(int code) { return code == ENOSPC || code == EFBIG || code == E
 
 } // namespace
 
-std::function<void(const QString&)> TExportExcelStrategy::OpenWorkbook = [](const QString& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+std::function<bool(const QString&)> TExportExcelStrategy::OpenWorkbook = [](const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 };
 int TExportExcelStrategy::MaxSheetRows = TExportExcelStrategy::kMaxSheetRows;
 
@@ -473,6 +473,8 @@ void TExportExcelStrategy::EndExport(bool Success)
     }
     Close(workbook);
     Publish();
-    if (FExportOpts.FileName.isEmpty() && OpenWorkbook)
-        OpenWorkbook(FPath);
+    // A workbook the desktop cannot open is there all the same: the user learns where.
+    if (FExportOpts.FileName.isEmpty() && OpenWorkbook && !OpenWorkbook(FPath))
+        ShowError(QStringLiteral("Работната книга е записана, но не може да бъде отворена:\n%1")
+                      .arg(QDir::toNativeSeparators(FPath)));
 }

@@ -27,8 +27,9 @@ public:
     static constexpr int kMaxSheetRows = 1048576;
     static constexpr int kMeasuredRows = 1000;
 
-    // Opens a finished workbook for the user; defaults to the desktop's handler.
-    static std::function<void(const QString& path)> OpenWorkbook;
+    // Opens a finished workbook for the user; defaults to the desktop's handler. False when
+    // it could not be opened: the user is then told where the workbook is.
+    static std::function<bool(const QString& path)> OpenWorkbook;
     // Rows per worksheet; tests lower it to see the continuation without a million rows.
     static int MaxSheetRows;
 
