@@ -58,9 +58,10 @@ const QDate kLastPickableDate(9999, 12, 31);
 constexpr const char* kUsage =
     "usage: auditor-export --dsn NAME [--user U] [--password P] --report KEY --format csv|xlsx\n"
     "                      [--from YYYY-MM-DD --to YYYY-MM-DD] [--store N] [--fiscal-device N]\n"
-    "                      [--operator N] [--page N] [--page-size S] --output PATH\n"
+    "                      [--operator N] [--page N] [--page-size S] --output PATH [--quiet]\n"
     "       auditor-export --print-sql (--dsn NAME | --engine sqlanywhere|sqlite|postgres)\n"
     "                      --report KEY [filters] [--page N] [--page-size S]\n"
+    "       auditor-export --help | --version\n"
     "\n"
     "Runs one report of the audit database behind the ODBC data source NAME and writes its\n"
     "rows to PATH as the report window's export does: csv is TAB-separated Windows-1251 text\n"
@@ -94,8 +95,8 @@ constexpr const char* kUsage =
     "the one --engine names (--engine wins over --dsn). --format and --output are not needed.\n"
     "\n"
     "While it runs, the progress (\"rows / expected rows\") is shown on standard error when that\n"
-    "is a terminal. Exit status: 0 done, 1 the export failed (the reason on standard error),\n"
-    "2 wrong usage.\n";
+    "is a terminal; when it is done, how many records went to which file (--quiet: nothing).\n"
+    "Exit status: 0 done, 1 the export failed (the reason on standard error), 2 wrong usage.\n";
 
 // Path of the temporary file while it exists, for the signal handler.
 char gTempPath[4096];
@@ -127,7 +128,7 @@ int Fail(const QString& message)
 int UsageError(const QString& message)
 {
     PrintErr(QStringLiteral("auditor-export: ") + message + QLatin1Char('\n'));
-    std::fputs(kUsage, stderr);
+    std::fputs("Try 'auditor-export --help'.\n", stderr);
     return kExitUsage;
 }
 
@@ -241,6 +242,7 @@ struct TRequest {
     QString Dsn, User, Password;
     TExportKind Kind = ekTextFile;
     QString Output;
+    bool Quiet = false;
 };
 
 TRequest ReadRequest(const TArgs& args)
@@ -283,6 +285,7 @@ TRequest ReadRequest(const TArgs& args)
     }
     if (!r.PrintSql)
         r.Output = args.Required(QStringLiteral("output"));
+    r.Quiet = args.Has(QStringLiteral("quiet"));
 
     // Filters: only those the report's window offers; the others are refused.
     const TReportUIFilters offered = r.Report->Filters;
@@ -298,8 +301,13 @@ TRequest ReadRequest(const TArgs& args)
         // The query builder filters by period only when it has both ends.
         if (!hasFrom || !hasTo)
             throw TUsageError{QStringLiteral("--from and --to go together")};
-        r.Filters.FromDate = DateToDays(args.Date(QStringLiteral("from")));
-        r.Filters.ToDate = DateToDays(args.Date(QStringLiteral("to")));
+        const QDate from = args.Date(QStringLiteral("from"));
+        const QDate to = args.Date(QStringLiteral("to"));
+        if (from > to)
+            throw TUsageError{QStringLiteral("the period starts after it ends (--from %1, --to %2)")
+                                  .arg(from.toString(Qt::ISODate), to.toString(Qt::ISODate))};
+        r.Filters.FromDate = DateToDays(from);
+        r.Filters.ToDate = DateToDays(to);
     }
     const struct {
         const char* Option;
@@ -507,6 +515,7 @@ int Export(const TRequest& r, mode_t umaskValue)
     }
     progress.Show(query.RecordCount(), expected, true);
     progress.End();
+    const qint64 written = query.RecordCount();
     const QString notice = strategy->Notice();
     strategy.reset();
     query.Close();
@@ -514,7 +523,11 @@ int Export(const TRequest& r, mode_t umaskValue)
     if (!temp.Commit(target, umaskValue, error))
         return Fail(QStringLiteral("cannot put the export in place as \"%1\": %2").arg(r.Output, error));
     if (!notice.isEmpty()) // done, with something the user should know: characters written as "?"
-        std::fprintf(stderr, "auditor-export: %s\n", notice.toLocal8Bit().constData());
+        PrintErr(QStringLiteral("auditor-export: %1\n").arg(notice));
+    if (!r.Quiet)
+        PrintErr(QStringLiteral("auditor-export: %1 %2 written to %3\n")
+                     .arg(written)
+                     .arg(written == 1 ? QStringLiteral("record") : QStringLiteral("records"), r.Output));
     return kExitOk;
 }
 
@@ -537,11 +550,17 @@ int main(int argc, char** argv)
     for (const char* name : valued)
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
     parser.addOption(QCommandLineOption(QStringLiteral("print-sql")));
+    parser.addOption(QCommandLineOption(QStringLiteral("quiet")));
+    parser.addOption(QCommandLineOption(QStringLiteral("version")));
     parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
     if (!parser.parse(QCoreApplication::arguments()))
         return UsageError(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
         std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::fputs("auditor-export " AUDITOR_VERSION "\n", stdout);
         return kExitOk;
     }
     if (!parser.positionalArguments().isEmpty())
