@@ -204,6 +204,19 @@ TEST_F(MainWindow, DatabaseWithoutAuditViewsIsAdoptedWithItsMessage)
     EXPECT_EQ(form->Repository(), nullptr);
     form->OpenReportWindow(rkItems); // no repository: nothing happens
     EXPECT_TRUE(form->MdiArea()->subWindowList().isEmpty());
+
+    // With a repository from an audit database of another engine, the one kept writes the
+    // SQL of the engine now in use: the report runs there.
+    TSqlDBModel pg = TestModel(dbPostgres);
+    EXPECT_TRUE(form->ConnectTo(pg));
+    ASSERT_TRUE(form->Repository());
+    EXPECT_EQ(form->Repository()->Dialect(), dbPostgres);
+    answerer.seen.clear();
+    EXPECT_TRUE(form->ConnectTo(scratch));
+    ASSERT_EQ(answerer.seen.size(), 1); // not an audit database
+    answerer.seen.clear();
+    ASSERT_TRUE(form->Repository());
+    EXPECT_EQ(form->Repository()->Dialect(), dbSqlite);
 }
 
 TEST(ErrorBox, FullStopRule)

@@ -182,6 +182,10 @@ bool TMainForm::ConnectTo(TSqlDBModel& dbModel)
         SetRepository(TRepository::CreateRepository(dbModel));
     } catch (const Exception& e) {
         ShowMessage(e.Message());
+        // The previous repository stays, but the SQL it writes (paging, date literals) must be
+        // that of the engine the windows now run it on.
+        if (FRepository && FRepository->Dialect() != dbModel.DbType())
+            SetRepository(std::make_unique<TRepository>(dbModel.DbType()));
     }
     FDBModel->CopyFrom(dbModel);
     CloseAllReports();
