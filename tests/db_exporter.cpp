@@ -3,6 +3,8 @@
 // progress line on a terminal, and failures that leave no file and an existing one as it was.
 #include "TestSupport.h"
 #include "common/CodePage1251.h"
+#include "db/QueryUnit.h"
+#include "reports/ReportListUnit.h"
 #include "reports/RepositoryUnit.h"
 
 #include <QDir>
@@ -493,6 +495,97 @@ TEST_F(Exporter, FailuresLeaveNoFileAndAnExistingOneUntouched)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("is a folder"))) << r.err.toStdString();
     EXPECT_TRUE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+}
+
+// The password need not stand on the command line: from a file, from standard input, or
+// from the environment; a wrong one from there fails as a wrong one on the command line.
+TEST_F(Exporter, PasswordFromAFileStandardInputOrTheEnvironment)
+{
+    const QString file = Path(QStringLiteral("password"));
+    WriteFile(file, "sql\n");
+    const QString wrongFile = Path(QStringLiteral("wrong"));
+    WriteFile(wrongFile, "wrong\r\n");
+    const QStringList base = {"--list", "stores", "--dsn", kPostgresDsn, "--user", kPgUser};
+    const struct {
+        const char* name;
+        QStringList args;
+        QByteArray input;    // standard input
+        QString environment; // AUDITOR_PASSWORD; empty: unset
+        int exitCode;
+        const char* err; // start of standard error
+    } cases[] = {
+        {"file", base + QStringList{"--password-file", file}, {}, {}, 0, ""},
+        {"standard input", base + QStringList{"--password-file", "-"}, "sql\n", {}, 0, ""},
+        {"environment", base, {}, QStringLiteral("sql"), 0, ""},
+        {"the option wins over the environment", base + QStringList{"--password", "sql"}, {}, QStringLiteral("wrong"), 0, ""},
+        {"wrong in a file", base + QStringList{"--password-file", wrongFile}, {}, {}, 1,
+         "auditor-export: cannot connect to \"AuditDemoPg\": "},
+        {"both options", base + QStringList{"--password", "sql", "--password-file", file}, {}, {}, 2,
+         "auditor-export: --password and --password-file exclude each other"},
+        {"file without user", {"--list", "stores", "--dsn", kPostgresDsn, "--password-file", file}, {}, {}, 2,
+         "auditor-export: --password-file goes with --user"},
+        {"no such file", base + QStringList{"--password-file", Path(QStringLiteral("none"))}, {}, {}, 2,
+         "auditor-export: cannot read the password file"},
+    };
+    const int stores = FilterRecord(QStringLiteral("all"))[QStringLiteral("counts")][QStringLiteral("StoreNamesAudit")].toInt();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("AUDITOR_PASSWORD"));
+        if (!c.environment.isEmpty())
+            env.insert(QStringLiteral("AUDITOR_PASSWORD"), c.environment);
+        p.setProcessEnvironment(env);
+        p.start(kExporter, c.args);
+        p.write(c.input);
+        p.closeWriteChannel();
+        ASSERT_TRUE(p.waitForFinished(60000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        EXPECT_EQ(p.exitCode(), c.exitCode) << err.toStdString();
+        if (*c.err)
+            EXPECT_TRUE(err.startsWith(QString::fromUtf8(c.err))) << err.toStdString();
+        else
+            EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+        if (c.exitCode == 0) {
+            EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()).count(u'\n'), stores);
+        }
+    }
+}
+
+// --list: the number and name of every entry of a filter's lookup, TAB-separated, in the
+// report windows' order; the same on both engines.
+TEST_F(Exporter, ListsTheLookupsOfTheFilters)
+{
+    for (const char* key : {"stores", "fiscal-devices", "operators"}) {
+        SCOPED_TRACE(key);
+        QByteArray first;
+        for (TDbType type : {dbSqlite, dbPostgres}) {
+            const ExportRun r = RunExporter(QStringList{"--list", QLatin1String(key)} + Source(type));
+            ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+            EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+            // Read back against the lookup's own query.
+            auto db = TestManager(type);
+            TQuery q(&db->OpenConnection(), ckStatic);
+            q.SetSQL(QString::fromUtf16(FindLookupByKey(QString::fromLatin1(key))->Sql));
+            q.Open();
+            QStringList expected;
+            for (; !q.Eof(); q.Next())
+                expected << q.Fields(0).AsString() + u'\t' + q.Fields(1).AsString();
+            ASSERT_FALSE(expected.isEmpty());
+            EXPECT_EQ(QString::fromUtf8(r.out), expected.join(u'\n') + u'\n');
+            if (first.isEmpty())
+                first = r.out;
+            else
+                EXPECT_EQ(r.out, first);
+        }
+    }
+    const ExportRun wrong = RunExporter(QStringList{"--list", "items"} + Source(dbSqlite));
+    EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_TRUE(wrong.err.startsWith(QStringLiteral("auditor-export: --list is one of stores, fiscal-devices, operators")))
+        << wrong.err.toStdString();
+    const ExportRun withReport = RunExporter(QStringList{"--list", "stores", "--report", "items"} + Source(dbSqlite));
+    EXPECT_EQ(withReport.exitCode, 2);
+    EXPECT_TRUE(withReport.err.startsWith(QStringLiteral("auditor-export: --list takes no --report")));
 }
 
 // A disk that fills up (a limit on the size of every file the exporter writes, its temporary

@@ -53,10 +53,9 @@ TAbsReportBaseForm::TAbsReportBaseForm(QWidget* AOwner, const TSqlDBModel* aDBMo
     TOdbcConnection& connection = FSqlManager->OpenConnection();
     for (TQuery* q : {&ReportQuery, &ExportQuery, &StoreFilterQuery, &FiscalDeviceQuery, &UserFilterQuery})
         q->SetConnection(&connection);
-    StoreFilterQuery.SetSQL(QStringLiteral("select StoreN, StoreName from StoreFilterAudit\norder by StoreName"));
-    FiscalDeviceQuery.SetSQL(QStringLiteral(
-        "select FiscalDeviceN, FiscalDeviceName\nfrom FiscalDeviceFilterAudit\norder by FiscalDeviceName"));
-    UserFilterQuery.SetSQL(QStringLiteral("select UserKod, UserName\nfrom UserFilterAudit\norder by UserName"));
+    StoreFilterQuery.SetSQL(QString::fromUtf16(LookupListItem(TLookupKind::Stores).Sql));
+    FiscalDeviceQuery.SetSQL(QString::fromUtf16(LookupListItem(TLookupKind::FiscalDevices).Sql));
+    UserFilterQuery.SetSQL(QString::fromUtf16(LookupListItem(TLookupKind::Operators).Sql));
     ReportQuery.AfterOpen = [this] { ReportQueryAfterOpen(); };
     ReportQuery.OnOpenError = [this](const QString& message) { ReportQueryOpenError(message); };
     BuildReportWidgets(*this, [this] { FiltersShowHidePanelClick(); });

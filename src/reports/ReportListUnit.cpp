@@ -1,6 +1,7 @@
 // The list of reports: key, kind, caption and filters of each.
 #include "ReportListUnit.h"
 
+#include <QStringList>
 #include <iterator>
 
 namespace {
@@ -54,4 +55,33 @@ const TReportListItem* FindReportByKey(QStringView key)
 QString ReportTitle(TReportKind kind)
 {
     return QString::fromUtf16(ReportListItem(kind).Title);
+}
+
+namespace {
+
+constexpr TLookupListItem kLookupList[] = {
+    {"stores", TLookupKind::Stores, u"select StoreN, StoreName from StoreFilterAudit\norder by StoreName"},
+    {"fiscal-devices", TLookupKind::FiscalDevices,
+     u"select FiscalDeviceN, FiscalDeviceName\nfrom FiscalDeviceFilterAudit\norder by FiscalDeviceName"},
+    {"operators", TLookupKind::Operators, u"select UserKod, UserName\nfrom UserFilterAudit\norder by UserName"},
+};
+
+} // namespace
+
+const TLookupListItem& LookupListItem(TLookupKind kind) { return kLookupList[int(kind)]; }
+
+const TLookupListItem* FindLookupByKey(QStringView key)
+{
+    for (const TLookupListItem& l : kLookupList)
+        if (key == QLatin1String(l.Key))
+            return &l;
+    return nullptr;
+}
+
+QString LookupKeys()
+{
+    QStringList keys;
+    for (const TLookupListItem& l : kLookupList)
+        keys << QLatin1String(l.Key);
+    return keys.join(QStringLiteral(", "));
 }

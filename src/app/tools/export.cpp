@@ -61,6 +61,7 @@ constexpr const char* kUsage =
     "                      [--operator N] [--page N] [--page-size S] --output PATH [--quiet]\n"
     "       auditor-export --print-sql (--dsn NAME | --engine sqlanywhere|sqlite|postgres)\n"
     "                      --report KEY [filters] [--page N] [--page-size S]\n"
+    "       auditor-export --list stores|fiscal-devices|operators --dsn NAME [--user U ...]\n"
     "       auditor-export --help | --version\n"
     "\n"
     "Runs one report of the audit database behind the ODBC data source NAME and writes its\n"
@@ -87,7 +88,13 @@ constexpr const char* kUsage =
     "\n"
     "Connection: the data source's registered driver decides the engine (SQLite3 and\n"
     "PostgreSQL Unicode; any other driver is taken for SQL Anywhere). --user and --password\n"
-    "are the database login; without them the data source's own settings apply.\n"
+    "are the database login; without them the data source's own settings apply. Instead of\n"
+    "--password, --password-file FILE reads the password from the first line of FILE (\"-\":\n"
+    "standard input), and without either the environment variable AUDITOR_PASSWORD is used:\n"
+    "then the password does not show in the process list.\n"
+    "\n"
+    "--list stores|fiscal-devices|operators prints the number and the name of every store,\n"
+    "fiscal device or operator, TAB-separated, one a line: the numbers the filters take.\n"
     "\n"
     "--print-sql connects to nothing: it prints the count query on the first line of standard\n"
     "output and the report query on the second, exactly as they would be sent (neither text\n"
@@ -235,6 +242,7 @@ private:
 };
 
 struct TRequest {
+    const TLookupListItem* List = nullptr; // --list: print a lookup instead of exporting
     const TReportListItem* Report = nullptr;
     TReportFilters Filters;
     bool PrintSql = false;
@@ -245,9 +253,54 @@ struct TRequest {
     bool Quiet = false;
 };
 
+// The database login: --user with --password, --password-file (FILE, or "-" for standard
+// input: its first line) or the environment's AUDITOR_PASSWORD, so that the password need
+// not stand in the process list.
+void ReadLogin(const TArgs& args, TRequest& r)
+{
+    r.User = args.Value(QStringLiteral("user"));
+    const bool inline_ = args.Has(QStringLiteral("password"));
+    const bool fromFile = args.Has(QStringLiteral("password-file"));
+    if (inline_ && fromFile)
+        throw TUsageError{QStringLiteral("--password and --password-file exclude each other")};
+    if (inline_ && r.User.isEmpty())
+        throw TUsageError{QStringLiteral("--password goes with --user")};
+    if (fromFile && r.User.isEmpty())
+        throw TUsageError{QStringLiteral("--password-file goes with --user")};
+    if (inline_) {
+        r.Password = args.Value(QStringLiteral("password"));
+    } else if (fromFile) {
+        const QString path = args.Value(QStringLiteral("password-file"));
+        QFile file;
+        const bool opened = path == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
+                                                       : (file.setFileName(path), file.open(QIODevice::ReadOnly));
+        if (!opened)
+            throw TUsageError{QStringLiteral("cannot read the password file \"%1\": %2").arg(path, file.errorString())};
+        QByteArray line = file.readLine();
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+        r.Password = QString::fromUtf8(line);
+    } else if (!r.User.isEmpty() && qEnvironmentVariableIsSet("AUDITOR_PASSWORD")) {
+        r.Password = qEnvironmentVariable("AUDITOR_PASSWORD");
+    }
+}
+
 TRequest ReadRequest(const TArgs& args)
 {
     TRequest r;
+    if (args.Has(QStringLiteral("list"))) {
+        const QString key = args.Value(QStringLiteral("list"));
+        r.List = FindLookupByKey(key);
+        if (!r.List)
+            throw TUsageError{QStringLiteral("--list is one of %1, not \"%2\"").arg(LookupKeys(), key)};
+        for (const char* other : {"report", "print-sql", "engine", "format", "output", "from", "to", "store",
+                                  "fiscal-device", "operator", "page", "page-size"})
+            if (args.Has(QLatin1String(other)))
+                throw TUsageError{QStringLiteral("--list takes no --%1").arg(QLatin1String(other))};
+        r.Dsn = args.Required(QStringLiteral("dsn"));
+        ReadLogin(args, r);
+        return r;
+    }
     r.PrintSql = args.Has(QStringLiteral("print-sql"));
 
     const QString key = args.Required(QStringLiteral("report"));
@@ -269,10 +322,7 @@ TRequest ReadRequest(const TArgs& args)
         r.Dsn = args.Required(QStringLiteral("dsn"));
     else
         r.Dsn = args.Value(QStringLiteral("dsn"));
-    r.User = args.Value(QStringLiteral("user"));
-    r.Password = args.Value(QStringLiteral("password"));
-    if (args.Has(QStringLiteral("password")) && r.User.isEmpty())
-        throw TUsageError{QStringLiteral("--password goes with --user")};
+    ReadLogin(args, r);
 
     if (!r.PrintSql || args.Has(QStringLiteral("format"))) {
         const QString f = args.Required(QStringLiteral("format"));
@@ -450,6 +500,43 @@ int PrintSql(const TRequest& r)
     return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
 }
 
+// The descriptor of the request's data source; false when no data source has its name.
+bool ModelOf(const TRequest& r, TSqlDBModel& model)
+{
+    const std::optional<QString> driver = RegisteredDriverOf(r.Dsn);
+    if (!driver)
+        return false;
+    model.DSN = r.Dsn;
+    model.UserName = r.User;
+    model.Password = r.Password;
+    model.SetProviderDescr(DriverDescrOfDataSource(*driver));
+    return true;
+}
+
+// --list: the number and the name of every entry of a filter's lookup, TAB-separated, one a
+// line, as the report windows offer them.
+int ListLookup(const TRequest& r)
+{
+    TSqlDBModel model;
+    if (!ModelOf(r, model))
+        return Fail(QStringLiteral("no ODBC data source is named \"%1\"").arg(r.Dsn));
+    TSqlDataModule dataModule;
+    std::unique_ptr<TSqlDataManager> manager = TSqlDataModule::CreateManager(&model);
+    try {
+        manager->OpenConnection();
+    } catch (const Exception& e) {
+        return Fail(QStringLiteral("cannot connect to \"%1\": %2").arg(r.Dsn, e.Message()));
+    }
+    TQuery query(&manager->Connection(), ckForwardOnly);
+    query.SetSQL(QString::fromUtf16(r.List->Sql));
+    query.Open();
+    QByteArray out;
+    for (; !query.Eof(); query.Next())
+        out += (query.Fields(0).AsString() + QLatin1Char('\t') + query.Fields(1).AsString() + QLatin1Char('\n')).toUtf8();
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
+}
+
 int Export(const TRequest& r, mode_t umaskValue)
 {
     // The target: where a symbolic link points, so that the link stays.
@@ -460,14 +547,9 @@ int Export(const TRequest& r, mode_t umaskValue)
     if (QFileInfo(target).isDir())
         return Fail(QStringLiteral("\"%1\" is a folder").arg(r.Output));
 
-    const std::optional<QString> driver = RegisteredDriverOf(r.Dsn);
-    if (!driver)
-        return Fail(QStringLiteral("no ODBC data source is named \"%1\"").arg(r.Dsn));
     TSqlDBModel model;
-    model.DSN = r.Dsn;
-    model.UserName = r.User;
-    model.Password = r.Password;
-    model.SetProviderDescr(DriverDescrOfDataSource(*driver));
+    if (!ModelOf(r, model))
+        return Fail(QStringLiteral("no ODBC data source is named \"%1\"").arg(r.Dsn));
 
     TTempTarget temp;
     QString error;
@@ -544,9 +626,10 @@ int main(int argc, char** argv)
 
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const char* const valued[] = {"dsn",      "user",  "password", "report", "format",        "from",
-                                  "to",       "store", "operator", "page",   "fiscal-device", "page-size",
-                                  "output",   "engine"};
+    const char* const valued[] = {"dsn",    "user",          "password",  "password-file", "report",
+                                  "format", "from",          "to",        "store",         "operator",
+                                  "page",   "fiscal-device", "page-size", "output",        "engine",
+                                  "list"};
     for (const char* name : valued)
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
     parser.addOption(QCommandLineOption(QStringLiteral("print-sql")));
@@ -576,6 +659,8 @@ int main(int argc, char** argv)
     for (int sig : {SIGINT, SIGTERM, SIGHUP})
         std::signal(sig, RemoveTempAndDie);
     try {
+        if (request.List)
+            return ListLookup(request);
         return request.PrintSql ? PrintSql(request) : Export(request, umaskValue);
     } catch (const Exception& e) {
         return Fail(e.Message());
