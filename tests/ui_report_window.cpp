@@ -12,6 +12,7 @@
 #include "reports/SalesDetailUnit.h"
 #include "reports/SalesSummaryUnit.h"
 
+#include <QCalendarWidget>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialog>
@@ -593,6 +594,41 @@ TEST_F(ReportWindow, CountRunsInTheBackgroundAndClosingStopsIt)
     form->close();
     form.reset();
     EXPECT_TRUE(PumpUntil([&] { return activeCounts() == 0; }, 10000));
+}
+
+// The filter fields and the pager as a user meets them: Enter in a filter field runs the
+// report, the page buttons say what they do, the calendars are Bulgarian whatever the
+// system's language.
+TEST_F(ReportWindow, FilterFieldsPagerTipsAndBulgarianCalendars)
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); // the system's, say
+    TAuditorApplication::ApplyLocale();
+    auto form = Open<TSalesSummaryForm>(dbSqlite);
+    QCalendarWidget* calendar = form->FromDateFilterPicker->calendarWidget();
+    ASSERT_TRUE(calendar);
+    EXPECT_EQ(calendar->locale().language(), QLocale::Bulgarian);
+    EXPECT_EQ(calendar->locale().standaloneMonthName(3), QStringLiteral("март"));
+    EXPECT_EQ(form->FromDateFilterPicker->displayFormat(), QStringLiteral("dd.MM.yyyy")); // the format stays
+
+    const std::pair<QPushButton*, const char*> tips[] = {
+        {form->FirstPageButton, "Първа страница"},     {form->PreviousPageButton, "Предишна страница"},
+        {form->CurrentPageButton, "Текуща страница"},  {form->NextPageButton, "Следваща страница"},
+        {form->LastPageButton, "Последна страница"},
+    };
+    for (const auto& [button, tip] : tips)
+        EXPECT_EQ(button->toolTip(), QString::fromUtf8(tip)) << button->objectName().toStdString();
+
+    for (QWidget* field : std::initializer_list<QWidget*>{form->StoreFilterLookup, form->ToDateFilterPicker}) {
+        SCOPED_TRACE(field->objectName().toStdString());
+        if (form->FiltersPanel->isHidden()) // the run before hid it; a click on the bar shows it
+            QTest::mouseClick(form->FiltersShowHidePanel, Qt::LeftButton);
+        ASSERT_FALSE(form->FiltersPanel->isHidden());
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_TRUE(form->PageLoading()); // the run has begun
+        ASSERT_TRUE(WaitIdle(*form));
+        EXPECT_EQ(form->LoadingState(), TLoadingState::lsLoaded);
+        EXPECT_TRUE(form->FiltersPanel->isHidden());
+    }
 }
 
 // Closing a window while its page loads cancels the statement and frees the window and its

@@ -23,6 +23,7 @@
 #include "reports/UsersUnit.h"
 
 #include <QCloseEvent>
+#include <QLocale>
 #include <QCoreApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -34,7 +35,10 @@ TAuditorApplication::TAuditorApplication(int& argc, char** argv) : QApplication(
 {
     setApplicationName(kApplicationTitle);
     setApplicationVersion(QStringLiteral(AUDITOR_VERSION));
+    ApplyLocale();
 }
+
+void TAuditorApplication::ApplyLocale() { QLocale::setDefault(QLocale(QLocale::Bulgarian, QLocale::Bulgaria)); }
 
 bool TAuditorApplication::notify(QObject* receiver, QEvent* event)
 {

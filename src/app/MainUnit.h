@@ -24,6 +24,9 @@ inline constexpr QEvent::Type WM_CHOOSE_DATABASE = QEvent::Type(2035);
 class TAuditorApplication : public QApplication {
 public:
     TAuditorApplication(int& argc, char** argv);
+    // The interface is Bulgarian whatever the system's language: calendars, day and month
+    // names of the widgets. Files keep their own fixed formats.
+    static void ApplyLocale();
     bool notify(QObject* receiver, QEvent* event) override;
 };
 

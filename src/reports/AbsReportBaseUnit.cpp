@@ -13,6 +13,7 @@
 #include <QDateEdit>
 #include <QFrame>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
@@ -90,6 +91,22 @@ void TAbsReportBaseForm::ConnectControls()
     QObject::connect(PreviousPageButton, &QPushButton::clicked, this, [this] { PreviousPageButtonClick(); });
     QObject::connect(NextPageButton, &QPushButton::clicked, this, [this] { NextPageButtonClick(); });
     QObject::connect(LastPageButton, &QPushButton::clicked, this, [this] { LastPageButtonClick(); });
+    // Enter in a filter field runs the report as the Report button does.
+    for (QWidget* field : std::initializer_list<QWidget*>{FromDateFilterPicker, ToDateFilterPicker, StoreFilterLookup,
+                                                          FiscalDeviceFilterLookup, UserFilterLookup})
+        field->installEventFilter(this);
+}
+
+bool TAbsReportBaseForm::eventFilter(QObject* watched, QEvent* e)
+{
+    if (e->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && ReportButton->isEnabled()) {
+            ReportButtonClick();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, e);
 }
 
 void TAbsReportBaseForm::InitFilters()

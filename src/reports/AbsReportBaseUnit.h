@@ -74,6 +74,7 @@ public:
 
 protected:
     bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     // Called by the concrete report's constructor: asks it for its filters and sets the
     // window up (a virtual call cannot be made from this class's own constructor).

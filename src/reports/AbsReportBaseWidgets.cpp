@@ -396,6 +396,11 @@ void BuildReportWidgets(TAbsReportBaseForm& form, std::function<void()> onFilter
     form.CurrentPageButton = PageButton(form.PagesPanel, QStringLiteral("CurrentPageButton"));
     form.NextPageButton = PageButton(form.PagesPanel, QStringLiteral("NextPageButton"));
     form.LastPageButton = PageButton(form.PagesPanel, QStringLiteral("LastPageButton"));
+    form.FirstPageButton->setToolTip(QStringLiteral("Първа страница"));
+    form.PreviousPageButton->setToolTip(QStringLiteral("Предишна страница"));
+    form.CurrentPageButton->setToolTip(QStringLiteral("Текуща страница"));
+    form.NextPageButton->setToolTip(QStringLiteral("Следваща страница"));
+    form.LastPageButton->setToolTip(QStringLiteral("Последна страница"));
     pages->addWidget(form.FirstPageButton);
     pages->addWidget(PagerSpacer(form.PagesPanel));
     pages->addWidget(form.PreviousPageButton);
