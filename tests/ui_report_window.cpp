@@ -631,6 +631,34 @@ TEST_F(ReportWindow, FilterFieldsPagerTipsAndBulgarianCalendars)
     }
 }
 
+// The summary bar says what the grid holds once the filter panel is hidden: the count, the
+// filters of the latest run in words, and the data source; later changes to the filter
+// fields do not change it until the next run.
+TEST_F(ReportWindow, SummaryBarSaysWhatTheGridHolds)
+{
+    auto form = Open<TSalesSummaryForm>(dbSqlite);
+    EXPECT_TRUE(form->SummaryLabel->text().contains(QStringLiteral("Източник: AuditDemo")));
+    form->FromDateFilterPicker->setDate(QDate(2026, 3, 1));
+    form->ToDateFilterPicker->setDate(QDate(2026, 3, 31));
+    form->StoreFilterLookup->setCurrentIndex(1);
+    const QString store = form->StoreFilterLookup->currentText();
+    form->ReportButtonClick();
+    ASSERT_TRUE(WaitIdle(*form));
+    const QString expected = QStringLiteral("Период: 01.03.2026 – 31.03.2026&nbsp;&nbsp;·&nbsp;&nbsp;Обект: %1"
+                                            "&nbsp;&nbsp;·&nbsp;&nbsp;Източник: AuditDemo")
+                                 .arg(store.toHtmlEscaped());
+    EXPECT_TRUE(form->SummaryLabel->text().endsWith(expected)) << form->SummaryLabel->text().toStdString();
+    EXPECT_TRUE(form->SummaryLabel->text().contains(QStringLiteral(" записа")));
+    EXPECT_FALSE(form->SummaryLabel->text().contains(QStringLiteral("Оператор")));
+    if (!qEnvironmentVariableIsEmpty("AUDITOR_SHOTS"))
+        form->grab().save(qEnvironmentVariable("AUDITOR_SHOTS") + QStringLiteral("/report-summary.png"));
+
+    form->StoreFilterLookup->setCurrentIndex(0);
+    form->FirstPageButtonClick(); // a move keeps the filters of the latest run
+    ASSERT_TRUE(WaitIdle(*form));
+    EXPECT_TRUE(form->SummaryLabel->text().endsWith(expected)) << form->SummaryLabel->text().toStdString();
+}
+
 // Closing a window while its page loads cancels the statement and frees the window and its
 // connection.
 TEST_F(ReportWindow, ClosingMidLoadFreesWindowAndConnection)

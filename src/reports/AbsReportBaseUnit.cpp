@@ -326,10 +326,44 @@ void TAbsReportBaseForm::ReportQueryAfterOpen()
 
 void TAbsReportBaseForm::UpdateSummary(bool withCount)
 {
-    QString text = QStringLiteral("<b>%1</b>").arg(windowTitle().toHtmlEscaped());
-    if (withCount)
-        text += QStringLiteral("&nbsp;&nbsp;·&nbsp;&nbsp;%1").arg(RecordCountText(FCurrentRecCount).toHtmlEscaped());
-    SummaryLabel->setText(text);
+    // Beside the count, the filters of the latest run in words, so that what the grid holds
+    // stays plain with the filter panel hidden, and the data source the window reads.
+    QStringList parts{QStringLiteral("<b>%1</b>").arg(windowTitle().toHtmlEscaped())};
+    if (withCount) {
+        parts << RecordCountText(FCurrentRecCount).toHtmlEscaped();
+        for (const QString& words : FilterWords())
+            parts << words.toHtmlEscaped();
+    }
+    if (FDbModel && !FDbModel->DSN.isEmpty())
+        parts << QStringLiteral("Източник: %1").arg(FDbModel->DSN).toHtmlEscaped();
+    SummaryLabel->setText(parts.join(QStringLiteral("&nbsp;&nbsp;·&nbsp;&nbsp;")));
+}
+
+QStringList TAbsReportBaseForm::FilterWords() const
+{
+    const TReportFilters& f = FCurrentFilters;
+    QStringList words;
+    if (f.FromDate != 0 || f.ToDate != 0)
+        words << QStringLiteral("Период: %1 – %2")
+                     .arg(DaysToDate(f.FromDate).toString(QStringLiteral("dd.MM.yyyy")),
+                          DaysToDate(f.ToDate).toString(QStringLiteral("dd.MM.yyyy")));
+    const struct {
+        int Key;
+        const QComboBox* Lookup;
+        const char16_t* Label;
+    } keyed[] = {
+        {f.StoreN, StoreFilterLookup, u"Обект"},
+        {f.FiscalDeviceN, FiscalDeviceFilterLookup, u"Фискално устройство"},
+        {f.UserN, UserFilterLookup, u"Оператор"},
+    };
+    for (const auto& k : keyed) {
+        if (k.Key == 0)
+            continue;
+        const int index = k.Lookup->findData(QString::number(k.Key));
+        words << QStringLiteral("%1: %2").arg(QString::fromUtf16(k.Label),
+                                              index >= 0 ? k.Lookup->itemText(index) : QString::number(k.Key));
+    }
+    return words;
 }
 
 void TAbsReportBaseForm::ReportQueryOpenError(const QString& message)

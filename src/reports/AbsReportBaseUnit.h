@@ -108,6 +108,7 @@ private:
     bool ReconnectOnce(const QString& sqlState);
     void FitColumns();
     void UpdateSummary(bool withCount);
+    QStringList FilterWords() const;
     void ExportReport(TExportKind kind);
     static void FillLookup(QComboBox* lookup, TQuery& query);
 
