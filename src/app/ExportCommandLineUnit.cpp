@@ -1,0 +1,229 @@
+// The command line of auditor-export (see ExportCommandLineUnit.h).
+#include "app/ExportCommandLineUnit.h"
+
+#include "db/DbEngineUnit.h"
+
+#include <QFile>
+#include <QStringList>
+#include <cstdio>
+
+const char* const kUsage =
+    "usage: auditor-export --dsn NAME [--user U] [--password P] --report KEY --format csv|xlsx\n"
+    "                      [--from YYYY-MM-DD --to YYYY-MM-DD] [--store N] [--fiscal-device N]\n"
+    "                      [--operator N] [--page N] [--page-size S] --output PATH [--quiet]\n"
+    "       auditor-export --print-sql (--dsn NAME | --engine sqlanywhere|sqlite|postgres)\n"
+    "                      --report KEY [filters] [--page N] [--page-size S]\n"
+    "       auditor-export --list stores|fiscal-devices|operators --dsn NAME [--user U ...]\n"
+    "       auditor-export --help | --version\n"
+    "\n"
+    "Runs one report of the audit database behind the ODBC data source NAME and writes its\n"
+    "rows to PATH as the report window's export does: csv is TAB-separated Windows-1251 text\n"
+    "with CR LF line ends and the column captions on the first line; xlsx is a workbook with\n"
+    "the captions in bold on its first row. The whole filtered result is written, or with\n"
+    "--page N (one-based, default 1) and/or --page-size S (default 500, as in the report\n"
+    "window) only that page.\n"
+    "PATH is replaced only when the export succeeds; a failed run leaves it as it was.\n"
+    "\n"
+    "Reports (KEY) and the filters each one offers:\n"
+    "  sales-summary, sales-detail, payments, reversed-sales, revoked-sales\n"
+    "                     period, store, fiscal device, operator\n"
+    "  users-log          period\n"
+    "  items, partners, operation-types, payment-types, stores, users\n"
+    "                     none\n"
+    "\n"
+    "Filters:\n"
+    "  --from D --to D      the period, first and last day inclusive (both or neither)\n"
+    "  --store N            store number (0 = every store, the default)\n"
+    "  --fiscal-device N    fiscal device number (0 = every device)\n"
+    "  --operator N         operator (user) number (0 = every operator)\n"
+    "A filter the report does not offer is refused.\n"
+    "\n"
+    "Connection: the data source's registered driver decides the engine (SQLite3 and\n"
+    "PostgreSQL Unicode; any other driver is taken for SQL Anywhere). --user and --password\n"
+    "are the database login; without them the data source's own settings apply. Instead of\n"
+    "--password, --password-file FILE reads the password from the first line of FILE (\"-\":\n"
+    "standard input), and without either the environment variable AUDITOR_PASSWORD is used:\n"
+    "then the password does not show in the process list.\n"
+    "\n"
+    "--list stores|fiscal-devices|operators prints the number and the name of every store,\n"
+    "fiscal device or operator, TAB-separated, one a line: the numbers the filters take.\n"
+    "\n"
+    "--print-sql connects to nothing: it prints the count query on the first line of standard\n"
+    "output and the report query on the second, exactly as they would be sent (neither text\n"
+    "ever holds a line break). The engine is that of the data source's registered driver, or\n"
+    "the one --engine names (--engine wins over --dsn). --format and --output are not needed.\n"
+    "\n"
+    "While it runs, the progress (\"rows / expected rows\") is shown on standard error when that\n"
+    "is a terminal; when it is done, how many records went to which file (--quiet: nothing).\n"
+    "Exit status: 0 done, 1 the export failed (the reason on standard error), 2 wrong usage.\n";
+
+namespace {
+
+QString ReportKeys()
+{
+    QStringList keys;
+    for (const TReportListItem& r : ReportList())
+        keys << QLatin1String(r.Key);
+    return keys.join(QStringLiteral(", "));
+}
+
+QString OfferedFilterNames(TReportUIFilters filters)
+{
+    QStringList names;
+    if (filters & rfPeriod)
+        names << QStringLiteral("--from/--to");
+    if (filters & rfStore)
+        names << QStringLiteral("--store");
+    if (filters & rfFP)
+        names << QStringLiteral("--fiscal-device");
+    if (filters & rfUser)
+        names << QStringLiteral("--operator");
+    return names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
+}
+
+// "sqlanywhere, sqlite or postgres": the engines' command-line names.
+QString EngineNames()
+{
+    QStringList names;
+    for (const TDbEngine& e : DbEngines())
+        names << QLatin1String(e.CommandLineName);
+    const QString last = names.takeLast();
+    return names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
+
+// The database login: --user with --password, --password-file (FILE, or "-" for standard
+// input: its first line) or the environment's AUDITOR_PASSWORD, so that the password need
+// not stand in the process list.
+void ReadLogin(const TArgs& args, TRequest& r)
+{
+    r.User = args.Value(QStringLiteral("user"));
+    const bool inline_ = args.Has(QStringLiteral("password"));
+    const bool fromFile = args.Has(QStringLiteral("password-file"));
+    if (inline_ && fromFile)
+        throw TUsageError{QStringLiteral("--password and --password-file exclude each other")};
+    if (inline_ && r.User.isEmpty())
+        throw TUsageError{QStringLiteral("--password goes with --user")};
+    if (fromFile && r.User.isEmpty())
+        throw TUsageError{QStringLiteral("--password-file goes with --user")};
+    if (inline_) {
+        r.Password = args.Value(QStringLiteral("password"));
+    } else if (fromFile) {
+        const QString path = args.Value(QStringLiteral("password-file"));
+        QFile file;
+        const bool opened = path == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
+                                                       : (file.setFileName(path), file.open(QIODevice::ReadOnly));
+        if (!opened)
+            throw TUsageError{QStringLiteral("cannot read the password file \"%1\": %2").arg(path, file.errorString())};
+        QByteArray line = file.readLine();
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+        r.Password = QString::fromUtf8(line);
+    } else if (!r.User.isEmpty() && qEnvironmentVariableIsSet("AUDITOR_PASSWORD")) {
+        r.Password = qEnvironmentVariable("AUDITOR_PASSWORD");
+    }
+}
+
+} // namespace
+
+TRequest ReadRequest(const TArgs& args)
+{
+    TRequest r;
+    if (args.Has(QStringLiteral("list"))) {
+        const QString key = args.Value(QStringLiteral("list"));
+        r.List = FindLookupByKey(key);
+        if (!r.List)
+            throw TUsageError{QStringLiteral("--list is one of %1, not \"%2\"").arg(LookupKeys(), key)};
+        for (const char* other : {"report", "print-sql", "engine", "format", "output", "from", "to", "store",
+                                  "fiscal-device", "operator", "page", "page-size"})
+            if (args.Has(QLatin1String(other)))
+                throw TUsageError{QStringLiteral("--list takes no --%1").arg(QLatin1String(other))};
+        r.Dsn = args.Required(QStringLiteral("dsn"));
+        ReadLogin(args, r);
+        return r;
+    }
+    r.PrintSql = args.Has(QStringLiteral("print-sql"));
+
+    const QString key = args.Required(QStringLiteral("report"));
+    r.Report = FindReportByKey(key);
+    if (!r.Report)
+        throw TUsageError{QStringLiteral("unknown report \"%1\"; the reports are: %2").arg(key, ReportKeys())};
+
+    if (args.Has(QStringLiteral("engine"))) {
+        if (!r.PrintSql)
+            throw TUsageError{QStringLiteral("--engine goes only with --print-sql")};
+        const QString e = args.Value(QStringLiteral("engine"));
+        const TDbEngine* engine = FindDbEngineByCommandLineName(e);
+        if (!engine)
+            throw TUsageError{QStringLiteral("--engine is ") + EngineNames() + QStringLiteral(", not \"") + e +
+                              QLatin1Char('"')};
+        r.Engine = engine->DbType;
+    }
+    if (!r.Engine)
+        r.Dsn = args.Required(QStringLiteral("dsn"));
+    else
+        r.Dsn = args.Value(QStringLiteral("dsn"));
+    ReadLogin(args, r);
+
+    if (!r.PrintSql || args.Has(QStringLiteral("format"))) {
+        const QString f = args.Required(QStringLiteral("format"));
+        if (f == u"csv")
+            r.Kind = ekTextFile;
+        else if (f == u"xlsx")
+            r.Kind = ekExcel;
+        else
+            throw TUsageError{QStringLiteral("--format is csv or xlsx, not \"%1\"").arg(f)};
+    }
+    if (!r.PrintSql)
+        r.Output = args.Required(QStringLiteral("output"));
+    r.Quiet = args.Has(QStringLiteral("quiet"));
+
+    // Filters: only those the report's window offers; the others are refused.
+    const TReportUIFilters offered = r.Report->Filters;
+    const auto refuse = [&](const QString& option) {
+        return TUsageError{QStringLiteral("report \"%1\" has no %2 filter (it offers: %3)")
+                               .arg(key, option, OfferedFilterNames(offered))};
+    };
+    const bool hasFrom = args.Has(QStringLiteral("from"));
+    const bool hasTo = args.Has(QStringLiteral("to"));
+    if (hasFrom || hasTo) {
+        if (!(offered & rfPeriod))
+            throw refuse(hasFrom ? QStringLiteral("--from") : QStringLiteral("--to"));
+        // The query builder filters by period only when it has both ends.
+        if (!hasFrom || !hasTo)
+            throw TUsageError{QStringLiteral("--from and --to go together")};
+        const QDate from = args.Date(QStringLiteral("from"));
+        const QDate to = args.Date(QStringLiteral("to"));
+        if (from > to)
+            throw TUsageError{QStringLiteral("the period starts after it ends (--from %1, --to %2)")
+                                  .arg(from.toString(Qt::ISODate), to.toString(Qt::ISODate))};
+        r.Filters.FromDate = DateToDays(from);
+        r.Filters.ToDate = DateToDays(to);
+    }
+    const struct {
+        const char* Option;
+        TReportUIFilter Filter;
+        int32_t TReportFilters::*Field;
+    } keyed[] = {
+        {"store", rfStore, &TReportFilters::StoreN},
+        {"fiscal-device", rfFP, &TReportFilters::FiscalDeviceN},
+        {"operator", rfUser, &TReportFilters::UserN},
+    };
+    for (const auto& k : keyed) {
+        const QString name = QLatin1String(k.Option);
+        if (!args.Has(name))
+            continue;
+        if (!(offered & k.Filter))
+            throw refuse(QStringLiteral("--") + name);
+        r.Filters.*k.Field = args.Number(name, 0, 0);
+    }
+
+    // One page, or the whole result as the window exports it.
+    if (args.Has(QStringLiteral("page")) || args.Has(QStringLiteral("page-size"))) {
+        r.Filters.PageNumber = args.Number(QStringLiteral("page"), 1, 1) - 1;
+        r.Filters.RecordsPerPage = args.Number(QStringLiteral("page-size"), 1, kDefaultPageSize);
+    } else {
+        r.Filters.PageNumber = 0;
+        r.Filters.RecordsPerPage = 0;
+    }
+    return r;
+}
