@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTimer>
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -472,6 +473,25 @@ TEST(PostgresDataLayer, LoginFailuresCarryTheDriversMessage)
     } catch (const EDatabaseError& e) {
         EXPECT_TRUE(e.Message().contains(QStringLiteral("password authentication failed for user \"dba\"")))
             << e.what();
+    }
+}
+
+// A session the server ends (its backend terminated): the error says so once; no record
+// without a text of its own adds a line of a bare SQLSTATE.
+TEST(PostgresDataLayer, ATerminatedSessionIsSaidOnce)
+{
+    TSqlDBModel m = TestModel(dbPostgres);
+    auto session = TSqlDataModule::CreateManager(&m);
+    const int pid = session->FastSql(QStringLiteral("select pg_backend_pid()")).toInt();
+    TestManager(dbPostgres)->FastSql(QStringLiteral("select pg_terminate_backend(%1)").arg(pid));
+    try {
+        session->FastSql(QStringLiteral("select 1"));
+        FAIL() << "the terminated session answered";
+    } catch (const EDatabaseError& e) {
+        EXPECT_TRUE(IsConnectionLost(e.SqlState())) << e.SqlState().toStdString();
+        for (const QString& line : e.Message().split(u'\n'))
+            EXPECT_FALSE(QRegularExpression(QStringLiteral("^\\[[0-9A-Z]{5}\\] *$")).match(line).hasMatch())
+                << e.what();
     }
 }
 

@@ -74,15 +74,23 @@ void TAsyncRun::Cancel()
 
 bool TAsyncRun::StopWithin(std::chrono::milliseconds patience)
 {
+    return StopUntil(std::chrono::steady_clock::now() + patience);
+}
+
+void TAsyncRun::Stop() { StopUntil(std::nullopt); }
+
+bool TAsyncRun::StopUntil(std::optional<std::chrono::steady_clock::time_point> deadline)
+{
     if (!FWorker.joinable())
         return true;
-    const auto deadline = std::chrono::steady_clock::now() + patience;
+    // SQLCancel only stops a statement that is running; a worker that is about to start
+    // one is caught by the flag or by the next SQLCancel of this loop.
     for (;;) {
         Cancel();
         std::unique_lock lock(FRun->Mutex);
         if (FRun->Done.wait_for(lock, std::chrono::milliseconds(20), [&] { return FRun->Finished; }))
             break;
-        if (std::chrono::steady_clock::now() >= deadline) {
+        if (deadline && std::chrono::steady_clock::now() >= *deadline) {
             FAbandoned = true;
             return false;
         }
@@ -92,21 +100,4 @@ bool TAsyncRun::StopWithin(std::chrono::milliseconds patience)
     FExecuting = false;
     FAbandoned = false;
     return true;
-}
-
-void TAsyncRun::Stop()
-{
-    if (!FWorker.joinable())
-        return;
-    // SQLCancel only stops a statement that is running; a worker that is about to start
-    // one is caught by the flag or by the next SQLCancel of this loop.
-    for (;;) {
-        Cancel();
-        std::unique_lock lock(FRun->Mutex);
-        if (FRun->Done.wait_for(lock, std::chrono::milliseconds(20), [&] { return FRun->Finished; }))
-            break;
-    }
-    FWorker.join();
-    FRun.reset(); // a completion already queued finds no run
-    FExecuting = false;
 }

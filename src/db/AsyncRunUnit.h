@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
 
 struct TRunResult;
@@ -49,6 +50,9 @@ public:
     bool StopWithin(std::chrono::milliseconds patience);
 
 private:
+    // Stop with a deadline, or none.
+    bool StopUntil(std::optional<std::chrono::steady_clock::time_point> deadline);
+
     std::thread FWorker;
     std::unique_ptr<TRunResult> FRun;
     std::atomic<bool> FExecuting{false};

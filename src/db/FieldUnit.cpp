@@ -61,7 +61,7 @@ QVariant TemporalValue(const QString& text, TFieldType type)
     return QDateTime(date, time, Qt::UTC); // no zone travels with the value
 }
 
-// The bytes of a value read as the engine's text.
+// The bytes of a value read as text (SQL_C_CHAR, UTF-8).
 QString EngineText(const std::byte* p, SQLLEN ind, const TColumn& col)
 {
     const SQLLEN bytes = ind == SQL_NO_TOTAL ? col.ElemSize - 1 : std::min<SQLLEN>(ind, col.ElemSize - 1);
@@ -70,30 +70,33 @@ QString EngineText(const std::byte* p, SQLLEN ind, const TColumn& col)
 
 } // namespace
 
-bool TField::IsNull() const
+bool TField::ReadCell(TCell& cell) const
 {
-    SQLLEN ind = SQL_NULL_DATA;
-    const std::byte* p = FQuery->Cell(FIndex, ind);
-    return ind == SQL_NULL_DATA && !(p && FQuery->Overflow(FIndex));
+    cell.Bytes = FQuery->Cell(FIndex, cell.Indicator);
+    if (!cell.Bytes)
+        return false;
+    cell.Column = &FQuery->FResult->Columns[size_t(FIndex)];
+    if (cell.Indicator == SQL_NULL_DATA && cell.Column->NullChecked)
+        cell.Stored = FQuery->Overflow(FIndex);
+    return true;
 }
 
-const QString* TField::StoredText(const TColumn& col) const
+bool TField::IsNull() const
 {
-    // A NULL the driver gave for a value it could not convert: the text that is stored.
-    return col.NullChecked ? FQuery->Overflow(FIndex) : nullptr;
+    TCell cell;
+    return !ReadCell(cell) || (cell.Indicator == SQL_NULL_DATA && !cell.Stored);
 }
 
 QString TField::AsString() const
 {
-    SQLLEN ind = SQL_NULL_DATA;
-    const std::byte* p = FQuery->Cell(FIndex, ind);
-    if (!p)
+    TCell cell;
+    if (!ReadCell(cell))
         return {};
-    const TColumn& col = FQuery->FResult->Columns[size_t(FIndex)];
-    if (ind == SQL_NULL_DATA) {
-        const QString* stored = StoredText(col);
-        return stored ? *stored : QString();
-    }
+    if (cell.Indicator == SQL_NULL_DATA)
+        return cell.Stored ? *cell.Stored : QString();
+    const std::byte* p = cell.Bytes;
+    const SQLLEN ind = cell.Indicator;
+    const TColumn& col = *cell.Column;
     if (col.TemporalText)
         return TemporalDisplay(EngineText(p, ind, col), FDataType);
     switch (col.CType) {
@@ -104,13 +107,8 @@ QString TField::AsString() const
         return QString::fromUtf16(reinterpret_cast<const char16_t*>(p), qsizetype(bytes / 2));
     }
     case SQL_C_CHAR: {
-        QString s;
-        if (const QString* full = FQuery->Overflow(FIndex)) {
-            s = *full;
-        } else {
-            const SQLLEN bytes = ind == SQL_NO_TOTAL ? col.ElemSize - 1 : std::min<SQLLEN>(ind, col.ElemSize - 1);
-            s = QString::fromUtf8(reinterpret_cast<const char*>(p), qsizetype(bytes));
-        }
+        const QString* full = FQuery->Overflow(FIndex);
+        const QString s = full ? *full : EngineText(p, ind, col);
         if (FDataType == ftBCD || FDataType == ftFMTBcd)
             return PadDecimal(s, FScale);
         return s;
@@ -150,15 +148,14 @@ QString TField::AsString() const
 
 QVariant TField::Value() const
 {
-    SQLLEN ind = SQL_NULL_DATA;
-    const std::byte* p = FQuery->Cell(FIndex, ind);
-    if (!p)
+    TCell cell;
+    if (!ReadCell(cell))
         return {};
-    const TColumn& col = FQuery->FResult->Columns[size_t(FIndex)];
-    if (ind == SQL_NULL_DATA) {
-        const QString* stored = StoredText(col);
-        return stored ? QVariant(*stored) : QVariant();
-    }
+    if (cell.Indicator == SQL_NULL_DATA)
+        return cell.Stored ? QVariant(*cell.Stored) : QVariant();
+    const std::byte* p = cell.Bytes;
+    const SQLLEN ind = cell.Indicator;
+    const TColumn& col = *cell.Column;
     if (col.TemporalText)
         return TemporalValue(EngineText(p, ind, col), FDataType);
     switch (col.CType) {

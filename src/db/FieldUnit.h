@@ -5,6 +5,8 @@
 #include <QString>
 #include <QVariant>
 #include <cstdint>
+#include <cstddef>
+#include <sql.h>
 #include <sqltypes.h>
 
 enum TFieldType : std::uint8_t {
@@ -52,7 +54,15 @@ public:
 
 private:
     friend class TQuery;
-    const QString* StoredText(const TColumn& col) const;
+    // The cell at the query's row: its bytes and indicator, its column, and for a NULL the
+    // text a driver hid there (a value it could not convert). False when there is no row.
+    struct TCell {
+        const std::byte* Bytes = nullptr;
+        SQLLEN Indicator = SQL_NULL_DATA;
+        const TColumn* Column = nullptr;
+        const QString* Stored = nullptr;
+    };
+    bool ReadCell(TCell& cell) const;
 
     TQuery* FQuery = nullptr;
     int FIndex = 0;

@@ -238,22 +238,32 @@ TExportExcelStrategy::TRow TExportExcelStrategy::ReadRecord()
             // What a spreadsheet number cannot hold exactly goes in as text, every digit kept:
             // integers beyond 2^53, decimals of more than 15 significant digits, NaN and
             // infinities, and a stored value that is no number at all.
-            const QString text = f.AsString();
-            const QVariant v = f.Value();
-            const bool decimalText = type == ftBCD || type == ftFMTBcd;
-            const double number = decimalText ? text.toDouble() : v.toDouble();
-            const bool exact = v.typeId() != QMetaType::QString && std::isfinite(number) &&
-                               (decimalText ? FitsSpreadsheetNumber(text)
-                                            : kind != TColumnKind::Integer || std::fabs(number) < kExactIntegerLimit);
+            // Each value is read once: decimals as their text, the others as their typed value
+            // (a text there is a stored value the driver could not convert).
+            QString text;
+            double number = 0;
+            bool exact = false;
+            if (type == ftBCD || type == ftFMTBcd) {
+                text = f.AsString();
+                number = text.toDouble();
+                exact = FitsSpreadsheetNumber(text) && std::isfinite(number);
+            } else if (const QVariant v = f.Value(); v.typeId() == QMetaType::QString) {
+                text = v.toString();
+            } else {
+                number = v.toDouble();
+                exact = std::isfinite(number) && (kind != TColumnKind::Integer || std::fabs(number) < kExactIntegerLimit);
+            }
             if (exact) {
                 cell.Kind = TCellKind::Number;
                 cell.Number = number;
             } else {
+                if (text.isNull())
+                    text = f.AsString();
                 cell.Kind = TCellKind::String;
                 cell.Text = text.toUtf8();
             }
             if (!FColumnsSet)
-                chars = text.size() + (kind == TColumnKind::Decimal && exact ? 2 : 0);
+                chars = (text.isNull() ? f.AsString() : text).size() + (kind == TColumnKind::Decimal && exact ? 2 : 0);
             break;
         }
         case TColumnKind::Date:

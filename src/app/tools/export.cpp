@@ -215,6 +215,20 @@ bool ModelOf(const TRequest& r, TSqlDBModel& model)
     return true;
 }
 
+// A manager connected to the data source of `model`; null, with the reason in `error`,
+// when it cannot connect.
+std::unique_ptr<TSqlDataManager> Connected(const TSqlDBModel& model, QString& error)
+{
+    std::unique_ptr<TSqlDataManager> manager = TSqlDataModule::CreateManager(&model);
+    try {
+        manager->OpenConnection();
+    } catch (const Exception& e) {
+        error = QStringLiteral("cannot connect to \"%1\": %2").arg(model.DSN, e.Message());
+        return nullptr;
+    }
+    return manager;
+}
+
 // --list: the number and the name of every entry of a filter's lookup, TAB-separated, one a
 // line, as the report windows offer them.
 int ListLookup(const TRequest& r)
@@ -223,12 +237,10 @@ int ListLookup(const TRequest& r)
     if (!ModelOf(r, model))
         return Fail(QStringLiteral("no ODBC data source is named \"%1\"").arg(r.Dsn));
     TSqlDataModule dataModule;
-    std::unique_ptr<TSqlDataManager> manager = TSqlDataModule::CreateManager(&model);
-    try {
-        manager->OpenConnection();
-    } catch (const Exception& e) {
-        return Fail(QStringLiteral("cannot connect to \"%1\": %2").arg(r.Dsn, e.Message()));
-    }
+    QString error;
+    const std::unique_ptr<TSqlDataManager> manager = Connected(model, error);
+    if (!manager)
+        return Fail(error);
     TQuery query(&manager->Connection(), ckForwardOnly);
     query.SetSQL(QString::fromUtf16(r.List->Sql));
     query.Open();
@@ -259,12 +271,9 @@ int Export(const TRequest& r, mode_t umaskValue)
         return Fail(QStringLiteral("cannot write into the folder of \"%1\": %2").arg(r.Output, error));
 
     TSqlDataModule dataModule;
-    std::unique_ptr<TSqlDataManager> manager = TSqlDataModule::CreateManager(&model);
-    try {
-        manager->OpenConnection();
-    } catch (const Exception& e) {
-        return Fail(QStringLiteral("cannot connect to \"%1\": %2").arg(r.Dsn, e.Message()));
-    }
+    const std::unique_ptr<TSqlDataManager> manager = Connected(model, error);
+    if (!manager)
+        return Fail(error);
     const std::unique_ptr<TRepository> repository = TRepository::CreateRepository(model);
 
     // As the report window runs it: the count first, then the report on a forward-only query.
