@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -46,30 +47,55 @@ TRibbonLargeButton::TRibbonLargeButton(TUICommandAction* command, QWidget* paren
     QObject::connect(command, &TUICommand::Changed, this, [this] { Refresh(); });
 }
 
-QSize TRibbonLargeButton::sizeHint() const
+
+namespace {
+
+// A large button's face: the hover frame, the picture, the label lines and, for a drop-down,
+// a small arrow under them.
+void PaintLargeButton(QAbstractButton* button, const QIcon& icon, const QStringList& lines, bool arrow)
+{
+    QPainter painter(button);
+    if (button->isEnabled() && (button->isDown() || button->underMouse()))
+        DrawHoverFrame(painter, button->rect(), button->isDown());
+    const QIcon::Mode mode = button->isEnabled() ? QIcon::Normal : QIcon::Disabled;
+    const QRect iconRect((button->width() - kLargeIcon) / 2, 3, kLargeIcon, kLargeIcon);
+    icon.paint(&painter, iconRect, Qt::AlignCenter, mode);
+    const QColor text = button->isEnabled() ? kText : kDisabledText;
+    painter.setPen(text);
+    const int lineHeight = button->fontMetrics().height();
+    int y = iconRect.bottom() + 3;
+    for (const QString& line : lines) {
+        painter.drawText(QRect(0, y, button->width(), lineHeight),
+                         Qt::AlignHCenter | Qt::AlignTop | Qt::TextShowMnemonic, line);
+        y += lineHeight;
+    }
+    if (arrow) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(text);
+        const QPointF c(button->width() / 2.0, y + 4);
+        painter.drawPolygon(QPolygonF{{c.x() - 3.5, c.y() - 2}, {c.x() + 3.5, c.y() - 2}, {c.x(), c.y() + 2}});
+    }
+}
+
+int LargeButtonWidth(const QStringList& lines, const QFontMetrics& metrics)
 {
     int width = kLargeIcon;
-    for (const QString& line : FLines)
-        width = std::max(width, fontMetrics().horizontalAdvance(StripMnemonic(line)));
-    return QSize(std::max(kMinButtonWidth, width + 12), kButtonHeight);
+    for (const QString& line : lines)
+        width = std::max(width, metrics.horizontalAdvance(StripMnemonic(line)));
+    return std::max(kMinButtonWidth, width + 12);
 }
+
+} // namespace
 
 void TRibbonLargeButton::paintEvent(QPaintEvent*)
 {
-    QPainter painter(this);
-    if (isEnabled() && (isDown() || underMouse()))
-        DrawHoverFrame(painter, rect(), isDown());
-    const QIcon::Mode mode = isEnabled() ? QIcon::Normal : QIcon::Disabled;
-    const QRect iconRect((width() - kLargeIcon) / 2, 3, kLargeIcon, kLargeIcon);
-    FCommand->LargeImage().paint(&painter, iconRect, Qt::AlignCenter, mode);
-    painter.setPen(isEnabled() ? kText : kDisabledText);
-    const int lineHeight = fontMetrics().height();
-    int y = iconRect.bottom() + 3;
-    for (const QString& line : FLines) {
-        painter.drawText(QRect(0, y, width(), lineHeight), Qt::AlignHCenter | Qt::AlignTop | Qt::TextShowMnemonic,
-                         line);
-        y += lineHeight;
-    }
+    PaintLargeButton(this, FCommand->LargeImage(), FLines, false);
+}
+
+QSize TRibbonLargeButton::sizeHint() const
+{
+    return QSize(LargeButtonWidth(FLines, fontMetrics()), kButtonHeight);
 }
 
 void TRibbonLargeButton::changeEvent(QEvent* event)
@@ -87,6 +113,54 @@ void TRibbonLargeButton::Refresh()
     FLines = SplitLabel(FCommand->Caption(), fontMetrics());
     updateGeometry();
     update();
+}
+
+// ---- Collapsed group's button ---------------------------------------------------------------
+
+TRibbonGroupButton::TRibbonGroupButton(TUICommand* group, QWidget* parent)
+    : TRibbonHoverButton(parent), FMenu(new QMenu(this))
+{
+    setObjectName(group->Name() + QStringLiteral("DropDown"));
+    setProperty("ribbonRole", QStringLiteral("groupDropDown"));
+    setText(group->Caption());
+    setToolTip(TooltipHtml(group->Caption(), {}));
+    FLines = SplitLabel(group->Caption(), fontMetrics());
+    FMenu->setObjectName(group->Name() + QStringLiteral("Menu"));
+    ApplyRibbonMenuLook(FMenu);
+    QObject::connect(this, &QAbstractButton::pressed, this, &TRibbonGroupButton::ShowMenu);
+}
+
+void TRibbonGroupButton::AddItem(TRibbonLargeButton* button)
+{
+    TUICommandAction* command = button->Command();
+    if (FIcon.isNull())
+        FIcon = command->LargeImage();
+    QAction* item = FMenu->addAction(command->LargeImage(), command->Caption());
+    item->setObjectName(command->Name());
+    item->setEnabled(command->Enabled());
+    QObject::connect(item, &QAction::triggered, button, &QAbstractButton::click);
+    QObject::connect(command, &TUICommand::Changed, item, [item, command] {
+        item->setText(command->Caption());
+        item->setEnabled(command->Enabled());
+    });
+}
+
+void TRibbonGroupButton::ShowMenu()
+{
+    setDown(false);
+    FMenu->popup(mapToGlobal(QPoint(0, height())));
+    if (!FMenu->actions().isEmpty())
+        FMenu->setActiveAction(FMenu->actions().constFirst());
+}
+
+QSize TRibbonGroupButton::sizeHint() const
+{
+    return QSize(LargeButtonWidth(FLines, fontMetrics()), kButtonHeight + kCaptionHeight);
+}
+
+void TRibbonGroupButton::paintEvent(QPaintEvent*)
+{
+    PaintLargeButton(this, FIcon, FLines, true);
 }
 
 // ---- Group ----------------------------------------------------------------------------------
@@ -113,9 +187,43 @@ TRibbonGroup::TRibbonGroup(TUICommand* command, QWidget* parent) : QWidget(paren
     FCaption->setPalette(palette);
     layout->addWidget(FCaption);
     QObject::connect(command, &TUICommand::Changed, FCaption, [this, command] { FCaption->setText(command->Caption()); });
+    FDropDown = new TRibbonGroupButton(command, this);
+    FDropDown->hide();
+    FButtons->addWidget(FDropDown);
 }
 
-void TRibbonGroup::AddButton(QWidget* button) { FButtons->addWidget(button); }
+void TRibbonGroup::AddButton(TRibbonLargeButton* button)
+{
+    FButtons->insertWidget(FButtons->count() - 1, button);
+    FButtonList.append(button);
+    FDropDown->AddItem(button);
+}
+
+void TRibbonGroup::SetCollapsed(bool value)
+{
+    if (FCollapsed == value)
+        return;
+    FCollapsed = value;
+    for (TRibbonLargeButton* button : std::as_const(FButtonList))
+        button->setVisible(!value);
+    FCaption->setVisible(!value);
+    FDropDown->setVisible(value);
+}
+
+int TRibbonGroup::WidthWhen(bool collapsed) const
+{
+    const QMargins margins = layout()->contentsMargins();
+    int content = 0;
+    if (collapsed) {
+        content = FDropDown->sizeHint().width();
+    } else {
+        for (const TRibbonLargeButton* button : FButtonList)
+            content += button->sizeHint().width();
+        content += FButtons->spacing() * std::max<int>(0, static_cast<int>(FButtonList.size()) - 1);
+        content = std::max(content, FCaption->sizeHint().width());
+    }
+    return margins.left() + content + margins.right();
+}
 
 void TRibbonGroup::paintEvent(QPaintEvent*)
 {
@@ -163,7 +271,25 @@ void TRibbonBand::paintEvent(QPaintEvent*)
 void TRibbonBand::LayoutPages()
 {
     for (QWidget* page : std::as_const(FPages))
-        page->setGeometry(0, 0, std::max(width(), page->sizeHint().width()), height() - 1);
+        FitPage(page);
+}
+
+void TRibbonBand::FitPage(QWidget* page)
+{
+    const QList<TRibbonGroup*> groups = page->findChildren<TRibbonGroup*>(Qt::FindDirectChildrenOnly);
+    const QMargins margins = page->layout()->contentsMargins();
+    int needed = margins.left() + margins.right();
+    for (const TRibbonGroup* group : groups)
+        needed += group->WidthWhen(false);
+    // Collapse from the right until the page fits or every group is collapsed.
+    qsizetype expanded = groups.size();
+    while (expanded > 0 && needed > width()) {
+        --expanded;
+        needed += groups[expanded]->WidthWhen(true) - groups[expanded]->WidthWhen(false);
+    }
+    for (qsizetype i = 0; i < groups.size(); ++i)
+        groups[i]->SetCollapsed(i >= expanded);
+    page->setGeometry(0, 0, std::max(width(), needed), height() - 1);
 }
 
 // ---- Tab header -----------------------------------------------------------------------------
@@ -325,6 +451,21 @@ void TRibbonBandPopup::hideEvent(QHideEvent* event)
 }
 
 // ---- Menu style -----------------------------------------------------------------------------
+
+void ApplyRibbonMenuLook(QMenu* menu)
+{
+    auto* style = new TRibbonMenuStyle;
+    style->setParent(menu);
+    menu->setStyle(style);
+    menu->setFont(RibbonFont());
+    menu->setStyleSheet(QStringLiteral(
+        "QMenu { background: white; border: 1px solid #a9b4c2; padding: 3px; }"
+        "QMenu::item { padding: 7px 28px 7px 6px; margin: 1px; border: 1px solid transparent; color: #262626; }"
+        "QMenu::item:selected { background: #e5f1fb; border: 1px solid #b9d7f2; }"
+        "QMenu::item:disabled { color: #a0a0a0; }"
+        "QMenu::icon { padding-left: 6px; }"
+        "QMenu::separator { height: 1px; background: #d5d8dc; margin: 3px 4px; }"));
+}
 
 int TRibbonMenuStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const
 {

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QFrame>
+#include <QIcon>
 #include <QList>
 #include <QProxyStyle>
 #include <QStringList>
@@ -12,6 +13,7 @@
 
 class QHBoxLayout;
 class QLabel;
+class QMenu;
 class TUICommand;
 class TUICommandAction;
 class TUIRibbon;
@@ -47,12 +49,43 @@ private:
     QStringList FLines;
 };
 
+// The drop-down button that stands for a collapsed group: the group's picture and
+// caption with an arrow; a click opens a menu of the group's commands.
+class TRibbonGroupButton : public TRibbonHoverButton {
+public:
+    TRibbonGroupButton(TUICommand* group, QWidget* parent);
+
+    // A menu item for a button of the group; choosing it clicks the button.
+    void AddItem(TRibbonLargeButton* button);
+    QMenu* Menu() const { return FMenu; }
+    void ShowMenu();
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QMenu* FMenu;
+    QIcon FIcon;
+    QStringList FLines;
+};
+
 // A group: its buttons in a row, the caption centred below them, a thin line at its right.
+// Collapsed, the group shows only its drop-down button.
 class TRibbonGroup : public QWidget {
 public:
     TRibbonGroup(TUICommand* command, QWidget* parent);
 
-    void AddButton(QWidget* button);
+    void AddButton(TRibbonLargeButton* button);
+    const QList<TRibbonLargeButton*>& Buttons() const { return FButtonList; }
+    TRibbonGroupButton* DropDown() const { return FDropDown; }
+
+    bool Collapsed() const { return FCollapsed; }
+    void SetCollapsed(bool value);
+    // The width the group takes expanded or collapsed.
+    int WidthWhen(bool collapsed) const;
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -60,11 +93,15 @@ protected:
 private:
     QHBoxLayout* FButtons;
     QLabel* FCaption;
+    TRibbonGroupButton* FDropDown;
+    QList<TRibbonLargeButton*> FButtonList;
+    bool FCollapsed = false;
 };
 
-// The band under the tab row: a page of groups per tab, the current one shown. A page
-// keeps its natural width: in a window too narrow for it the groups at the right are
-// cut off rather than squeezed, and the band sets no minimum width on the window.
+// The band under the tab row: a page of groups per tab, the current one shown. In a
+// window too narrow for a page its groups collapse from the right into drop-down buttons;
+// what is still too wide is cut off rather than squeezed, and the band sets no minimum
+// width on the window.
 class TRibbonBand : public QWidget {
 public:
     explicit TRibbonBand(QWidget* parent);
@@ -78,6 +115,7 @@ protected:
 
 private:
     void LayoutPages();
+    void FitPage(QWidget* page);
 
     QList<QWidget*> FPages;
     int FCurrent = 0;
@@ -152,8 +190,11 @@ private:
     QElapsedTimer FOpened;
 };
 
-// Large pictures in the application menu.
+// Large pictures in the ribbon's menus.
 class TRibbonMenuStyle : public QProxyStyle {
 public:
     int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override;
 };
+
+// The look of the application menu and of a collapsed group's menu.
+void ApplyRibbonMenuLook(QMenu* menu);

@@ -1,8 +1,9 @@
 // The ribbon host: its commands, building it from the markup, tabs, minimising, the
-// application menu and shortcuts.
+// application menu and shortcuts (its key tips live in RibbonKeyTips).
 
 #include "UIRibbonUnit.h"
 
+#include "RibbonKeyTips.h"
 #include "RibbonLook.h"
 #include "RibbonMarkup.h"
 #include "RibbonMarkupParser.h"
@@ -111,6 +112,7 @@ void TUIRibbon::Load(const QString& resourceName)
     FResourceName = resourceName;
     BuildFromMarkup(markup);
     FLoaded = true;
+    FKeyTips = new TRibbonKeyTips(this);
     SetActiveTabIndex(TabCount() > 0 ? 0 : -1);
     UpdateHeight();
     NotifyCommandsCreated();
@@ -189,17 +191,7 @@ void TUIRibbon::BuildFromMarkup(const QByteArray& data)
 
         FApplicationMenu = new QMenu(this);
         FApplicationMenu->setObjectName(QStringLiteral("RibbonApplicationMenu"));
-        auto* style = new TRibbonMenuStyle;
-        style->setParent(FApplicationMenu);
-        FApplicationMenu->setStyle(style);
-        FApplicationMenu->setFont(RibbonFont());
-        FApplicationMenu->setStyleSheet(QStringLiteral(
-            "QMenu { background: white; border: 1px solid #a9b4c2; padding: 3px; }"
-            "QMenu::item { padding: 7px 28px 7px 6px; margin: 1px; border: 1px solid transparent; color: #262626; }"
-            "QMenu::item:selected { background: #e5f1fb; border: 1px solid #b9d7f2; }"
-            "QMenu::item:disabled { color: #a0a0a0; }"
-            "QMenu::icon { padding-left: 6px; }"
-            "QMenu::separator { height: 1px; background: #d5d8dc; margin: 3px 4px; }"));
+        ApplyRibbonMenuLook(FApplicationMenu);
         for (qsizetype g = 0; g < markup.MenuGroups.size(); ++g) {
             if (g > 0)
                 FApplicationMenu->addSeparator();
@@ -359,6 +351,8 @@ void TUIRibbon::BandPopupClosed()
         return;
     QWidget* popup = FBandPopup;
     FBandPopup = nullptr;
+    if (FKeyTips && FKeyTips->Level() == TRibbonKeyTips::TLevel::Commands)
+        FKeyTips->Hide(); // their badges sat on the popup
     FBandHost->layout()->addWidget(FBand);
     FBand->show();
     popup->deleteLater();

@@ -16,6 +16,7 @@
 class QAbstractButton;
 class QHBoxLayout;
 class QMenu;
+class TRibbonKeyTips;
 class TUIRibbon;
 class TUICommandAction;
 
@@ -136,6 +137,9 @@ public:
     // Offers a key to the commands; true when a command with that shortcut ran.
     bool HandleShortCut(const QKeySequence& key);
 
+    // The keyboard access to tabs and commands (Alt or F10); null before Load.
+    TRibbonKeyTips* KeyTips() const { return FKeyTips; }
+
     // The ribbon state file: "MainForm_RibbonOptions.xml" beside the executable when it
     // exists there, else in "<user config>/Дравик Одитор Продажби/".
     static QString SettingsFileName();
@@ -155,6 +159,7 @@ signals:
 private:
     friend class TRibbonTabHeader;
     friend class TRibbonBandPopup;
+    friend class TRibbonKeyTips;
 
     void BuildFromMarkup(const QByteArray& markup);
     void NotifyCommandsCreated();
@@ -182,4 +187,5 @@ private:
     QList<TUICommand*> FTabCommands;
     QMenu* FApplicationMenu = nullptr;
     QWidget* FBandPopup = nullptr;
+    TRibbonKeyTips* FKeyTips = nullptr;
 };
