@@ -222,3 +222,14 @@ qint64 TField::AsLargeInt() const
 }
 
 double TField::AsFloat() const { return Value().toDouble(); }
+
+bool TField::DecimalBytes(std::string_view& bytes) const
+{
+    TCell cell;
+    if ((FDataType != ftBCD && FDataType != ftFMTBcd) || !ReadCell(cell) || cell.Indicator == SQL_NULL_DATA
+        || cell.Column->CType != SQL_C_CHAR || cell.Indicator == SQL_NO_TOTAL
+        || cell.Indicator > cell.Column->ElemSize - 1 || FQuery->Overflow(FIndex))
+        return false;
+    bytes = std::string_view(reinterpret_cast<const char*>(cell.Bytes), size_t(cell.Indicator));
+    return true;
+}

@@ -3,6 +3,8 @@
 // read as plain text, as a typed value and as display text.
 
 #include <QString>
+
+#include <string_view>
 #include <QVariant>
 #include <cstdint>
 #include <cstddef>
@@ -51,6 +53,10 @@ public:
     QVariant Value() const;      // typed value; NULL is the empty QVariant
     qint64 AsLargeInt() const;
     double AsFloat() const;
+    // A decimal that the driver hands over as text: its bytes as they came (ASCII, not
+    // padded to the scale), valid until the query moves. False for NULL, for other
+    // columns, and for a value too long for its buffer.
+    bool DecimalBytes(std::string_view& bytes) const;
 
 private:
     friend class TQuery;

@@ -15,6 +15,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -37,16 +38,20 @@ constexpr int kSpreadsheetDigits = 15; // significant digits a spreadsheet numbe
 
 // A plain decimal text ("-123.4500") whose value a spreadsheet number holds exactly: no
 // more significant digits than the spreadsheet keeps.
-bool FitsSpreadsheetNumber(const QString& text)
+char16_t Char16(QChar c) { return c.unicode(); }
+char16_t Char16(char c) { return char16_t(static_cast<unsigned char>(c)); }
+
+template <typename TText>
+bool FitsSpreadsheetNumber(const TText& text)
 {
     int first = -1, last = -1, at = 0;
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == QLatin1Char('.') || (i == 0 && (c == QLatin1Char('-') || c == QLatin1Char('+'))))
+    for (qsizetype i = 0; i < qsizetype(text.size()); ++i) {
+        const char16_t c = Char16(text[i]);
+        if (c == u'.' || (i == 0 && (c == u'-' || c == u'+')))
             continue;
-        if (!c.isDigit())
+        if (c < u'0' || c > u'9')
             return false; // an exponent, NaN, Infinity
-        if (c != QLatin1Char('0')) {
+        if (c != u'0') {
             if (first < 0)
                 first = at;
             last = at;
@@ -243,7 +248,15 @@ TExportExcelStrategy::TRow TExportExcelStrategy::ReadRecord()
             QString text;
             double number = 0;
             bool exact = false;
-            if (type == ftBCD || type == ftFMTBcd) {
+            std::string_view bytes;
+            if (f.DecimalBytes(bytes)) {
+                // The driver's digits, parsed as they came (correctly rounded, as toDouble).
+                const char* end = bytes.data() + bytes.size();
+                const char* begin = bytes.data() + (bytes.starts_with('+') ? 1 : 0);
+                const auto parsed = std::from_chars(begin, end, number);
+                exact = parsed.ec == std::errc() && parsed.ptr == end && FitsSpreadsheetNumber(bytes)
+                     && std::isfinite(number);
+            } else if (type == ftBCD || type == ftFMTBcd) {
                 text = f.AsString();
                 number = text.toDouble();
                 exact = FitsSpreadsheetNumber(text) && std::isfinite(number);
