@@ -16,11 +16,16 @@
 //
 // One line per timed click:
 //   RESULT case=first|last|deep run=K rows=R records=N page=P seconds=... count_s=...
-//          page_s=... after_open_s=... paint_s=...
+//          page_s=... after_open_s=... paint_s=... stall_s=...
+// and for the other clicks of a round (Next, First, two page-size changes) one line each:
+//   STALL case=next|first-button|page-size|page-size-back run=K stall_s=...
+// stall_s: the longest time the window's thread went without handling events during the
+// click.
 // seconds: from the click to the end of the first paint of the grid that shows the page.
-// Its phases: count_s, the count query (run on the window's thread before the page is
-// asked for); page_s, from there until the page is back on the window's thread (the worker
-// runs and fetches the page query, its completion is delivered, the result adopted);
+// Its phases: count_s, a count query run on the window's thread (0 when the worker runs the
+// count before the page, as the window does now); page_s, from there until the page is
+// back on the window's thread (the worker runs the count and the page query and fetches
+// the page, its completion is delivered, the result adopted);
 // after_open_s, the window's handler of the opened page (walk, attach to the grid, column
 // widths); paint_s, until the grid has painted. The window is on Qt's offscreen platform
 // unless QT_QPA_PLATFORM says otherwise. Exit code 2: the window failed or showed an error.
@@ -96,8 +101,44 @@ protected:
     }
 };
 
+// The longest time the window's thread goes without handling events: a timer asked to
+// run every millisecond notes the longest gap between two of its runs (the click's own
+// call counts from the moment it is made).
+class TStallProbe : public QObject {
+public:
+    TStallProbe()
+    {
+        FTimer.setTimerType(Qt::PreciseTimer);
+        FTimer.setInterval(1);
+        QObject::connect(&FTimer, &QTimer::timeout, this, [this] { Note(); });
+        FTimer.start();
+    }
+    void Restart()
+    {
+        FLast = Now();
+        FLongest = 0;
+    }
+    double Longest()
+    {
+        Note();
+        return FLongest;
+    }
+
+private:
+    void Note()
+    {
+        const double now = Now();
+        FLongest = std::max(FLongest, now - FLast);
+        FLast = now;
+    }
+
+    QTimer FTimer;
+    double FLast = 0;
+    double FLongest = 0;
+};
+
 struct TClickTimes {
-    double Seconds = 0, Count = 0, Page = 0, AfterOpen = 0, Paint = 0;
+    double Seconds = 0, Count = 0, Page = 0, AfterOpen = 0, Paint = 0, Stall = 0;
 };
 
 } // namespace
@@ -198,6 +239,7 @@ int main(int argc, char** argv)
     form->ReportDBGrid->viewport()->installEventFilter(paintWatch);
 
     // One click: from the call to the end of the grid's first paint of the new page.
+    TStallProbe stallProbe;
     auto click = [&](const std::function<void()>& action) {
         opened = false;
         paintWatch->Armed = false;
@@ -205,12 +247,14 @@ int main(int argc, char** argv)
         gBusyBegin = gBusyEnd = -1;
         alarm(kClickTimeoutSeconds);
         const double t0 = Now();
+        stallProbe.Restart();
         action();
         while (!opened || !paintWatch->Painted)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         const double t1 = Now();
         alarm(0);
         TClickTimes t;
+        t.Stall = stallProbe.Longest();
         t.Seconds = t1 - t0;
         if (gBusyBegin >= 0 && gBusyEnd >= gBusyBegin) {
             t.Count = gBusyEnd - gBusyBegin;
@@ -237,23 +281,32 @@ int main(int argc, char** argv)
             Fail(QStringLiteral("no page size at index %1").arg(pageSizeIndex));
         click([&] { form->cbRecordsPerPage->setCurrentIndex(pageSizeIndex); });
     }
-    const int pageSize = form->cbRecordsPerPage->currentText().toInt();
     form->FromDateFilterPicker->setDate(fromDate);
     form->ToDateFilterPicker->setDate(toDate);
 
+    // Each round: Report, Last, Previous (the timed pages), then Next, First, and a page
+    // size changed to the one before it and back (each runs the report from page 1).
+    enum class TPage { First, Last, BeforeLast };
     struct TCase {
         const char* Name;
+        TPage Want;
+        bool Timed;
         std::function<void()> Click;
     };
     const TCase cases[] = {
-        {"first", [&] { form->ReportButtonClick(); }},
-        {"last", [&] { form->LastPageButtonClick(); }},
-        {"deep", [&] { form->PreviousPageButtonClick(); }},
+        {"first", TPage::First, true, [&] { form->ReportButtonClick(); }},
+        {"last", TPage::Last, true, [&] { form->LastPageButtonClick(); }},
+        {"deep", TPage::BeforeLast, true, [&] { form->PreviousPageButtonClick(); }},
+        {"next", TPage::Last, false, [&] { form->NextPageButtonClick(); }},
+        {"first-button", TPage::First, false, [&] { form->FirstPageButtonClick(); }},
+        {"page-size", TPage::First, false, [&] { form->cbRecordsPerPage->setCurrentIndex(pageSizeIndex - 1); }},
+        {"page-size-back", TPage::First, false, [&] { form->cbRecordsPerPage->setCurrentIndex(pageSizeIndex); }},
     };
 
     // The page shown must be the one asked for, with the rows it must have; the statement
     // the window ran must be the repository's text for the window's filters.
     auto check = [&](const TCase& c) {
+        const int pageSize = form->cbRecordsPerPage->currentText().toInt();
         const TReportFilters& f = form->CurrentFilters();
         const int records = form->CurrentRecCount();
         const int pages = pageSize > 0 ? (records + pageSize - 1) / pageSize : 0;
@@ -263,7 +316,7 @@ int main(int argc, char** argv)
             Fail(QStringLiteral("the period filter did not reach the query"));
         if (pages < 3)
             Fail(QStringLiteral("%1 records are fewer than three pages of %2: no deep page").arg(records).arg(pageSize));
-        const int wantPage = c.Name[0] == 'f' ? 0 : c.Name[0] == 'l' ? pages - 1 : pages - 2;
+        const int wantPage = c.Want == TPage::First ? 0 : c.Want == TPage::Last ? pages - 1 : pages - 2;
         const int wantRows = wantPage == pages - 1 ? records - (pages - 1) * pageSize : pageSize;
         const int rows = form->DataSource().rowCount();
         if (f.PageNumber != wantPage || rows != wantRows || rows <= 0 ||
@@ -278,10 +331,12 @@ int main(int argc, char** argv)
     };
 
     // The untimed round: caches of the engine, the driver and the window warmed.
+    if (pageSizeIndex < 1)
+        Fail(QStringLiteral("the page size box needs a size before index %1").arg(pageSizeIndex));
     for (const TCase& c : cases) {
         click(c.Click);
         const auto [reportSql, countSql] = check(c);
-        if (printSql) {
+        if (printSql && c.Timed) {
             std::printf("SQL\t%s\tcount\t%s\n", c.Name, countSql.toUtf8().constData());
             std::printf("SQL\t%s\tpage\t%s\n", c.Name, reportSql.toUtf8().constData());
         }
@@ -293,10 +348,15 @@ int main(int argc, char** argv)
         for (const TCase& c : cases) {
             const TClickTimes t = click(c.Click);
             check(c);
+            if (!c.Timed) {
+                std::printf("STALL case=%s run=%d stall_s=%.6f\n", c.Name, run, t.Stall);
+                std::fflush(stdout);
+                continue;
+            }
             std::printf("RESULT case=%s run=%d rows=%d records=%d page=%d seconds=%.6f count_s=%.6f page_s=%.6f "
-                        "after_open_s=%.6f paint_s=%.6f\n",
+                        "after_open_s=%.6f paint_s=%.6f stall_s=%.6f\n",
                         c.Name, run, form->DataSource().rowCount(), form->CurrentRecCount(),
-                        form->CurrentFilters().PageNumber, t.Seconds, t.Count, t.Page, t.AfterOpen, t.Paint);
+                        form->CurrentFilters().PageNumber, t.Seconds, t.Count, t.Page, t.AfterOpen, t.Paint, t.Stall);
             std::fflush(stdout);
         }
     }

@@ -3,7 +3,7 @@
 docs/PERFORMANCE.md: medians over the rounds of the window's time from click to painted grid
 and of the client's count + page, their ratio, and where the window's time goes.
 
-usage: bench_report_window.py RAW.tsv
+usage: bench_report_window.py RAW.tsv [STALLS.tsv]
 """
 import csv
 import statistics
@@ -70,6 +70,43 @@ def main():
     print()
     print("Client start-up and login, taken out of the client figures (median): " + ", ".join(
         f"{ENGINES[e]} {med(client[(e, 'start')]):.3f} s" for e in engines if client[(e, "start")]))
+    if len(sys.argv) > 2:
+        print_stalls(sys.argv[2])
+
+
+STALL_CASES = [
+    ("first", "Report"),
+    ("last", "Last"),
+    ("deep", "Previous"),
+    ("next", "Next"),
+    ("first-button", "First"),
+    ("page-size", "page size changed"),
+    ("page-size-back", "page size changed back"),
+]
+
+
+def print_stalls(path):
+    """The longest time the window's thread went without handling events, per kind of
+    click: the largest over every click of every round, in milliseconds."""
+    longest = defaultdict(float)
+    clicks = defaultdict(int)
+    with open(path, newline="") as f:
+        for rec in csv.DictReader(f, delimiter="\t"):
+            key = (rec["engine"], rec["case"])
+            longest[key] = max(longest[key], float(rec["longest_stall_s"]))
+            clicks[key] += int(rec["clicks"])
+    engines = [e for e in ENGINES if any(k[0] == e for k in longest)]
+    print()
+    print("Longest time the window's thread went without handling events, ms (largest of all clicks):")
+    print()
+    print("| Click | " + " | ".join(ENGINES[e] for e in engines) + " |")
+    print("|---|" + "---:|" * len(engines))
+    for case, label in STALL_CASES:
+        if not any((e, case) in longest for e in engines):
+            continue
+        cells = [f"{1000 * longest[(e, case)]:.0f} ({clicks[(e, case)]} clicks)" if (e, case) in longest else "–"
+                 for e in engines]
+        print(f"| {label} | " + " | ".join(cells) + " |")
 
 
 if __name__ == "__main__":

@@ -111,6 +111,8 @@ cleanup() {
 trap cleanup EXIT
 mkdir -p "$(dirname "$RAW")"
 printf 'engine\tcase\ttool\tround\trows\tseconds\tcount_s\tpage_s\tafter_open_s\tpaint_s\n' >"$RAW"
+STALLS=${RAW%.tsv}-stalls.tsv
+printf 'engine\tcase\tround\tclicks\tlongest_stall_s\n' >"$STALLS"
 
 
 
@@ -160,6 +162,16 @@ run_window() { # engine round
         printf "%s\t%s\twindow\t%s\t%s\t%.6f\t%.6f\t%.6f\t%.6f\t%.6f\n", e, c, r, rows[c], med(v[c, "seconds"]),
           med(v[c, "count_s"]), med(v[c, "page_s"]), med(v[c, "after_open_s"]), med(v[c, "paint_s"]) }
     }' "$TMP/out" >>"$RAW"
+  # The longest stall of the window'"'"'s thread for each kind of click, over the process.
+  awk -v e="$e" -v r="$r" '
+    /^(RESULT|STALL) / {
+      delete kv
+      for (i = 2; i <= NF; i++) { split($i, p, "="); kv[p[1]] = p[2] }
+      c = kv["case"]; if (!(c in most)) { order[++n] = c; most[c] = 0 }
+      clicks[c]++; if (kv["stall_s"] + 0 > most[c]) most[c] = kv["stall_s"] + 0
+    }
+    END { for (i = 1; i <= n; i++) printf "%s\t%s\t%s\t%d\t%.6f\n", e, order[i], r, clicks[order[i]], most[order[i]] }
+  ' "$TMP/out" >>"$STALLS"
 }
 
 # A client process on a script; its wall time less the round's start-up, divided by P.
@@ -217,4 +229,4 @@ cat "$TMP/meta"
 echo "# command: scripts/bench-report-window.sh --sales $SALES --runs $RUNS --repeat $REPEAT"
 echo "# raw figures: $RAW"
 echo
-/usr/bin/python3 bench/bench_report_window.py "$RAW"
+/usr/bin/python3 bench/bench_report_window.py "$RAW" "$STALLS"
