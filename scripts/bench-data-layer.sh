@@ -17,7 +17,8 @@
 #                  /tmp/bench-odbc.ini, so the user's own ~/.odbc.ini is never touched)
 # --no-setup       use the data sources of --ini as they are (default: the demo loader
 #                  makes build-release/bench-demo/audit-demo.sqlite and the PostgreSQL
-#                  database "auditbench" with N sales, once, and registers them in --ini)
+#                  database "auditbench" with N sales, once, and registers them in --ini;
+#                  sizes other than 1000000 go to bench-demo-N and auditbench_N)
 # --report NAME    report whose query is measured (default SalesSummary)
 # --raw FILE       every single measurement, TAB-separated (default build-release/bench-data-layer.tsv)
 # --callgrind N    also count the instructions of each tool (valgrind --tool=callgrind) on the
@@ -107,10 +108,7 @@ if [ "$SETUP" = 1 ]; then
   # the build folder and the PostgreSQL database "auditbench", registered as "AuditDemo" and
   # "AuditDemoPg" in $INI. The user's demo databases and ~/.odbc.ini stay as they are.
   # Nothing is loaded again when the data of that size is already there.
-  export AUDITOR_BUILD_DIR=$ROOT/$BUILD_DIR
-  # shellcheck source=lib-demo.sh
-  source scripts/lib-demo.sh
-  demo_setup "$BUILD_DIR/bench-demo" "$SALES" auditbench "$INI" >&2
+  bench_data_setup "$BUILD_DIR" "$SALES" "$INI"
 fi
 
 # ---------------------------------------------------------------- measurement

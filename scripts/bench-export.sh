@@ -100,16 +100,8 @@ SIZES=("$SALES")
 [ "$SMALL" -gt 0 ] && [ "$SMALL" != "$SALES" ] && SIZES+=("$SMALL")
 ini_of() { if [ "$1" = "$SALES" ]; then echo "$INI"; else echo "${INI%.ini}-$1.ini"; fi; }
 if [ "$SETUP" = 1 ]; then
-  AUDITOR_BUILD_DIR=$(realpath -m "$BUILD_DIR") # the demo generator is built there if needed
-  export AUDITOR_BUILD_DIR
-  # shellcheck source=lib-demo.sh
-  source scripts/lib-demo.sh
   for n in "${SIZES[@]}"; do
-    if [ "$n" = "$SALES" ]; then
-      demo_setup "$DATA_DIR/bench-demo" "$n" auditbench "$(ini_of "$n")" >&2
-    else
-      demo_setup "$DATA_DIR/bench-demo-$n" "$n" "auditbench_$n" "$(ini_of "$n")" >&2
-    fi
+    bench_data_setup "$DATA_DIR" "$n" "$(ini_of "$n")"
   done
 fi
 

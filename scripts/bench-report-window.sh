@@ -86,11 +86,7 @@ WINDOW=$(realpath -m "$BUILD_DIR")/bin/bench_report_window
 
 if [ "$SETUP" = 1 ]; then
   # The same databases as bench-data-layer.sh: loaded once, reused as long as they match.
-  AUDITOR_BUILD_DIR=$(realpath -m "$BUILD_DIR")
-  export AUDITOR_BUILD_DIR
-  # shellcheck source=lib-demo.sh
-  source scripts/lib-demo.sh
-  demo_setup "$BUILD_DIR/bench-demo" "$SALES" auditbench "$INI" >&2
+  bench_data_setup "$BUILD_DIR" "$SALES" "$INI"
 fi
 
 # ---------------------------------------------------------------- measurement

@@ -39,3 +39,18 @@ wait_idle() {
     fi
   done
 }
+
+# bench_data_setup DATA_DIR SALES INI: the benchmark databases of SALES sales, loaded once by
+# the demo loader and registered in INI as "AuditDemo" (SQLite) and "AuditDemoPg"
+# (PostgreSQL). 1,000,000 sales live in DATA_DIR/bench-demo and the database "auditbench";
+# any other size in DATA_DIR/bench-demo-SALES and "auditbench_SALES", so sizes do not
+# replace each other.
+bench_data_setup() {
+  local dir=$1/bench-demo db=auditbench
+  if [ "$2" != 1000000 ]; then dir=$1/bench-demo-$2; db=auditbench_$2; fi
+  AUDITOR_BUILD_DIR=$(realpath -m "$1") # the demo generator is built there if needed
+  export AUDITOR_BUILD_DIR
+  # shellcheck source=lib-demo.sh
+  source scripts/lib-demo.sh
+  demo_setup "$dir" "$2" "$db" "$3" >&2
+}
