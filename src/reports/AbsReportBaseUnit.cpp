@@ -18,6 +18,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QTableView>
+#include <QSet>
 #include <QTimer>
 #include <algorithm>
 
@@ -422,9 +423,16 @@ void TAbsReportBaseForm::FitColumns()
         for (qsizetype i = caption.indexOf(QLatin1Char(' ')); i >= 0; i = caption.indexOf(QLatin1Char(' '), i + 1))
             captionWidth = std::min(captionWidth, std::max(headerFm.horizontalAdvance(caption.left(i)),
                                                            headerFm.horizontalAdvance(caption.mid(i + 1))));
+        // A column repeats its texts (dates, names, amounts): each is measured once.
         int contentWidth = 0;
-        for (int r = 0; r < rows; ++r)
-            contentWidth = std::max(contentWidth, fm.horizontalAdvance(ReportDataSource->CellText(r, c)));
+        QSet<QString> measured;
+        for (int r = 0; r < rows; ++r) {
+            QString text = ReportDataSource->CellText(r, c);
+            if (!measured.contains(text)) {
+                contentWidth = std::max(contentWidth, fm.horizontalAdvance(text));
+                measured.insert(std::move(text));
+            }
+        }
         ReportDBGrid->setColumnWidth(c, std::min(kMaxColumnWidth, std::max(captionWidth, contentWidth) + padding));
     }
 }
