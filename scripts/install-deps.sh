@@ -15,7 +15,7 @@ PACKAGES=(
   fonts-dejavu-core fonts-liberation2
   python3-openpyxl python3-xlsxwriter python3-pyodbc
   time valgrind
-  imagemagick xdotool
+  imagemagick xdotool wmctrl
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the real program under a virtual display with a window manager:
-# main window (both tabs, application menu), data source chooser, password dialog, About,
+# main window (both tabs, application menu, key tips, narrow), data source chooser,
+# password dialog, About,
 # and report windows: a sales report before its first run, while its page loads and with
 # a page of rows, and a nomenclature with its rows.
 # Writes PNG files into the folder given (default build/screenshots).
@@ -48,6 +49,21 @@ shot main-tables 1
 click_at 212 32; shot main-tools 1
 click_at 42 32; shot main-menu 1
 xdotool key Down Down Return; shot about 2
+xdotool key Escape; sleep 0.5
+# Key tips: Alt shows the letters of the tabs, a tab's letter (a Latin key stands for the
+# Cyrillic letter of the phonetic layout) those of its commands; Esc twice hides them.
+xdotool key alt; shot ribbon-keytips-tabs 1
+xdotool key t; shot ribbon-keytips-commands 1
+xdotool key Escape Escape; sleep 0.5
+# A window narrower than the groups: the right-hand group collapses into a drop-down button,
+# which opens a menu of its commands (the button sits 432 px right and 60 px down from the
+# window's corner).
+wmctrl -r :ACTIVE: -b remove,maximized_vert,maximized_horz; sleep 0.5
+wmctrl -r :ACTIVE: -e 0,40,60,640,420; sleep 1
+xdotool mousemove 1000 700
+shot ribbon-narrow 1
+eval "$(xdotool getactivewindow getwindowgeometry --shell)"
+click_at $((X + 432)) $((Y + 60)); shot ribbon-narrow-menu 1
 xdotool key Escape; sleep 0.5
 kill $pid; wait $pid 2>/dev/null || true
 

@@ -154,7 +154,7 @@ void TRibbonKeyTips::ShowCommands()
         for (TRibbonGroup* group : page->findChildren<TRibbonGroup*>(Qt::FindDirectChildrenOnly)) {
             if (group->Collapsed()) {
                 TRibbonGroupButton* dropDown = group->DropDown();
-                tips.append(Tip(dropDown, [dropDown] { dropDown->ShowMenu(); }));
+                tips.append(Tip(dropDown, [dropDown] { dropDown->ShowMenu(true); }));
                 captions.append(dropDown->text());
                 continue;
             }

@@ -127,7 +127,7 @@ TRibbonGroupButton::TRibbonGroupButton(TUICommand* group, QWidget* parent)
     FLines = SplitLabel(group->Caption(), fontMetrics());
     FMenu->setObjectName(group->Name() + QStringLiteral("Menu"));
     ApplyRibbonMenuLook(FMenu);
-    QObject::connect(this, &QAbstractButton::pressed, this, &TRibbonGroupButton::ShowMenu);
+    QObject::connect(this, &QAbstractButton::pressed, this, [this] { ShowMenu(false); });
 }
 
 void TRibbonGroupButton::AddItem(TRibbonLargeButton* button)
@@ -145,11 +145,11 @@ void TRibbonGroupButton::AddItem(TRibbonLargeButton* button)
     });
 }
 
-void TRibbonGroupButton::ShowMenu()
+void TRibbonGroupButton::ShowMenu(bool selectFirst)
 {
     setDown(false);
     FMenu->popup(mapToGlobal(QPoint(0, height())));
-    if (!FMenu->actions().isEmpty())
+    if (selectFirst && !FMenu->actions().isEmpty())
         FMenu->setActiveAction(FMenu->actions().constFirst());
 }
 

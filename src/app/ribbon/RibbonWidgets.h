@@ -58,7 +58,8 @@ public:
     // A menu item for a button of the group; choosing it clicks the button.
     void AddItem(TRibbonLargeButton* button);
     QMenu* Menu() const { return FMenu; }
-    void ShowMenu();
+    // Opens the menu under the button; from the keyboard with its first item chosen.
+    void ShowMenu(bool selectFirst);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
