@@ -2,6 +2,8 @@
 // panel, the twelve reports, loading in the background, failures and closing mid-load.
 #include "TestSupport.h"
 #include "app/MainUnit.h"
+#include "export/ExportExcelUnit.h"
+#include "export/ExportUnit.h"
 #include "app/ribbon/RibbonMarkup.h"
 #include "reports/AbsReportBaseUnit.h"
 #include "reports/ItemsUnit.h"
@@ -27,6 +29,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <csignal>
 #include <list>
@@ -838,6 +841,85 @@ TEST_F(ReportWindow, ExportRequestsWaitForThePage)
     EXPECT_EQ(form->CurrentFilters().RecordsPerPage, 500);
     EXPECT_EQ(form->DataSource().CellText(0, 0), QStringLiteral("501"));
     TAbsReportBaseForm::SetExportHandler(nullptr);
+}
+
+// An export's statement runs while the progress dialog waits for it ("Initalizing
+// Export"), the window handling events all along; Cancel gives it up, whether the server
+// answers the cancel or is stopped, and a window closed afterwards is freed once its
+// worker lets go.
+TEST_F(ReportWindow, ExportWaitsForItsStatementWithoutHoldingTheWindow)
+{
+    auto db = TestManager(dbPostgres, kScratchPgDsn);
+    BuildScratchReports(*db, 10); // the partners' rows take 0.2 s each: 200 s in all
+    dialogs.ignore = [](QWidget* w) { return dynamic_cast<TExportForm*>(w) != nullptr; };
+    const auto opener = TExportExcelStrategy::OpenWorkbook;
+    int opened = 0;
+    TExportExcelStrategy::OpenWorkbook = [&](const QString&) { return ++opened > 0; };
+    auto exportBackend = [&] {
+        return db->FastSql(QStringLiteral("select pid from pg_stat_activity where query like '%PartnersAudit%' "
+                                          "and query not like '%count%' and state = 'active' "
+                                          "and pid <> pg_backend_pid()"))
+            .toInt();
+    };
+
+    for (const bool serverStopped : {false, true}) {
+        SCOPED_TRACE(serverStopped ? "server stopped" : "server answers");
+        auto form = Open<TPartnersForm>(dbPostgres, kScratchPgDsn);
+        QPointer<QWidget> alive = form.get();
+        int pid = 0;
+        QString waitingText, outcome;
+        bool cancelled = false;
+        struct TStopped {
+            int Pid = 0;
+            ~TStopped()
+            {
+                if (Pid)
+                    ::kill(Pid, SIGCONT);
+            }
+        } stopped;
+        TExportForm::OnShowing = [&](TExportForm& f) {
+            auto* poll = new QTimer(&f);
+            QObject::connect(poll, &QTimer::timeout, &f, [&] {
+                if (f.btnOk->isVisible()) {
+                    outcome = f.lblInfo->text();
+                    f.btnOk->click();
+                    return;
+                }
+                if (cancelled || !f.WaitingForStatement() || !(pid = exportBackend()))
+                    return;
+                waitingText = f.lblInfo->text();
+                if (serverStopped) {
+                    stopped.Pid = pid;
+                    ::kill(pid, SIGSTOP);
+                }
+                cancelled = true;
+                f.btnCancel->click();
+            });
+            poll->start(20);
+        };
+        QEvent excel(WM_EXPORT_EXCEL);
+        QCoreApplication::sendEvent(form.get(), &excel);
+        TExportForm::OnShowing = nullptr;
+        EXPECT_NE(pid, 0);
+        EXPECT_EQ(waitingText, QStringLiteral("Initalizing Export"));
+        EXPECT_EQ(outcome, QStringLiteral("Data was not exported!"));
+        EXPECT_EQ(opened, 0);
+        if (!serverStopped) {
+            EXPECT_TRUE(PumpUntil([&] { return exportBackend() == 0; }, 10000)); // the cancel was taken
+            continue;
+        }
+        // The statement is still with the stopped server: closing the window returns at
+        // once, and it is freed when the server goes on.
+        form->setAttribute(Qt::WA_DeleteOnClose, true);
+        form->close();
+        form.release();
+        ASSERT_FALSE(alive.isNull());
+        EXPECT_FALSE(alive->isVisible());
+        ::kill(pid, SIGCONT);
+        stopped.Pid = 0;
+        EXPECT_TRUE(PumpUntil([&] { return alive.isNull(); }, 20000));
+    }
+    TExportExcelStrategy::OpenWorkbook = opener;
 }
 
 // A connection the server dropped (its backend terminated, as when the server restarts)

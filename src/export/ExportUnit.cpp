@@ -107,6 +107,8 @@ bool TExportStrategyAbs::MakeExport()
     bool result = false;
     if (!BeginExport())
         return false;
+    if (FDataSource.DataSet)
+        FldCount = FDataSource.DataSet->FieldCount(); // its statement may have run since
     // A cancel that came before the run leaves no open, empty target behind.
     if (IsCanceled) {
         EndExport(false);
@@ -278,7 +280,14 @@ TExportForm::TExportForm()
     connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-TExportForm::~TExportForm() = default;
+TExportForm::~TExportForm()
+{
+    // A statement given up on may still end later: it must not find this dialog.
+    if (FDataSet && FStatement == TStatement::Running) {
+        FDataSet->AfterOpen = nullptr;
+        FDataSet->OnOpenError = nullptr;
+    }
+}
 
 void TExportForm::DoExport(const TExportSource& aDataSource, const RExportOptions& opts, int aRecCount)
 {
@@ -304,8 +313,15 @@ bool TExportForm::PrepareExport(const TExportSource& aDataSource, const RExportO
     } else {
         return false;
     }
-    if (!FDataSet || !FDataSet->Active())
+    if (!FDataSet)
         return false;
+    if (!FDataSet->Active()) {
+        if (!FDataSet->Executing())
+            return false;
+        FStatement = TStatement::Running;
+        FDataSet->AfterOpen = [this] { StatementOpened(); };
+        FDataSet->OnOpenError = [this](const QString& message) { StatementFailed(message); };
+    }
     FExportStrat = TExportStrategyAbs::GetInstance(FExportOpts, FDataSource, FDataSet);
     FExportStrat->OnReportProgress = [this](int progress, const QString& info) {
         HandleReportProgress(progress, info);
@@ -333,10 +349,18 @@ bool TExportForm::event(QEvent* e)
 
 void TExportForm::RunExport()
 {
-    FRunning = true;
     ExportProgress->SetMinValue(0);
     ExportProgress->SetMaxValue(RecCount);
     lblInfo->setText(QStringLiteral("Initalizing Export"));
+    if (FStatement == TStatement::Running) {
+        FWaiting = true; // StatementOpened or StatementFailed go on
+        return;
+    }
+    if (FStatement == TStatement::Failed) {
+        ShowFailure(FStatementError);
+        return;
+    }
+    FRunning = true;
     QCoreApplication::processEvents();
     try {
         const bool done = FExportStrat->MakeExport();
@@ -358,6 +382,48 @@ void TExportForm::RunExport()
     FRunning = false;
     if (FCloseRequested)
         done(QDialog::Rejected);
+}
+
+void TExportForm::StatementOpened()
+{
+    FStatement = TStatement::Ready;
+    if (FWaiting) {
+        FWaiting = false;
+        RunExport();
+    }
+}
+
+void TExportForm::StatementFailed(const QString& message)
+{
+    if (Reopen && Reopen(FDataSet->LastErrorState()))
+        return; // running again; its end comes back here
+    FStatement = TStatement::Failed;
+    FStatementError = message;
+    if (FWaiting) {
+        FWaiting = false;
+        ShowFailure(message);
+    }
+}
+
+void TExportForm::GiveUpStatement()
+{
+    // A server that does not answer the cancel keeps the statement on its worker; the
+    // data set's owner waits for it, not the user.
+    FWaiting = false;
+    FDataSet->TryClose(kGiveUpPatience);
+    lblInfo->setText(QStringLiteral("Data was not exported!"));
+    btnOk->show();
+    btnCancel->hide();
+    btnOk->setFocus();
+}
+
+void TExportForm::ShowFailure(const QString& message)
+{
+    lblInfo->setText(QStringLiteral("There was problem exporting data!"));
+    ShowDetail(message);
+    btnOk->show();
+    btnCancel->hide();
+    btnOk->setFocus();
 }
 
 void TExportForm::ShowDetail(const QString& text)
@@ -384,6 +450,10 @@ void TExportForm::HandleReportProgress(int CurProgress, const QString& aInfo)
 
 void TExportForm::btnCancelClick()
 {
+    if (FWaiting) {
+        GiveUpStatement();
+        return;
+    }
     if (FExportStrat)
         FExportStrat->IsCanceled = true;
 }
@@ -396,6 +466,8 @@ void TExportForm::closeEvent(QCloseEvent* e)
         e->ignore();
         return;
     }
+    if (FWaiting)
+        GiveUpStatement();
     QDialog::closeEvent(e);
 }
 
@@ -406,5 +478,7 @@ void TExportForm::reject()
         btnCancelClick();
         return;
     }
+    if (FWaiting)
+        GiveUpStatement();
     QDialog::reject();
 }

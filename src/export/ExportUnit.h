@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QEvent>
 #include <QStringList>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -133,9 +134,16 @@ public:
     TExportForm();
     ~TExportForm() override;
 
+    // The data set may still be running its statement on its worker (TQuery::OpenAsync):
+    // the dialog then shows and waits for it, and Cancel gives it up.
     bool PrepareExport(const TExportSource& aDataSource, const RExportOptions& opts, int aRecCount);
     TExportStrategyAbs* Strategy() const { return FExportStrat.get(); }
     bool Running() const { return FRunning; }
+    bool WaitingForStatement() const { return FWaiting; }
+    // Offered a failed statement's SQLSTATE; true when it started the statement again.
+    std::function<bool(const QString& sqlState)> Reopen;
+    // How long Cancel waits for a statement it gives up on to stop.
+    static constexpr std::chrono::milliseconds kGiveUpPatience{500};
 
     TGauge* ExportProgress = nullptr;
     QPushButton* btnCancel = nullptr;
@@ -152,7 +160,12 @@ protected:
     void reject() override;
 
 private:
+    enum class TStatement { Ready, Running, Failed };
     void RunExport();
+    void StatementOpened();
+    void StatementFailed(const QString& message);
+    void GiveUpStatement();
+    void ShowFailure(const QString& message);
     void HandleReportProgress(int CurProgress, const QString& aInfo);
     void ShowDetail(const QString& text);
     void btnCancelClick();
@@ -164,4 +177,7 @@ private:
     std::unique_ptr<TExportStrategyAbs> FExportStrat;
     bool FRunning = false;
     bool FCloseRequested = false;
+    TStatement FStatement = TStatement::Ready;
+    QString FStatementError;
+    bool FWaiting = false; // the run waits for the statement
 };

@@ -18,6 +18,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QTableView>
+#include <QEventLoop>
 #include <QSet>
 #include <QTimer>
 #include <algorithm>
@@ -208,7 +209,8 @@ void TAbsReportBaseForm::closeEvent(QCloseEvent* e)
 {
     // A page still loading is cancelled; the window (and with it its connection) is freed.
     ReportDataSource->SetDataSet(nullptr);
-    if (!ReportQuery.TryClose(kClosePatience) && parentWidget()) {
+    const bool exportStopped = ExportQuery.TryClose(kClosePatience);
+    if (!(ReportQuery.TryClose(kClosePatience) && exportStopped) && parentWidget()) {
         // The server does not answer the cancel (stopped, or cut off without a word): the
         // window goes at once, out of its frame, and is freed once its worker has let go of
         // the query and the connection. Should the program end first, it is left as it is.
@@ -217,7 +219,7 @@ void TAbsReportBaseForm::closeEvent(QCloseEvent* e)
         setParent(nullptr);
         auto* reaper = new QTimer(this);
         connect(reaper, &QTimer::timeout, this, [this] {
-            if (!ReportQuery.Executing())
+            if (!ReportQuery.Executing() && !ExportQuery.Executing())
                 deleteLater();
         });
         reaper->start(250);
@@ -543,7 +545,9 @@ void TAbsReportBaseForm::ExportReport(TExportKind kind)
         ~TRestore()
         {
             Form->FCurrentFilters.RecordsPerPage = RecordsPerPage;
-            Form->ExportQuery.Close();
+            // A statement that its server does not let go of stays with the worker; the
+            // window waits for it before it is freed.
+            Form->ExportQuery.TryClose(kClosePatience);
         }
     } restore{this, keepRecordsPerPage};
     FCurrentFilters.RecordsPerPage = 0;
@@ -552,19 +556,49 @@ void TAbsReportBaseForm::ExportReport(TExportKind kind)
     ExportQuery.Close();
     ExportQuery.SetSQL(QString());
     ExportQuery.SetSQL(reportSql);
-    try {
-        ExportQuery.Open();
-    } catch (const EDatabaseError& e) {
-        FReconnected = false;
-        if (!ReconnectOnce(e.SqlState()))
-            throw;
+    // The statement runs on the worker while the user picks the file and the progress
+    // dialog waits for it: the window never waits for the server.
+    FReconnected = false;
+    const auto reopen = [this, reportSql](const QString& sqlState) {
+        if (!ReconnectOnce(sqlState))
+            return false;
         ExportQuery.SetSQL(reportSql);
-        ExportQuery.Open();
-    }
-    ExportQuery.First();
+        ExportQuery.OpenAsync();
+        return true;
+    };
+    ExportQuery.AfterOpen = nullptr;
+    ExportQuery.OnOpenError = nullptr;
+    ExportQuery.OpenAsync();
     const RExportOptions opts = TExportForm::GetReportOpts(kind, windowTitle());
-    if (ExportHandler())
+    if (ExportHandler()) {
+        WaitForExportQuery(reopen);
         ExportHandler()(ExportQuery, opts, FCurrentRecCount);
-    else
-        TExportForm::DoExport(TExportSource{&ExportQuery, nullptr}, opts, FCurrentRecCount);
+        return;
+    }
+    TExportForm form;
+    form.Reopen = reopen;
+    if (!form.PrepareExport(TExportSource{&ExportQuery, nullptr}, opts, FCurrentRecCount))
+        return;
+    if (TExportForm::OnShowing)
+        TExportForm::OnShowing(form);
+    form.exec();
+}
+
+void TAbsReportBaseForm::WaitForExportQuery(const std::function<bool(const QString&)>& reopen)
+{
+    QEventLoop loop;
+    QString failure;
+    ExportQuery.AfterOpen = [&loop] { loop.quit(); };
+    ExportQuery.OnOpenError = [&](const QString& message) {
+        if (!reopen(ExportQuery.LastErrorState())) {
+            failure = message;
+            loop.quit();
+        }
+    };
+    if (ExportQuery.Executing())
+        loop.exec();
+    ExportQuery.AfterOpen = nullptr;
+    ExportQuery.OnOpenError = nullptr;
+    if (!failure.isEmpty())
+        throw Exception(failure);
 }

@@ -106,6 +106,9 @@ private:
     void ShowPager();
     void CountArrived();
     bool ReconnectOnce(const QString& sqlState);
+    // Waits in an event loop until the export's statement has run (for the export handler,
+    // which takes an open query); throws the failure that reopen did not mend.
+    void WaitForExportQuery(const std::function<bool(const QString&)>& reopen);
     void FitColumns();
     void UpdateSummary(bool withCount);
     QStringList FilterWords() const;
