@@ -17,8 +17,9 @@
 // One line per timed click:
 //   RESULT case=first|last|deep run=K rows=R records=N page=P seconds=... count_s=...
 //          page_s=... after_open_s=... paint_s=... stall_s=...
-// and for the other clicks of a round (Next, First, two page-size changes) one line each:
-//   STALL case=next|first-button|page-size|page-size-back run=K stall_s=...
+// and for the other clicks of a round (an export started and cancelled, Next, First, two
+// page-size changes) one line each:
+//   STALL case=export-start|next|first-button|page-size|page-size-back run=K stall_s=...
 // stall_s: the longest time the window's thread went without handling events during the
 // click.
 // seconds: from the click to the end of the first paint of the grid that shows the page.
@@ -31,6 +32,8 @@
 // unless QT_QPA_PLATFORM says otherwise. Exit code 2: the window failed or showed an error.
 
 #include "db/Exception.h"
+#include "export/ExportExcelUnit.h"
+#include "export/ExportUnit.h"
 #include "db/OdbcConnectionUnit.h"
 #include "db/SqlDbModelUnit.h"
 #include "reports/RepositoryUnit.h"
@@ -41,6 +44,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTableView>
 #include <QTimer>
 #include <QWindow>
@@ -344,7 +348,43 @@ int main(int argc, char** argv)
     if (printSql)
         return 0;
 
+    // Export start: the request, until the progress dialog waits for the statement or has
+    // begun writing; then Cancel. The longest stall of the window's thread over that time.
+    auto exportStart = [&] {
+        double stall = -1;
+        TExportForm::OnShowing = [&](TExportForm& f) {
+            auto* poll = new QTimer(&f);
+            QObject::connect(poll, &QTimer::timeout, &f, [&f, &stall, &stallProbe] {
+                if (f.btnOk->isVisible()) {
+                    f.btnOk->click();
+                    return;
+                }
+                if (stall < 0 && (f.WaitingForStatement() || f.Running())) {
+                    stall = stallProbe.Longest();
+                    f.btnCancel->click();
+                }
+            });
+            poll->start(1);
+        };
+        const auto opener = TExportExcelStrategy::OpenWorkbook;
+        TExportExcelStrategy::OpenWorkbook = [](const QString&) { return true; };
+        alarm(kClickTimeoutSeconds);
+        stallProbe.Restart();
+        QEvent request(WM_EXPORT_EXCEL);
+        QCoreApplication::sendEvent(form.get(), &request);
+        alarm(0);
+        TExportExcelStrategy::OpenWorkbook = opener;
+        TExportForm::OnShowing = nullptr;
+        if (stall < 0)
+            Fail(QStringLiteral("the export dialog never began"));
+        return stall;
+    };
+
     for (int run = 1; run <= repeat; ++run) {
+        if (!printSql) {
+            std::printf("STALL case=export-start run=%d stall_s=%.6f\n", run, exportStart());
+            std::fflush(stdout);
+        }
         for (const TCase& c : cases) {
             const TClickTimes t = click(c.Click);
             check(c);

@@ -82,6 +82,7 @@ STALL_CASES = [
     ("first-button", "First"),
     ("page-size", "page size changed"),
     ("page-size-back", "page size changed back"),
+    ("export-start", "export started (until the dialog waits or writes)"),
 ]
 
 
