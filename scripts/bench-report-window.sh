@@ -7,7 +7,7 @@
 #
 #   scripts/bench-report-window.sh [--sales N] [--runs R] [--repeat P] [--ini FILE]
 #                                  [--no-setup] [--engines sqlite,pg] [--raw FILE]
-#                                  [--idle-wait S]
+#                                  [--idle-wait S] [--month YYYY-MM]
 #
 # --sales N      sales in the demo database (default 1000000)
 # --runs R       rounds (default 5); in each the window and the clients are run once, their
@@ -21,8 +21,10 @@
 # --raw FILE     every single measurement, TAB-separated (default build-release/bench-report-window.tsv)
 # --idle-wait S  before each round wait up to S seconds (default 300) for the machine to be
 #                idle (other processes under 15 % of the CPUs); 0 = do not wait
+# --month M      the period filter is that month (YYYY-MM) instead of the whole data
 #
-# The window is given the whole period of the data (first to last EndDocDate) and a page
+# The window is given the whole period of the data (first to last EndDocDate; --month for
+# one month) and a page
 # size of 5,000 rows. Cases: "first" = the Report button (page 1); "last" = the Last button
 # (the last page, the rows that are left); "deep" = Previous from there (the last full page,
 # OFFSET near the end of the result). Each click runs the count query and then the page
@@ -49,6 +51,7 @@ ENGINES=sqlite,pg
 BUILD_DIR=${BUILD_DIR:-build-release}
 RAW=""
 IDLE_WAIT=300
+MONTH=""
 PG_USER=${PG_USER:-dba}
 PG_PASSWORD=${PG_PASSWORD:-sql}
 SQLITE_DSN=${SQLITE_DSN:-AuditDemo}
@@ -64,6 +67,7 @@ while [ $# -gt 0 ]; do
     --engines) ENGINES=$2; shift 2 ;;
     --raw) RAW=$2; shift 2 ;;
     --idle-wait) IDLE_WAIT=$2; shift 2 ;;
+    --month) MONTH=$2; shift 2 ;;
     -h|--help) sed -n '2,37p' "$0"; exit 0 ;;
     *) echo "unknown option: $1" >&2; exit 1 ;;
   esac
@@ -114,6 +118,11 @@ printf 'engine\tcase\tround\tclicks\tlongest_stall_s\n' >"$STALLS"
 
 ENGINE_ARGS_sqlite=(--dsn "$SQLITE_DSN" --driver SQLite3)
 ENGINE_ARGS_pg=(--dsn "$PG_DSN" --driver "PostgreSQL Unicode" --user "$PG_USER" --password "$PG_PASSWORD")
+if [ -n "$MONTH" ]; then
+  period=(--from "$MONTH-01" --to "$(date -d "$MONTH-01 +1 month -1 day" +%F)")
+  ENGINE_ARGS_sqlite+=("${period[@]}")
+  ENGINE_ARGS_pg+=("${period[@]}")
+fi
 
 # The engine's own client on a script file; rows to /dev/null.
 client() { # engine file
