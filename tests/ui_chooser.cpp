@@ -576,20 +576,38 @@ TEST_F(Chooser, HandleAllocationFailures)
         EXPECT_EQ(form.lbDSN->count(), 0);
         form.hide();
 
-        // Run: the exception reaches the caller and the dialog is not shown.
+        // Run (at start-up too): the error box, then the chooser all the same, empty, and
+        // Refresh fills it once the driver manager answers again.
         TSqlDBModel model = KeptModel();
-        bool shown = true;
+        QStringList seen;
+        int listed = -1;
+        bool accepted = false;
         {
             TRefusedHandle refused(c.Type);
-            try {
-                RunChooser(model, [](TChooseDBForm&) {}, &shown);
-                ADD_FAILURE() << "no EODBCError from Run";
-            } catch (const EODBCError& e) {
-                EXPECT_EQ(e.Message(), message);
-            }
+            QTimer poll;
+            poll.setInterval(5);
+            QObject::connect(&poll, &QTimer::timeout, [&] {
+                QWidget* modal = QApplication::activeModalWidget();
+                if (auto* b = qobject_cast<QMessageBox*>(modal)) {
+                    seen << b->text();
+                    EXPECT_EQ(b->icon(), QMessageBox::Critical);
+                    b->button(QMessageBox::Ok)->click();
+                } else if (auto* form = qobject_cast<TChooseDBForm*>(modal)) {
+                    seen << QStringLiteral("chooser");
+                    EXPECT_EQ(form->lbDSN->count(), 0);
+                    TChooseDBForm::AllocHandle = &SQLAllocHandle; // the driver manager answers again
+                    form->btnRefresh->click();
+                    listed = form->lbDSN->count();
+                    form->btnOk->click();
+                }
+            });
+            poll.start();
+            accepted = TChooseDBForm::Run(model);
         }
-        EXPECT_FALSE(shown);
-        ExpectUntouched(model);
+        EXPECT_EQ(seen, (QStringList{message, QStringLiteral("chooser")}));
+        EXPECT_EQ(listed, 1);
+        EXPECT_TRUE(accepted);
+        EXPECT_EQ(model.DSN, QStringLiteral("Alloc A"));
     }
 }
 

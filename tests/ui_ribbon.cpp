@@ -2,6 +2,7 @@
 // application menu as built from the program's markup, the command objects handed to
 // the hosting window, execution of commands, and the ribbon state file.
 
+#include "TestSupport.h"
 #include "app/ribbon/RibbonMarkup.h"
 #include "app/ribbon/UIRibbonFormUnit.h"
 #include "app/ribbon/UIRibbonUnit.h"
@@ -10,6 +11,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -442,6 +444,19 @@ TEST_F(RibbonTest, MissingMarkupRaisesNamingTheResource)
         }
         EXPECT_FALSE(ribbon.Loaded());
         EXPECT_TRUE(ribbon.Commands().isEmpty());
+    }
+    // At start-up the window says so in the error box, naming it, and the program can end.
+    {
+        class TMissingMarkupForm : public TUIRibbonForm {
+        protected:
+            QString RibbonResourceName() const override { return QStringLiteral("NOSUCH"); }
+        } form;
+        DialogAnswerer dialogs;
+        dialogs.answer = [](QWidget* w) { qobject_cast<QDialog*>(w)->accept(); };
+        EXPECT_FALSE(form.LoadRibbonOrSay());
+        ASSERT_EQ(dialogs.seen.size(), 1);
+        EXPECT_TRUE(dialogs.seen[0].contains("NOSUCH_RIBBON")) << U8(dialogs.seen[0]);
+        EXPECT_FALSE(form.Ribbon()->Loaded());
     }
     // A ribbon that never loaded leaves no state file behind.
     EXPECT_FALSE(QFile::exists(ConfigStateFile()));

@@ -14,7 +14,8 @@ int main(int argc, char** argv)
 
     TMainForm mainForm(arguments);
     mainForm.showMaximized(); // runs the command-line connection
-    mainForm.LoadRibbon();
+    if (!mainForm.LoadRibbonOrSay())
+        return 1;
     TSqlDataModule dataModule;
     return app.exec();
 }

@@ -202,7 +202,13 @@ bool TChooseDBForm::Run(TSqlDBModel& dbMdl)
         Q_UNUSED(cleanupRegistered);
     }
     TChooseDBForm& form = *gChooser;
-    form.FillDataSources();
+    try {
+        form.FillDataSources();
+    } catch (const Exception& e) {
+        // The chooser still comes, with an empty list: Refresh lists again once the driver
+        // manager answers, and Cancel leaves the program as it was.
+        QMessageBox::critical(QApplication::activeWindow(), MessageCaption(), e.Message(), QMessageBox::Ok);
+    }
     form.lbDSN->setFocus();
     if (form.exec() != QDialog::Accepted)
         return false;

@@ -39,9 +39,9 @@ public:
 
     // Lists the data sources afresh and shows the dialog modally. True when the user
     // accepted an entry: dbMdl then describes it (no credentials). False when the dialog
-    // was cancelled or closed; dbMdl is then untouched. EODBCError from the listing
-    // propagates and the dialog is not shown. One dialog serves the whole run of the
-    // program; it is destroyed when the application ends.
+    // was cancelled or closed; dbMdl is then untouched. A listing that fails is said in an
+    // error box, and the dialog comes with an empty list. One dialog serves the whole run
+    // of the program; it is destroyed when the application ends.
     static bool Run(TSqlDBModel& dbMdl);
 
     // Descriptor of the selected entry, owned by the list; null when nothing is selected.

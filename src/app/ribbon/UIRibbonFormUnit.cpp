@@ -2,6 +2,9 @@
 
 #include "UIRibbonFormUnit.h"
 
+#include "common/MessageBoxUnit.h"
+#include "db/Exception.h"
+
 #include <QKeyEvent>
 
 TUIRibbonForm::TUIRibbonForm(QWidget* parent) : QMainWindow(parent)
@@ -22,6 +25,17 @@ void TUIRibbonForm::LoadRibbon()
         return;
     FRibbon->Load(RibbonResourceName());
     AfterRibbonLoad();
+}
+
+bool TUIRibbonForm::LoadRibbonOrSay()
+{
+    try {
+        LoadRibbon();
+        return true;
+    } catch (const Exception& e) {
+        ShowErrorBox(e.Message());
+        return false;
+    }
 }
 
 void TUIRibbonForm::RibbonCommandCreated(TUIRibbon*, TUICommand*) {}

@@ -20,6 +20,9 @@ public:
 
     // Loads the ribbon from RibbonResourceName() and runs AfterRibbonLoad, once.
     void LoadRibbon();
+    // LoadRibbon at start-up: markup that cannot be loaded is said in the error box, which
+    // names it, and false is returned so that the program can end.
+    bool LoadRibbonOrSay();
 
 protected:
     // Called for every command the ribbon creates while loading. Does nothing here.
