@@ -12,7 +12,7 @@ PACKAGES=(
   libxlsxwriter-dev zlib1g-dev
   libgtest-dev
   xvfb xauth openbox x11-utils
-  fonts-dejavu-core fonts-liberation2
+  fonts-dejavu-core fonts-liberation2 fonts-wine
   python3-openpyxl python3-xlsxwriter python3-pyodbc
   time valgrind
   imagemagick xdotool wmctrl

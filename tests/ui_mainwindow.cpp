@@ -150,6 +150,33 @@ TEST_F(MainWindow, OneWindowPerReportAndExportWithoutWindow)
     EXPECT_TRUE(answerer.seen.isEmpty());
 }
 
+// The font is Tahoma at 11 pixels, a real Tahoma (the install script brings one), in the
+// main window, the report windows inside it and the dialogs; the ribbon keeps its own.
+TEST_F(MainWindow, TahomaElevenPixelsInWindowsAndDialogs)
+{
+    DialogAnswerer answerer;
+    const QFont before = QApplication::font();
+    TAuditorApplication::ApplyFont();
+    auto form = Start({kPostgresDsn, kPgPassword});
+    ASSERT_TRUE(form->Repository());
+    form->OpenReportWindow(rkItems);
+    Pump(50);
+    ASSERT_EQ(form->MdiArea()->subWindowList().size(), 1);
+    QWidget* report = form->MdiArea()->subWindowList().front()->widget();
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("t"), QStringLiteral("x"));
+    TEnterPasswordForm password;
+    const QList<QWidget*> widgets = {form.get(), report, report->findChild<QLabel*>(), &box, &password};
+    for (QWidget* w : widgets) {
+        ASSERT_NE(w, nullptr);
+        SCOPED_TRACE(w->metaObject()->className());
+        EXPECT_EQ(QFontInfo(w->font()).family(), QStringLiteral("Tahoma"));
+        EXPECT_EQ(w->font().pixelSize(), 11);
+    }
+    EXPECT_NE(QFontInfo(form->Ribbon()->font()).family(), QStringLiteral("Tahoma"));
+    QApplication::setFont(before);
+    EXPECT_TRUE(answerer.seen.isEmpty());
+}
+
 // The ribbon's "choose database" command: a cancelled chooser keeps the connection and the
 // report windows; a new choice connects to it and closes every report window.
 TEST_F(MainWindow, ChooseDatabaseThroughTheRibbon)

@@ -23,6 +23,8 @@
 #include "reports/UsersUnit.h"
 
 #include <QCloseEvent>
+#include <QFile>
+#include <QFontDatabase>
 #include <QLocale>
 #include <QCoreApplication>
 #include <QMdiArea>
@@ -36,9 +38,29 @@ TAuditorApplication::TAuditorApplication(int& argc, char** argv) : QApplication(
     setApplicationName(kApplicationTitle);
     setApplicationVersion(QStringLiteral(AUDITOR_VERSION));
     ApplyLocale();
+    ApplyFont();
 }
 
 void TAuditorApplication::ApplyLocale() { QLocale::setDefault(QLocale(QLocale::Bulgarian, QLocale::Bulgaria)); }
+
+QFont TAuditorApplication::ProgramFont()
+{
+    static const bool registered = [] {
+        if (QFontDatabase::hasFamily(QStringLiteral("Tahoma")))
+            return true;
+        for (const char* file : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"})
+            if (QFile::exists(QString::fromLatin1(file)))
+                QFontDatabase::addApplicationFont(QString::fromLatin1(file));
+        return QFontDatabase::hasFamily(QStringLiteral("Tahoma"));
+    }();
+    Q_UNUSED(registered);
+    QFont font;
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
+    font.setPixelSize(11);
+    return font;
+}
+
+void TAuditorApplication::ApplyFont() { QApplication::setFont(ProgramFont()); }
 
 bool TAuditorApplication::notify(QObject* receiver, QEvent* event)
 {
@@ -116,6 +138,7 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent)
     : TUIRibbonForm(parent), ExeDir(QCoreApplication::applicationDirPath())
 {
     setObjectName(QStringLiteral("MainForm"));
+    setFont(TAuditorApplication::ProgramFont()); // the report windows inside inherit it
     setWindowTitle(kApplicationTitle);
     setWindowIcon(ApplicationIcon());
     FMdiArea = new QMdiArea(this);

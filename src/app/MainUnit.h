@@ -10,6 +10,7 @@
 #include "reports/RepositoryUnit.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QEvent>
 #include <QStringList>
 #include <QWidget>
@@ -27,6 +28,11 @@ public:
     // The interface is Bulgarian whatever the system's language: calendars, day and month
     // names of the widgets. Files keep their own fixed formats.
     static void ApplyLocale();
+    // The program's font: Tahoma at 11 pixels (the Wine package's Tahoma, registered with
+    // the program, where the system has none), else the closest sans-serif family there is.
+    static QFont ProgramFont();
+    // Makes it the font of every window and dialog (the ribbon keeps its own).
+    static void ApplyFont();
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
