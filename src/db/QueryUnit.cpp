@@ -158,22 +158,31 @@ void TQuery::Execute(TRunResult& run)
         SQLFreeStmt(stmt, SQL_CLOSE); // the connection is free for other statements at once
 }
 
+namespace {
+
+// A mode switched on for a scope (see SetPreludeSQL, SetRunMode).
+struct TModeScope {
+    const std::function<void(bool)>& Switch;
+    explicit TModeScope(const std::function<void(bool)>& s) : Switch(s)
+    {
+        if (Switch)
+            Switch(true);
+    }
+    ~TModeScope()
+    {
+        if (Switch)
+            Switch(false);
+    }
+    TModeScope(const TModeScope&) = delete;
+    TModeScope& operator=(const TModeScope&) = delete;
+};
+
+} // namespace
+
 void TQuery::RunPrelude(TRunResult& run)
 {
     SQLHSTMT stmt = run.Stmt.get();
-    struct TMode {
-        const std::function<void(bool)>& Switch;
-        explicit TMode(const std::function<void(bool)>& s) : Switch(s)
-        {
-            if (Switch)
-                Switch(true);
-        }
-        ~TMode()
-        {
-            if (Switch)
-                Switch(false);
-        }
-    } mode(FPreludeMode);
+    TModeScope mode(FPreludeMode);
     SQLRETURN rc = SQLExecDirectW(stmt, const_cast<SQLWCHAR*>(W(FPreludeSql)), SQL_NTS);
     OdbcCheck(rc, SQL_HANDLE_STMT, stmt, "SQLExecDirect");
     rc = SQLFetch(stmt);
@@ -194,6 +203,12 @@ void TQuery::SetPreludeSQL(const QString& sql, std::function<void(bool)> mode)
     CheckInactive("SetPreludeSQL");
     FPreludeSql = sql;
     FPreludeMode = std::move(mode);
+}
+
+void TQuery::SetRunMode(std::function<void(bool)> mode)
+{
+    CheckInactive("SetRunMode");
+    FRunMode = std::move(mode);
 }
 
 void TQuery::Adopt(std::unique_ptr<TRunResult> run)
@@ -270,6 +285,7 @@ void TQuery::OpenAsync()
     auto run = std::make_unique<TRunResult>();
     run->FetchAll = FCursorKind == ckStatic;
     FAsync.Start(std::move(run), [this](TRunResult& running) {
+        TModeScope mode(FRunMode);
         Execute(running);
         if (!running.HasResult)
             throw Exception(QStringLiteral("The statement returned no result set"));

@@ -48,6 +48,11 @@ public:
     // thread that runs it (the data manager's plain mode for one-row statements). Kept until
     // set again.
     void SetPreludeSQL(const QString& sql, std::function<void(bool)> mode = {});
+    // Called with true before an asynchronous run (prelude and statement) and false after it,
+    // on the thread that runs it: a page that is read whole runs plainly (the data
+    // manager's plain mode), planned as the engine's own client plans it. Kept until set
+    // again.
+    void SetRunMode(std::function<void(bool)> mode);
     // The first value of the prelude's first row, once a run has finished; invalid when it
     // gave no row or did not run (a failure before it, or in it).
     const QVariant& PreludeValue() const { return FPreludeValue; }
@@ -127,6 +132,7 @@ private:
     QString FSql;
     QString FPreludeSql;
     std::function<void(bool)> FPreludeMode;
+    std::function<void(bool)> FRunMode;
     QVariant FPreludeValue;
     bool FPreludeDone = false;
     QString FLastErrorState;

@@ -39,7 +39,8 @@ public:
     bool IsFieldExist(const QString& TableName, const QString& FieldName);
 
     // Switches the connection into and out of the plain mode of one-row SELECTs (see
-    // SetQuickSelectMode), for a count that a query runs ahead of its page on its worker.
+    // SetQuickSelectMode), for a page read whole and the count run ahead of it on the
+    // query's worker.
     std::function<void(bool)> QuickSelectSwitch()
     {
         return [this](bool on) { SetQuickSelectMode(on); };
@@ -65,8 +66,9 @@ protected:
     virtual void SetConnectionParameters() = 0;
     // Checks made before connecting, for a failure the driver would not explain.
     virtual void CheckBeforeConnect() const {}
-    // Around the one-row SELECTs of FastSql (counts, lookups of one value): a driver that
-    // streams results through a server cursor may run them plainly instead.
+    // Around the one-row SELECTs of FastSql (counts, lookups of one value) and the runs of
+    // a report's page: a driver that streams results through a server cursor may run them
+    // plainly instead.
     virtual void SetQuickSelectMode(bool on) { Q_UNUSED(on); }
     // Shared part: "DriverID=ODBC;Provider=...;Datasource=...[;UID=...;Password=...]" and
     // DSN/UID/PWD connect parameters, plus the driver options of `extra`.

@@ -279,8 +279,11 @@ void TAbsReportBaseForm::RunReportQuery()
     FillReportQuery(reportSql, recCountSql);
     ReportQuery.SetSQL(reportSql);
     // The count runs first on the page's own worker: the window never waits for either.
+    // Both run plainly: a page is read whole anyway, and a server cursor would be planned
+    // for its first rows (no parallel workers, an index walked to a deep OFFSET).
     FSqlManager->OpenConnection();
-    ReportQuery.SetPreludeSQL(recCountSql, FSqlManager->QuickSelectSwitch());
+    ReportQuery.SetPreludeSQL(recCountSql);
+    ReportQuery.SetRunMode(FSqlManager->QuickSelectSwitch());
     DisableReportControls();
     ReportQuery.OpenAsync();
     FPageLoading = true;
