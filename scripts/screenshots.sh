@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Screenshots of the real program under a virtual display with a window manager:
 # main window (both tabs, application menu, key tips, narrow), data source chooser,
-# password dialog, About,
-# and report windows: a sales report before its first run, while its page loads and with
-# a page of rows, and a nomenclature with its rows.
+# password dialog, About, and report windows: a sales report before its first run (and its
+# calendar), while its page loads, with a page of rows (and a pager tooltip), run again with
+# a store chosen (the summary bar names the filters), and a nomenclature with its rows.
 # Writes PNG files into the folder given (default build/screenshots).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -208,6 +208,9 @@ sleep 1
 click_at 186 75
 wait_pixel $filters_x $filters_y B9D1EA
 park_mouse; shot report-blank 1
+# The calendar of the "От Дата" picker (its arrow), in Bulgarian whatever the system's language.
+click_at 106 236; shot report-calendar 1
+xdotool key Escape; sleep 0.5
 # The whole period of the demo data; 5000 rows a page (choosing a page size runs the report).
 type_date 30 239 "$from_date"
 type_date 30 286 "$to_date"
@@ -231,6 +234,15 @@ done
 [ -f "$out/report-loading.png" ] || { echo "screenshots: the busy picture was never caught" >&2; failed=1; }
 wait_pixel $header_x $header_y F9F9F9 60
 park_mouse; shot report-page 1
+# The tooltip of the "Next page" button of the pager.
+xdotool mousemove 1266 748; shot report-pager-tooltip 2
+# The filters again ("Филтри" bar), a store chosen, the report run: the summary bar names them.
+click_at 96 180
+wait_pixel $filters_x $filters_y B9D1EA
+click_at 97 341; sleep 0.5; xdotool key Down Return; sleep 0.3
+click_at 96 500
+wait_pixel $header_x $header_y F9F9F9 60
+park_mouse; shot report-filtered 1
 # A nomenclature, "Стоки": its filters have only the button.
 click_at 408 75
 wait_pixel $filters_x $filters_y B9D1EA
