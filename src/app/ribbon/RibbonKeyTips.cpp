@@ -137,10 +137,7 @@ void TRibbonKeyTips::ShowTabs()
                      }));
         captions.append(header->text());
     }
-    const QStringList keys = AssignKeyTips(captions);
-    for (qsizetype i = 0; i < tips.size(); ++i)
-        tips[i].Key = keys[i];
-    Show(TLevel::Tabs, std::move(tips));
+    Show(TLevel::Tabs, std::move(tips), captions);
 }
 
 void TRibbonKeyTips::ShowCommands()
@@ -163,10 +160,7 @@ void TRibbonKeyTips::ShowCommands()
                 captions.append(button->text());
             }
         }
-    const QStringList keys = AssignKeyTips(captions);
-    for (qsizetype i = 0; i < tips.size(); ++i)
-        tips[i].Key = keys[i];
-    Show(TLevel::Commands, std::move(tips));
+    Show(TLevel::Commands, std::move(tips), captions);
 }
 
 void TRibbonKeyTips::Hide()
@@ -176,11 +170,14 @@ void TRibbonKeyTips::Hide()
     FLevel = TLevel::Hidden;
 }
 
-void TRibbonKeyTips::Show(TLevel level, QList<TTip> tips)
+void TRibbonKeyTips::Show(TLevel level, QList<TTip> tips, const QStringList& captions)
 {
     ClearBadges();
     FLevel = level;
     FTips = std::move(tips);
+    const QStringList keys = AssignKeyTips(captions);
+    for (qsizetype i = 0; i < FTips.size(); ++i)
+        FTips[i].Key = keys[i];
     for (TTip& tip : FTips) {
         if (!tip.Target || tip.Key.isEmpty() || !tip.Target->isVisible())
             continue;

@@ -54,7 +54,8 @@ private:
     bool InRibbonWindow(QObject* watched) const;
     bool HandleKey(QKeyEvent* event);
     void StepBack();
-    void Show(TLevel level, QList<TTip> tips);
+    // Shows the tips, their letters chosen from the targets' captions (one each, in order).
+    void Show(TLevel level, QList<TTip> tips, const QStringList& captions);
     void ClearBadges();
 
     TUIRibbon* FRibbon;
