@@ -908,8 +908,17 @@ TEST_F(ReportWindow, ExportWaitsForItsStatementWithoutHoldingTheWindow)
             EXPECT_TRUE(PumpUntil([&] { return exportBackend() == 0; }, 10000)); // the cancel was taken
             continue;
         }
-        // The statement is still with the stopped server: closing the window returns at
-        // once, and it is freed when the server goes on.
+        // The statement is still with the stopped server: another export is refused at once
+        // (no dialog), closing the window returns at once, and it is freed when the server
+        // goes on.
+        bool shown = false;
+        TExportForm::OnShowing = [&](TExportForm& f) {
+            shown = true;
+            f.btnCancel->click();
+        };
+        QCoreApplication::sendEvent(form.get(), &excel);
+        TExportForm::OnShowing = nullptr;
+        EXPECT_FALSE(shown);
         form->setAttribute(Qt::WA_DeleteOnClose, true);
         form->close();
         form.release();

@@ -537,9 +537,10 @@ void TAbsReportBaseForm::LastPageButtonClick()
 
 void TAbsReportBaseForm::ExportReport(TExportKind kind)
 {
-    // One statement at a time on the window's connection: while a page loads, the request
-    // is refused without a word (the ribbon stays usable, the page keeps loading).
-    if (FPageLoading)
+    // One statement at a time on the window's connection: while a page loads, or an earlier
+    // export's statement is still with a server that did not take its cancel, the request
+    // is refused without a word (the ribbon stays usable).
+    if (FPageLoading || ExportQuery.Executing())
         return;
     const int keepRecordsPerPage = FCurrentFilters.RecordsPerPage;
     struct TRestore {
