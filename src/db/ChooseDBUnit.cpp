@@ -202,13 +202,9 @@ bool TChooseDBForm::Run(TSqlDBModel& dbMdl)
         Q_UNUSED(cleanupRegistered);
     }
     TChooseDBForm& form = *gChooser;
-    try {
-        form.FillDataSources();
-    } catch (const Exception& e) {
-        // The chooser still comes, with an empty list: Refresh lists again once the driver
-        // manager answers, and Cancel leaves the program as it was.
-        QMessageBox::critical(QApplication::activeWindow(), MessageCaption(), e.Message(), QMessageBox::Ok);
-    }
+    // A failed listing still shows the chooser, empty: Refresh lists again once the driver
+    // manager answers, and Cancel leaves the program as it was.
+    form.FillDataSourcesOrSay(QApplication::activeWindow());
     form.lbDSN->setFocus();
     if (form.exec() != QDialog::Accepted)
         return false;
@@ -290,13 +286,18 @@ void TChooseDBForm::btnOkClick()
 
 void TChooseDBForm::lbDSNDblClick() { btnOkClick(); }
 
-void TChooseDBForm::btnRefreshClick()
+void TChooseDBForm::FillDataSourcesOrSay(QWidget* boxParent)
 {
     try {
         FillDataSources();
     } catch (const Exception& e) {
-        QMessageBox::critical(this, MessageCaption(), e.Message(), QMessageBox::Ok);
+        QMessageBox::critical(boxParent, MessageCaption(), e.Message(), QMessageBox::Ok);
     }
+}
+
+void TChooseDBForm::btnRefreshClick()
+{
+    FillDataSourcesOrSay(this);
     lbDSN->setFocus();
 }
 

@@ -51,6 +51,8 @@ public:
     // of a supported driver that are not sample data sources; selects the first entry.
     // Throws EODBCError when the driver manager gives no environment or connection handle.
     void FillDataSources();
+    // FillDataSources, a failure said in an error box over boxParent (the list left empty).
+    void FillDataSourcesOrSay(QWidget* boxParent);
 
     void btnOkClick();
     void lbDSNDblClick();
