@@ -11,6 +11,7 @@
 #include "reports/PartnersUnit.h"
 #include "reports/PayTypesUnit.h"
 #include "reports/PaymentsUnit.h"
+#include "reports/ReportListUnit.h"
 #include "reports/SalesDetailUnit.h"
 #include "reports/SalesSummaryUnit.h"
 
@@ -346,6 +347,26 @@ TEST_F(ReportWindow, FilterPanelToggles)
         EXPECT_EQ(lookup->currentText(), QStringLiteral("<Всички>"));
         EXPECT_EQ(lookup->currentData().toString(), QStringLiteral("0"));
         EXPECT_GT(lookup->count(), 1);
+    }
+    // After "<Всички>", each box lists its lookup's rows in the statement's order, by name,
+    // each standing for its number.
+    {
+        auto manager = TestManager(dbSqlite);
+        const std::pair<QComboBox*, TLookupKind> boxes[] = {{form->StoreFilterLookup, TLookupKind::Stores},
+                                                            {form->FiscalDeviceFilterLookup, TLookupKind::FiscalDevices},
+                                                            {form->UserFilterLookup, TLookupKind::Operators}};
+        for (const auto& [box, kind] : boxes) {
+            TQuery q;
+            q.SetConnection(&manager->OpenConnection());
+            q.SetSQL(QString::fromUtf16(LookupListItem(kind).Sql));
+            q.Open();
+            QStringList want, shown;
+            for (; !q.Eof(); q.Next())
+                want << q.Fields(0).AsString() + QLatin1Char('=') + q.Fields(1).AsString();
+            for (int i = 1; i < box->count(); ++i)
+                shown << box->itemData(i).toString() + QLatin1Char('=') + box->itemText(i);
+            EXPECT_EQ(shown, want) << LookupListItem(kind).Key;
+        }
     }
     EXPECT_EQ(form->cbRecordsPerPage->currentText(), QStringLiteral("500"));
     EXPECT_EQ(form->LoadingState(), TLoadingState::lsBlank);

@@ -4,6 +4,7 @@
 
 #include "AbsReportBaseWidgets.h"
 #include "LoadingAnimationUnit.h"
+#include "LookupModelUnit.h"
 #include "db/Exception.h"
 #include "common/MessageBoxUnit.h"
 
@@ -130,10 +131,13 @@ void TAbsReportBaseForm::InitFilters()
 
 void TAbsReportBaseForm::FillLookup(QComboBox* lookup, TQuery& query)
 {
-    lookup->clear();
-    lookup->addItem(kAllEntries, QStringLiteral("0"));
+    // The entries go to the box in one model: added one by one, each of thousands of entries
+    // would be an item of its own, announced to the box and its views on its own.
+    std::vector<TLookupModel::TEntry> entries;
+    entries.push_back({kAllEntries, QStringLiteral("0")});
     for (query.First(); !query.Eof(); query.Next())
-        lookup->addItem(query.Fields(1).AsString(), query.Fields(0).AsString());
+        entries.push_back({query.Fields(1).AsString(), query.Fields(0).AsString()});
+    lookup->setModel(new TLookupModel(std::move(entries), lookup)); // the box's child
     lookup->setCurrentIndex(0);
 }
 

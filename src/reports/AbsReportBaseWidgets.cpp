@@ -272,6 +272,9 @@ void BuildReportWidgets(TAbsReportBaseForm& form, std::function<void()> onFilter
         c->setObjectName(name);
         c->setFixedWidth(kLookupWidth);
         c->setMaxVisibleItems(20);
+        // The width is fixed: the box need not measure every entry (thousands of stores,
+        // devices or operators) for a size it is never given.
+        c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         return c;
     };
     form.StoreFilterLookup = lookup(QStringLiteral("StoreFilterLookup"));
