@@ -10,6 +10,7 @@
 // Exit status: 0 done, 1 the export failed (reason on standard error), 2 wrong usage.
 
 #include "app/ExportCommandLineUnit.h"
+#include "app/ExportRunUnit.h"
 #include "db/ChooseDBUnit.h"
 #include "db/DbEngineUnit.h"
 #include "db/Exception.h"
@@ -79,45 +80,6 @@ int UsageError(const QString& message)
     std::fputs("Try 'auditor-export --help'.\n", stderr);
     return kExitUsage;
 }
-
-// The driver a data source is registered with; nullopt when no user or system data source
-// has that name.
-std::optional<QString> RegisteredDriverOf(const QString& dsn)
-{
-    for (const TOdbcDataSource& ds : ListOdbcDataSources(OdbcEnvironment()))
-        if (ds.Name == dsn)
-            return ds.Driver;
-    return std::nullopt;
-}
-
-// Progress on standard error as one line that is written over, when that is a terminal.
-class TProgressLine {
-public:
-    TProgressLine() : FEnabled(::isatty(2) == 1) { FClock.start(); }
-    ~TProgressLine() { End(); }
-
-    void Show(qint64 done, qint64 total, bool force = false)
-    {
-        if (!FEnabled || (!force && FShown && FClock.elapsed() < 100))
-            return;
-        FClock.restart();
-        std::fprintf(stderr, "\r%lld / %lld", static_cast<long long>(done), static_cast<long long>(total));
-        std::fflush(stderr);
-        FShown = true;
-    }
-    // Ends the line, so that what follows starts on a line of its own.
-    void End()
-    {
-        if (FShown)
-            std::fputc('\n', stderr);
-        FShown = false;
-    }
-
-private:
-    bool FEnabled;
-    bool FShown = false;
-    QElapsedTimer FClock;
-};
 
 // The target's temporary stand-in in the same folder; removed unless it was committed.
 class TTempTarget {
@@ -200,33 +162,6 @@ int PrintSql(const TRequest& r)
     const QByteArray out = (recCountSql + QLatin1Char('\n') + reportSql + QLatin1Char('\n')).toUtf8();
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
     return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
-}
-
-// The descriptor of the request's data source; false when no data source has its name.
-bool ModelOf(const TRequest& r, TSqlDBModel& model)
-{
-    const std::optional<QString> driver = RegisteredDriverOf(r.Dsn);
-    if (!driver)
-        return false;
-    model.DSN = r.Dsn;
-    model.UserName = r.User;
-    model.Password = r.Password;
-    model.SetProviderDescr(DriverDescrOfDataSource(*driver));
-    return true;
-}
-
-// A manager connected to the data source of `model`; null, with the reason in `error`,
-// when it cannot connect.
-std::unique_ptr<TSqlDataManager> Connected(const TSqlDBModel& model, QString& error)
-{
-    std::unique_ptr<TSqlDataManager> manager = TSqlDataModule::CreateManager(&model);
-    try {
-        manager->OpenConnection();
-    } catch (const Exception& e) {
-        error = QStringLiteral("cannot connect to \"%1\": %2").arg(model.DSN, e.Message());
-        return nullptr;
-    }
-    return manager;
 }
 
 // --list: the number and the name of every entry of a filter's lookup, TAB-separated, one a

@@ -1,0 +1,54 @@
+#pragma once
+// What a run of auditor-export needs around its command line: the data source it names (its
+// registered driver, its descriptor, a connection to it) and the progress line on a terminal.
+
+#include "app/ExportCommandLineUnit.h"
+#include "db/SqlDataManagerUnit.h"
+#include "db/SqlDbModelUnit.h"
+
+#include <QElapsedTimer>
+#include <QString>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <unistd.h>
+
+// The driver a data source is registered with; nullopt when no user or system data source
+// has that name.
+std::optional<QString> RegisteredDriverOf(const QString& dsn);
+
+// The descriptor of the request's data source; false when no data source has its name.
+bool ModelOf(const TRequest& r, TSqlDBModel& model);
+
+// A manager connected to the data source of `model`; null, with the reason in `error`,
+// when it cannot connect.
+std::unique_ptr<TSqlDataManager> Connected(const TSqlDBModel& model, QString& error);
+
+// Progress on standard error as one line that is written over, when that is a terminal.
+class TProgressLine {
+public:
+    TProgressLine() : FEnabled(::isatty(2) == 1) { FClock.start(); }
+    ~TProgressLine() { End(); }
+
+    void Show(qint64 done, qint64 total, bool force = false)
+    {
+        if (!FEnabled || (!force && FShown && FClock.elapsed() < 100))
+            return;
+        FClock.restart();
+        std::fprintf(stderr, "\r%lld / %lld", static_cast<long long>(done), static_cast<long long>(total));
+        std::fflush(stderr);
+        FShown = true;
+    }
+    // Ends the line, so that what follows starts on a line of its own.
+    void End()
+    {
+        if (FShown)
+            std::fputc('\n', stderr);
+        FShown = false;
+    }
+
+private:
+    bool FEnabled;
+    bool FShown = false;
+    QElapsedTimer FClock;
+};
