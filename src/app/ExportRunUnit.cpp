@@ -5,6 +5,10 @@
 #include "db/DbEngineUnit.h"
 #include "db/Exception.h"
 #include "db/OdbcConnectionUnit.h"
+#include "db/QueryUnit.h"
+
+#include <QStringList>
+#include <algorithm>
 
 // The driver a data source is registered with; nullopt when no user or system data source
 // has that name.
@@ -41,4 +45,44 @@ std::unique_ptr<TSqlDataManager> Connected(const TSqlDBModel& model, QString& er
         return nullptr;
     }
     return manager;
+}
+
+TExportOutcome ExportReportToFile(TSqlDataManager& manager, const TRepository& repository,
+                                  const TReportListItem& report, const TReportFilters& filters, TExportKind kind,
+                                  const QString& file,
+                                  const std::function<void(qint64 done, qint64 expected, bool last)>& onProgress)
+{
+    QString reportSql, recCountSql;
+    repository.FillReportQuery(report.Kind, reportSql, recCountSql, filters);
+    const int recCount = manager.FastSql(recCountSql).toInt();
+    int expected = recCount;
+    if (filters.RecordsPerPage > 0) {
+        const qint64 skipped = qint64(filters.PageNumber) * filters.RecordsPerPage;
+        expected = int(std::clamp<qint64>(recCount - skipped, 0, filters.RecordsPerPage));
+    }
+
+    TQuery query(nullptr, ckForwardOnly);
+    query.SetConnection(&manager.Connection());
+    query.SetSQL(reportSql);
+    query.Open();
+    query.First();
+
+    RExportOptions opts = TExportForm::GetReportOpts(kind, QString::fromUtf16(report.Title));
+    opts.FileName = file;
+
+    auto strategy = TExportStrategyAbs::GetInstance(opts, TExportSource{&query, nullptr}, &query);
+    int done = 0;
+    QStringList problems;
+    strategy->OnReportProgress = [&done](int current, const QString&) { done = current; };
+    strategy->OnPumpMessages = [&] { onProgress(done, expected, false); };
+    strategy->OnShowError = [&problems](const QString& message) { problems << message; };
+    if (!strategy->Init(expected) || !strategy->MakeExport())
+        throw Exception(problems.isEmpty() ? QStringLiteral("nothing was exported") : problems.join(QLatin1Char('\n')));
+    TExportOutcome outcome;
+    outcome.Written = query.RecordCount();
+    onProgress(outcome.Written, expected, true);
+    outcome.Notice = strategy->Notice();
+    strategy.reset();
+    query.Close();
+    return outcome;
 }

@@ -5,10 +5,14 @@
 #include "app/ExportCommandLineUnit.h"
 #include "db/SqlDataManagerUnit.h"
 #include "db/SqlDbModelUnit.h"
+#include "export/ExportUnit.h"
+#include "reports/ReportListUnit.h"
+#include "reports/RepositoryUnit.h"
 
 #include <QElapsedTimer>
 #include <QString>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <unistd.h>
@@ -23,6 +27,21 @@ bool ModelOf(const TRequest& r, TSqlDBModel& model);
 // A manager connected to the data source of `model`; null, with the reason in `error`,
 // when it cannot connect.
 std::unique_ptr<TSqlDataManager> Connected(const TSqlDBModel& model, QString& error);
+
+// What the export of one report wrote.
+struct TExportOutcome {
+    qint64 Written = 0; // records
+    QString Notice;     // what the user should know of a done export (characters written as "?")
+};
+
+// Writes `report` for `filters` into `file` as the report window's export does: the count
+// first, then the report on a forward-only query with the window's export options.
+// `onProgress(done, expected, last)` follows the writing (last: the final call). Throws
+// Exception with the reason when the export fails.
+TExportOutcome ExportReportToFile(TSqlDataManager& manager, const TRepository& repository,
+                                  const TReportListItem& report, const TReportFilters& filters, TExportKind kind,
+                                  const QString& file,
+                                  const std::function<void(qint64 done, qint64 expected, bool last)>& onProgress);
 
 // Progress on standard error as one line that is written over, when that is a terminal.
 class TProgressLine {

@@ -211,42 +211,13 @@ int Export(const TRequest& r, mode_t umaskValue)
         return Fail(error);
     const std::unique_ptr<TRepository> repository = TRepository::CreateRepository(model);
 
-    // As the report window runs it: the count first, then the report on a forward-only query.
-    QString reportSql, recCountSql;
-    repository->FillReportQuery(r.Report->Kind, reportSql, recCountSql, r.Filters);
-    const int recCount = manager->FastSql(recCountSql).toInt();
-    int expected = recCount;
-    if (r.Filters.RecordsPerPage > 0) {
-        const qint64 skipped = qint64(r.Filters.PageNumber) * r.Filters.RecordsPerPage;
-        expected = int(std::clamp<qint64>(recCount - skipped, 0, r.Filters.RecordsPerPage));
-    }
-
-    TQuery query(nullptr, ckForwardOnly);
-    query.SetConnection(&manager->Connection());
-    query.SetSQL(reportSql);
-    query.Open();
-    query.First();
-
-    RExportOptions opts = TExportForm::GetReportOpts(r.Kind, QString::fromUtf16(r.Report->Title));
-    opts.FileName = temp.Path();
-
-    auto strategy = TExportStrategyAbs::GetInstance(opts, TExportSource{&query, nullptr}, &query);
     TProgressLine progress;
-    int done = 0;
-    QStringList problems;
-    strategy->OnReportProgress = [&done](int current, const QString&) { done = current; };
-    strategy->OnPumpMessages = [&] { progress.Show(done, expected); };
-    strategy->OnShowError = [&problems](const QString& message) { problems << message; };
-    if (!strategy->Init(expected) || !strategy->MakeExport()) {
-        progress.End();
-        return Fail(problems.isEmpty() ? QStringLiteral("nothing was exported") : problems.join(QLatin1Char('\n')));
-    }
-    progress.Show(query.RecordCount(), expected, true);
+    const TExportOutcome outcome =
+        ExportReportToFile(*manager, *repository, *r.Report, r.Filters, r.Kind, temp.Path(),
+                           [&progress](qint64 done, qint64 expected, bool last) { progress.Show(done, expected, last); });
     progress.End();
-    const qint64 written = query.RecordCount();
-    const QString notice = strategy->Notice();
-    strategy.reset();
-    query.Close();
+    const qint64 written = outcome.Written;
+    const QString notice = outcome.Notice;
 
     if (!temp.Commit(target, umaskValue, error))
         return Fail(QStringLiteral("cannot put the export in place as \"%1\": %2").arg(r.Output, error));
