@@ -13,6 +13,9 @@ const char* const kUsage =
     "                      [--operator N] [--page N] [--page-size S] --output PATH [--quiet]\n"
     "       auditor-export --print-sql (--dsn NAME | --engine sqlanywhere|sqlite|postgres)\n"
     "                      --report KEY [filters] [--page N] [--page-size S]\n"
+    "       auditor-export --all --dsn NAME [--user U ...] --output-dir DIR [--format csv|xlsx]\n"
+    "                      [--from YYYY-MM-DD --to YYYY-MM-DD] [--store N] [--fiscal-device N]\n"
+    "                      [--operator N] [--quiet]\n"
     "       auditor-export --list stores|fiscal-devices|operators --dsn NAME [--user U ...]\n"
     "       auditor-export --help | --version\n"
     "\n"
@@ -44,6 +47,18 @@ const char* const kUsage =
     "--password, --password-file FILE reads the password from the first line of FILE (\"-\":\n"
     "standard input), and without either the environment variable AUDITOR_PASSWORD is used:\n"
     "then the password does not show in the process list.\n"
+    "\n"
+    "--all writes every report into the new folder DIR, as one bundle that others can check:\n"
+    "DIR/KEY.csv (or .xlsx) for each report, with the filters its window offers (the others\n"
+    "are ignored for it) and the bytes its own export would write; DIR/manifest.json (the\n"
+    "program, the data source, its driver and server, the user, start and end time in UTC, the\n"
+    "filters, and for each report its file, filters, number of records and SHA-256); and\n"
+    "DIR/SHA256SUMS, so that \"sha256sum -c SHA256SUMS\" in DIR checks the bundle. Every report\n"
+    "reads one state of the database (PostgreSQL: one REPEATABLE READ, READ ONLY transaction;\n"
+    "SQLite: one read transaction; SQL Anywhere: snapshot isolation where the database allows\n"
+    "it), named in the manifest. The bundle is written into a temporary folder beside DIR and\n"
+    "renamed to DIR only when it is whole: a failed or interrupted run leaves no DIR. A DIR\n"
+    "that exists already is refused (exit status 2). --format is csv unless told otherwise.\n"
     "\n"
     "--list stores|fiscal-devices|operators prints the number and the name of every store,\n"
     "fiscal device or operator, TAB-separated, one a line: the numbers the filters take.\n"
@@ -123,6 +138,75 @@ void ReadLogin(const TArgs& args, TRequest& r)
     }
 }
 
+// The filters of --from/--to and the keyed options, as asked for; `offered` the filters of
+// one report (the others are refused), or every filter for a bundle.
+void ReadFilters(const TArgs& args, TRequest& r, TReportUIFilters offered, const QString& key)
+{
+    const auto refuse = [&](const QString& option) {
+        return TUsageError{QStringLiteral("report \"%1\" has no %2 filter (it offers: %3)")
+                               .arg(key, option, OfferedFilterNames(offered))};
+    };
+    const bool hasFrom = args.Has(QStringLiteral("from"));
+    const bool hasTo = args.Has(QStringLiteral("to"));
+    if (hasFrom || hasTo) {
+        if (!(offered & rfPeriod))
+            throw refuse(hasFrom ? QStringLiteral("--from") : QStringLiteral("--to"));
+        // The query builder filters by period only when it has both ends.
+        if (!hasFrom || !hasTo)
+            throw TUsageError{QStringLiteral("--from and --to go together")};
+        const QDate from = args.Date(QStringLiteral("from"));
+        const QDate to = args.Date(QStringLiteral("to"));
+        if (from > to)
+            throw TUsageError{QStringLiteral("the period starts after it ends (--from %1, --to %2)")
+                                  .arg(from.toString(Qt::ISODate), to.toString(Qt::ISODate))};
+        r.Filters.FromDate = DateToDays(from);
+        r.Filters.ToDate = DateToDays(to);
+        r.HasPeriod = true;
+    }
+    const struct {
+        const char* Option;
+        TReportUIFilter Filter;
+        int32_t TReportFilters::*Field;
+    } keyed[] = {
+        {"store", rfStore, &TReportFilters::StoreN},
+        {"fiscal-device", rfFP, &TReportFilters::FiscalDeviceN},
+        {"operator", rfUser, &TReportFilters::UserN},
+    };
+    for (const auto& k : keyed) {
+        const QString name = QLatin1String(k.Option);
+        if (!args.Has(name))
+            continue;
+        if (!(offered & k.Filter))
+            throw refuse(QStringLiteral("--") + name);
+        r.Filters.*k.Field = args.Number(name, 0, 0);
+    }
+}
+
+// --all: every report into a new folder.
+TRequest ReadBundleRequest(const TArgs& args)
+{
+    TRequest r;
+    r.All = true;
+    for (const char* other : {"report", "list", "print-sql", "engine", "output", "page", "page-size"})
+        if (args.Has(QLatin1String(other)))
+            throw TUsageError{QStringLiteral("--all takes no --%1").arg(QLatin1String(other))};
+    r.Dsn = args.Required(QStringLiteral("dsn"));
+    ReadLogin(args, r);
+    r.OutputDir = args.Required(QStringLiteral("output-dir"));
+    const QString f = args.Has(QStringLiteral("format")) ? args.Value(QStringLiteral("format")) : QStringLiteral("csv");
+    if (f == u"csv")
+        r.Kind = ekTextFile;
+    else if (f == u"xlsx")
+        r.Kind = ekExcel;
+    else
+        throw TUsageError{QStringLiteral("--format is csv or xlsx, not \"%1\"").arg(f)};
+    r.Quiet = args.Has(QStringLiteral("quiet"));
+    ReadFilters(args, r, kAllReportUIFilters, QString());
+    r.Filters.PageNumber = 0;
+    r.Filters.RecordsPerPage = 0;
+    return r;
+}
+
 } // namespace
 
 TRequest ReadRequest(const TArgs& args)
@@ -134,13 +218,15 @@ TRequest ReadRequest(const TArgs& args)
         if (!r.List)
             throw TUsageError{QStringLiteral("--list is one of %1, not \"%2\"").arg(LookupKeys(), key)};
         for (const char* other : {"report", "print-sql", "engine", "format", "output", "from", "to", "store",
-                                  "fiscal-device", "operator", "page", "page-size"})
+                                  "fiscal-device", "operator", "page", "page-size", "all", "output-dir"})
             if (args.Has(QLatin1String(other)))
                 throw TUsageError{QStringLiteral("--list takes no --%1").arg(QLatin1String(other))};
         r.Dsn = args.Required(QStringLiteral("dsn"));
         ReadLogin(args, r);
         return r;
     }
+    if (args.Has(QStringLiteral("all")))
+        return ReadBundleRequest(args);
     r.PrintSql = args.Has(QStringLiteral("print-sql"));
 
     const QString key = args.Required(QStringLiteral("report"));
@@ -173,49 +259,14 @@ TRequest ReadRequest(const TArgs& args)
         else
             throw TUsageError{QStringLiteral("--format is csv or xlsx, not \"%1\"").arg(f)};
     }
+    if (args.Has(QStringLiteral("output-dir")))
+        throw TUsageError{QStringLiteral("--output-dir goes with --all")};
     if (!r.PrintSql)
         r.Output = args.Required(QStringLiteral("output"));
     r.Quiet = args.Has(QStringLiteral("quiet"));
 
     // Filters: only those the report's window offers; the others are refused.
-    const TReportUIFilters offered = r.Report->Filters;
-    const auto refuse = [&](const QString& option) {
-        return TUsageError{QStringLiteral("report \"%1\" has no %2 filter (it offers: %3)")
-                               .arg(key, option, OfferedFilterNames(offered))};
-    };
-    const bool hasFrom = args.Has(QStringLiteral("from"));
-    const bool hasTo = args.Has(QStringLiteral("to"));
-    if (hasFrom || hasTo) {
-        if (!(offered & rfPeriod))
-            throw refuse(hasFrom ? QStringLiteral("--from") : QStringLiteral("--to"));
-        // The query builder filters by period only when it has both ends.
-        if (!hasFrom || !hasTo)
-            throw TUsageError{QStringLiteral("--from and --to go together")};
-        const QDate from = args.Date(QStringLiteral("from"));
-        const QDate to = args.Date(QStringLiteral("to"));
-        if (from > to)
-            throw TUsageError{QStringLiteral("the period starts after it ends (--from %1, --to %2)")
-                                  .arg(from.toString(Qt::ISODate), to.toString(Qt::ISODate))};
-        r.Filters.FromDate = DateToDays(from);
-        r.Filters.ToDate = DateToDays(to);
-    }
-    const struct {
-        const char* Option;
-        TReportUIFilter Filter;
-        int32_t TReportFilters::*Field;
-    } keyed[] = {
-        {"store", rfStore, &TReportFilters::StoreN},
-        {"fiscal-device", rfFP, &TReportFilters::FiscalDeviceN},
-        {"operator", rfUser, &TReportFilters::UserN},
-    };
-    for (const auto& k : keyed) {
-        const QString name = QLatin1String(k.Option);
-        if (!args.Has(name))
-            continue;
-        if (!(offered & k.Filter))
-            throw refuse(QStringLiteral("--") + name);
-        r.Filters.*k.Field = args.Number(name, 0, 0);
-    }
+    ReadFilters(args, r, r.Report->Filters, key);
 
     // One page, or the whole result as the window exports it.
     if (args.Has(QStringLiteral("page")) || args.Has(QStringLiteral("page-size"))) {

@@ -86,7 +86,11 @@ private:
 struct TRequest {
     const TLookupListItem* List = nullptr; // --list: print a lookup instead of exporting
     const TReportListItem* Report = nullptr;
+    bool All = false; // --all: every report into OutputDir (Report is null)
+    QString OutputDir;
+    // The filters asked for. With --all each report takes those its window offers.
     TReportFilters Filters;
+    bool HasPeriod = false;
     bool PrintSql = false;
     std::optional<TDbType> Engine;
     QString Dsn, User, Password;

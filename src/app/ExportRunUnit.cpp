@@ -80,6 +80,7 @@ TExportOutcome ExportReportToFile(TSqlDataManager& manager, const TRepository& r
         throw Exception(problems.isEmpty() ? QStringLiteral("nothing was exported") : problems.join(QLatin1Char('\n')));
     TExportOutcome outcome;
     outcome.Written = query.RecordCount();
+    outcome.Expected = expected;
     onProgress(outcome.Written, expected, true);
     outcome.Notice = strategy->Notice();
     strategy.reset();

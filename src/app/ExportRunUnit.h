@@ -31,6 +31,7 @@ std::unique_ptr<TSqlDataManager> Connected(const TSqlDBModel& model, QString& er
 // What the export of one report wrote.
 struct TExportOutcome {
     qint64 Written = 0; // records
+    int Expected = 0;   // records the count gave for the result (or the page)
     QString Notice;     // what the user should know of a done export (characters written as "?")
 };
 
@@ -49,12 +50,16 @@ public:
     TProgressLine() : FEnabled(::isatty(2) == 1) { FClock.start(); }
     ~TProgressLine() { End(); }
 
+    // Written before the figures, e.g. the name of the report.
+    void SetPrefix(const QString& prefix) { FPrefix = prefix.toUtf8(); }
+
     void Show(qint64 done, qint64 total, bool force = false)
     {
         if (!FEnabled || (!force && FShown && FClock.elapsed() < 100))
             return;
         FClock.restart();
-        std::fprintf(stderr, "\r%lld / %lld", static_cast<long long>(done), static_cast<long long>(total));
+        std::fprintf(stderr, "\r%s%lld / %lld", FPrefix.constData(), static_cast<long long>(done),
+                     static_cast<long long>(total));
         std::fflush(stderr);
         FShown = true;
     }
@@ -69,5 +74,6 @@ public:
 private:
     bool FEnabled;
     bool FShown = false;
+    QByteArray FPrefix;
     QElapsedTimer FClock;
 };

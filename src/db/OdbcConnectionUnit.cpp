@@ -193,15 +193,32 @@ void TOdbcConnection::Close()
     FConnected = false;
 }
 
-QString TOdbcConnection::DriverName() const
+QString TOdbcConnection::DriverName() const { return InfoText(SQL_DRIVER_NAME); }
+
+QString TOdbcConnection::InfoText(SQLUSMALLINT infoType) const
 {
     if (!FConnected)
         return {};
-    SQLWCHAR buf[256] = {};
+    SQLWCHAR buf[512] = {};
     SQLSMALLINT len = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfoW(FDbc.get(), SQL_DRIVER_NAME, buf, sizeof buf, &len)))
+    if (!SQL_SUCCEEDED(SQLGetInfoW(FDbc.get(), infoType, buf, sizeof buf - sizeof buf[0], &len)))
         return {};
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(buf));
+}
+
+void TOdbcConnection::SetAutoCommit(bool on)
+{
+    const SQLULEN value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
+    OdbcCheck(SQLSetConnectAttr(FDbc.get(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(value), 0),
+              SQL_HANDLE_DBC, FDbc.get(), "SQLSetConnectAttr(SQL_ATTR_AUTOCOMMIT)");
+}
+
+void TOdbcConnection::EndTransaction()
+{
+    if (!FConnected)
+        return;
+    SQLEndTran(SQL_HANDLE_DBC, FDbc.get(), SQL_ROLLBACK);
+    SQLSetConnectAttr(FDbc.get(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_AUTOCOMMIT_ON)), 0);
 }
 
 bool TOdbcConnection::GetDataSupport(SQLUINTEGER flag) const { return (FGetDataExtensions & flag) == flag; }

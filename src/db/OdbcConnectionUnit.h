@@ -126,6 +126,16 @@ public:
     bool ReadOnly() const { return FReadOnly; }
 
     QString DriverName() const; // SQLGetInfo(SQL_DRIVER_NAME), empty when closed
+    // A text the driver reports of the connection (SQLGetInfo: SQL_DRIVER_VER,
+    // SQL_SERVER_NAME, SQL_DATABASE_NAME, ...); empty when closed or not reported.
+    QString InfoText(SQLUSMALLINT infoType) const;
+
+    // Manual commit: the statements that follow form one transaction until EndTransaction.
+    // Throws EDatabaseError when the driver refuses.
+    void SetAutoCommit(bool on);
+    // Ends the open transaction (rolled back: nothing is ever written) and returns to
+    // autocommit. A failure is dropped: the transaction goes with the connection anyway.
+    void EndTransaction();
     bool GetDataSupport(SQLUINTEGER flag) const; // SQL_GETDATA_EXTENSIONS bits
 
 private:

@@ -42,3 +42,20 @@ void TPostgresDataManager::SetQuickSelectMode(bool on)
     SQLSetConnectAttr(FConn.Handle(), kUseDeclareFetch, reinterpret_cast<SQLPOINTER>(SQLULEN(on ? 0 : 1)),
                       SQL_IS_UINTEGER);
 }
+
+QString TPostgresDataManager::BeginReadSnapshot()
+{
+    OpenConnection();
+    // The session's next transactions take the isolation; the driver begins one before the
+    // first statement once autocommit is off, and the snapshot is taken by that statement.
+    FastSql(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"));
+    FConn.SetAutoCommit(false);
+    FastSql(QStringLiteral("SELECT upper(current_setting('transaction_isolation')) AS isolation, "
+                           "current_setting('transaction_read_only') AS read_only"));
+    const QString isolation = FastSQLField(QStringLiteral("ISOLATION")).toString();
+    if (isolation != QLatin1String("REPEATABLE READ") ||
+        FastSQLField(QStringLiteral("READ_ONLY")).toString() != QLatin1String("on"))
+        throw Exception(QStringLiteral("The server did not begin a read-only REPEATABLE READ transaction (it runs %1)")
+                            .arg(isolation));
+    return QStringLiteral("REPEATABLE READ, READ ONLY");
+}

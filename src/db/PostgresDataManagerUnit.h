@@ -7,6 +7,8 @@
 class TPostgresDataManager : public TSqlDataManager {
 public:
     explicit TPostgresDataManager(const TSqlDBModel& dbModel);
+    // One REPEATABLE READ, READ ONLY transaction.
+    QString BeginReadSnapshot() override;
 
 protected:
     void SetConnectionParameters() override;

@@ -46,6 +46,13 @@ public:
         return [this](bool on) { SetQuickSelectMode(on); };
     }
 
+    // From here every statement on this manager's connection sees one state of the
+    // database, read-only, until EndReadSnapshot: the strongest such isolation the engine
+    // allows without holding up those who write. Returns its name, as the manager knows it
+    // from the engine. Throws EDatabaseError when the engine refuses.
+    virtual QString BeginReadSnapshot() = 0;
+    virtual void EndReadSnapshot() { FConn.EndTransaction(); }
+
     static void OpenQueryClean(TQuery& qry);
     static void FetchAllQuery(TQuery& qry);
 

@@ -50,3 +50,22 @@ void TSqliteDataManager::CheckBeforeConnect() const
         throw Exception(QStringLiteral("Файлът на базата данни \"%1\" на източника на данни \"%2\" не съществува.")
                             .arg(FDatabaseFile, FDbModel.DSN));
 }
+
+QString TSqliteDataManager::BeginReadSnapshot()
+{
+    OpenConnection();
+    FastSql(QStringLiteral("BEGIN DEFERRED"));
+    FastSql(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    return QStringLiteral("SERIALIZABLE (one read transaction)");
+}
+
+void TSqliteDataManager::EndReadSnapshot()
+{
+    if (!FConn.Connected())
+        return;
+    try {
+        FastSql(QStringLiteral("ROLLBACK"));
+    } catch (const Exception&) {
+        // nothing was written; the transaction ends with the connection anyway
+    }
+}

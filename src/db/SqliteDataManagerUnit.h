@@ -7,6 +7,10 @@
 class TSqliteDataManager : public TSqlDataManager {
 public:
     explicit TSqliteDataManager(const TSqlDBModel& dbModel);
+    // One read transaction: begun here and pinned by a first read, so that it holds the
+    // state of this moment (writers wait for its end, or write beside it in WAL mode).
+    QString BeginReadSnapshot() override;
+    void EndReadSnapshot() override;
 
 protected:
     void SetConnectionParameters() override;

@@ -17,3 +17,20 @@ void TSybaseDataManager::SetConnectionParameters()
         throw Exception(QStringLiteral("Not implemented TSybaseDataManager.SetConnectionParameters!"));
     SetOdbcConnection({});
 }
+
+QString TSybaseDataManager::BeginReadSnapshot()
+{
+    OpenConnection();
+    FConn.SetAutoCommit(false);
+    try {
+        FastSql(QStringLiteral("SET TEMPORARY OPTION isolation_level = 'snapshot'"));
+        FastSql(QStringLiteral("SELECT count(*) FROM SYS.DUMMY"));
+        return QStringLiteral("SNAPSHOT");
+    } catch (const Exception&) {
+        FConn.EndTransaction();
+        FConn.SetAutoCommit(false);
+        FastSql(QStringLiteral("SET TEMPORARY OPTION isolation_level = 1"));
+        return QStringLiteral("READ COMMITTED (the database does not allow snapshot isolation: the reports may "
+                              "see changes made while they are written)");
+    }
+}

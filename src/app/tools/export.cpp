@@ -9,6 +9,7 @@
 //
 // Exit status: 0 done, 1 the export failed (reason on standard error), 2 wrong usage.
 
+#include "app/ExportBundleUnit.h"
 #include "app/ExportCommandLineUnit.h"
 #include "app/ExportRunUnit.h"
 #include "db/ChooseDBUnit.h"
@@ -230,6 +231,22 @@ int Export(const TRequest& r, mode_t umaskValue)
     return kExitOk;
 }
 
+// --all: every report into a new folder, with its manifest and checksums.
+int Bundle(const TRequest& r, mode_t umaskValue)
+{
+    if (QFileInfo(r.OutputDir).exists() || QFileInfo(r.OutputDir).isSymLink())
+        return UsageError(QStringLiteral("\"%1\" exists already; the bundle goes into a new folder").arg(r.OutputDir));
+    const TBundleOutcome outcome = WriteBundle(r, umaskValue);
+    for (const QString& notice : outcome.Notices) // done, with characters written as "?"
+        PrintErr(QStringLiteral("auditor-export: %1\n").arg(notice));
+    if (!r.Quiet)
+        PrintErr(QStringLiteral("auditor-export: %1 reports, %2 records, written to %3\n")
+                     .arg(outcome.Reports)
+                     .arg(outcome.Records)
+                     .arg(r.OutputDir));
+    return kExitOk;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -246,10 +263,11 @@ int main(int argc, char** argv)
     const char* const valued[] = {"dsn",    "user",          "password",  "password-file", "report",
                                   "format", "from",          "to",        "store",         "operator",
                                   "page",   "fiscal-device", "page-size", "output",        "engine",
-                                  "list"};
+                                  "list",   "output-dir"};
     for (const char* name : valued)
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
     parser.addOption(QCommandLineOption(QStringLiteral("print-sql")));
+    parser.addOption(QCommandLineOption(QStringLiteral("all")));
     parser.addOption(QCommandLineOption(QStringLiteral("quiet")));
     parser.addOption(QCommandLineOption(QStringLiteral("version")));
     parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
@@ -278,6 +296,8 @@ int main(int argc, char** argv)
     try {
         if (request.List)
             return ListLookup(request);
+        if (request.All)
+            return Bundle(request, umaskValue);
         return request.PrintSql ? PrintSql(request) : Export(request, umaskValue);
     } catch (const Exception& e) {
         return Fail(e.Message());

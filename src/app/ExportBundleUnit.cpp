@@ -1,0 +1,298 @@
+// The evidence bundle of auditor-export --all (see ExportBundleUnit.h).
+#include "app/ExportBundleUnit.h"
+
+#include "app/ExportRunUnit.h"
+#include "db/DbEngineUnit.h"
+#include "db/Exception.h"
+#include "db/OdbcConnectionUnit.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+// The temporary folder while it exists, for the signal handler.
+char gTempDir[4096];
+volatile std::sig_atomic_t gHaveTempDir = 0;
+
+// Empties and removes the temporary folder with system calls only (a signal may come at
+// any point); the bundle writes no subfolders.
+void RemoveTempDirNow()
+{
+    if (!gHaveTempDir)
+        return;
+    const int fd = ::open(gTempDir, O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        alignas(8) char buf[8192];
+        for (;;) {
+            const long n = ::syscall(SYS_getdents64, fd, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            for (long off = 0; off < n;) {
+                // struct linux_dirent64: d_ino (8), d_off (8), d_reclen (2), d_type (1), d_name
+                unsigned short reclen;
+                std::memcpy(&reclen, buf + off + 16, sizeof reclen);
+                const char* name = buf + off + 19;
+                if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0)
+                    ::unlinkat(fd, name, 0);
+                off += reclen;
+            }
+        }
+        ::close(fd);
+    }
+    ::rmdir(gTempDir);
+    gHaveTempDir = 0;
+}
+
+extern "C" void RemoveTempDirAndDie(int sig)
+{
+    RemoveTempDirNow();
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+// The temporary folder beside the bundle's target: made at once, removed unless renamed
+// onto the target.
+class TTempFolder {
+public:
+    TTempFolder(const QString& target)
+    {
+        const QFileInfo info(target);
+        QByteArray pattern =
+            QFile::encodeName(info.absoluteDir().filePath(QStringLiteral(".%1.part.XXXXXX").arg(info.fileName())));
+        if (!::mkdtemp(pattern.data()))
+            throw Exception(QStringLiteral("cannot make a folder beside \"%1\": %2")
+                                .arg(target, QString::fromLocal8Bit(std::strerror(errno))));
+        FPath = QFile::decodeName(pattern);
+        if (size_t(pattern.size()) < sizeof gTempDir) {
+            std::memcpy(gTempDir, pattern.constData(), size_t(pattern.size()) + 1);
+            gHaveTempDir = 1;
+        }
+        for (int sig : {SIGINT, SIGTERM, SIGHUP})
+            std::signal(sig, RemoveTempDirAndDie);
+    }
+    ~TTempFolder()
+    {
+        if (FPath.isEmpty())
+            return;
+        gHaveTempDir = 0;
+        QDir(FPath).removeRecursively();
+    }
+    TTempFolder(const TTempFolder&) = delete;
+    TTempFolder& operator=(const TTempFolder&) = delete;
+
+    const QString& Path() const { return FPath; }
+    QString FilePath(const QString& name) const { return QDir(FPath).filePath(name); }
+
+    // Gives the folder the permissions of a folder made in place, writes it to the disk and
+    // renames it to `target`, which must not exist (not even empty).
+    void Commit(const QString& target, mode_t umaskValue)
+    {
+        const QByteArray from = QFile::encodeName(FPath);
+        const QByteArray to = QFile::encodeName(target);
+        ::chmod(from.constData(), 0777 & ~umaskValue);
+        Sync(from);
+        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0)
+            throw Exception(QStringLiteral("cannot put the bundle in place as \"%1\": %2")
+                                .arg(target, QString::fromLocal8Bit(std::strerror(errno))));
+        gHaveTempDir = 0;
+        FPath.clear();
+        Sync(QFile::encodeName(QFileInfo(target).absolutePath()));
+    }
+
+    static void Sync(const QByteArray& path)
+    {
+        const int fd = ::open(path.constData(), O_RDONLY);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+    }
+
+private:
+    QString FPath;
+};
+
+QString Sha256Of(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Exception(QStringLiteral("cannot read \"%1\" back: %2").arg(path, file.errorString()));
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file))
+        throw Exception(QStringLiteral("cannot read \"%1\" back: %2").arg(path, file.errorString()));
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
+        throw Exception(QStringLiteral("cannot write \"%1\": %2").arg(path, file.errorString()));
+    file.close();
+}
+
+QString UtcNow() { return QDateTime::currentDateTimeUtc().toString(Qt::ISODate); }
+
+QJsonValue DayOrNull(double days, bool given)
+{
+    return given ? QJsonValue(DaysToDate(days).toString(Qt::ISODate)) : QJsonValue(QJsonValue::Null);
+}
+
+// The filters as the manifest names them: those of `offered`; a period not asked for is null.
+QJsonObject FiltersJson(const TReportFilters& f, bool hasPeriod, TReportUIFilters offered)
+{
+    QJsonObject o;
+    if (offered & rfPeriod) {
+        o[QStringLiteral("from")] = DayOrNull(f.FromDate, hasPeriod);
+        o[QStringLiteral("to")] = DayOrNull(f.ToDate, hasPeriod);
+    }
+    if (offered & rfStore)
+        o[QStringLiteral("store")] = f.StoreN;
+    if (offered & rfFP)
+        o[QStringLiteral("fiscal_device")] = f.FiscalDeviceN;
+    if (offered & rfUser)
+        o[QStringLiteral("operator")] = f.UserN;
+    return o;
+}
+
+} // namespace
+
+QString BundleFileName(const TReportListItem& report, TExportKind kind)
+{
+    return QLatin1String(report.Key) + (kind == ekExcel ? QStringLiteral(".xlsx") : QStringLiteral(".csv"));
+}
+
+TReportFilters BundleFilters(const TReportListItem& report, const TReportFilters& asked)
+{
+    TReportFilters f = asked;
+    if (!(report.Filters & rfPeriod))
+        f.FromDate = f.ToDate = 0;
+    if (!(report.Filters & rfStore))
+        f.StoreN = 0;
+    if (!(report.Filters & rfFP))
+        f.FiscalDeviceN = 0;
+    if (!(report.Filters & rfUser))
+        f.UserN = 0;
+    f.PageNumber = 0;
+    f.RecordsPerPage = 0;
+    return f;
+}
+
+TBundleOutcome WriteBundle(const TRequest& r, mode_t umaskValue)
+{
+    const QString target = QFileInfo(r.OutputDir).absoluteFilePath();
+    TSqlDBModel model;
+    if (!ModelOf(r, model))
+        throw Exception(QStringLiteral("no ODBC data source is named \"%1\"").arg(r.Dsn));
+
+    TTempFolder folder(target);
+    TSqlDataModule dataModule;
+    QString error;
+    const std::unique_ptr<TSqlDataManager> manager = Connected(model, error);
+    if (!manager)
+        throw Exception(error);
+    const std::unique_ptr<TRepository> repository = TRepository::CreateRepository(model);
+    const TOdbcConnection& connection = manager->Connection();
+
+    const QString started = UtcNow();
+    const QString isolation = manager->BeginReadSnapshot();
+    struct TSnapshotEnd {
+        TSqlDataManager& Manager;
+        ~TSnapshotEnd() { Manager.EndReadSnapshot(); }
+    } snapshotEnd{*manager};
+
+    TBundleOutcome outcome;
+    QJsonArray reports;
+    QByteArray sums;
+    const auto reportList = ReportList();
+    int index = 0;
+    for (const TReportListItem& report : reportList) {
+        ++index;
+        const QString key = QLatin1String(report.Key);
+        const QString name = BundleFileName(report, r.Kind);
+        const TReportFilters filters = BundleFilters(report, r.Filters);
+        TProgressLine progress;
+        progress.SetPrefix(QStringLiteral("[%1/%2] %3: ").arg(index).arg(reportList.size()).arg(key));
+        TExportOutcome written;
+        try {
+            written = ExportReportToFile(*manager, *repository, report, filters, r.Kind, folder.FilePath(name),
+                                         [&progress](qint64 done, qint64 expected, bool last) {
+                                             progress.Show(done, expected, last);
+                                         });
+        } catch (const Exception& e) {
+            throw Exception(QStringLiteral("%1: %2").arg(key, e.Message()));
+        }
+        progress.End();
+        // In one state of the database the count and the records written agree.
+        if (written.Written != written.Expected)
+            throw Exception(QStringLiteral("%1: the count gave %2 records but %3 were written: the database did "
+                                           "not keep one state while it was read")
+                                .arg(key)
+                                .arg(written.Expected)
+                                .arg(written.Written));
+        if (!written.Notice.isEmpty())
+            outcome.Notices << QStringLiteral("%1: %2").arg(key, written.Notice);
+        TTempFolder::Sync(QFile::encodeName(folder.FilePath(name)));
+        const QString sha = Sha256Of(folder.FilePath(name));
+        sums += sha.toLatin1() + "  " + QFile::encodeName(name) + '\n';
+        QJsonObject entry;
+        entry[QStringLiteral("key")] = key;
+        entry[QStringLiteral("title")] = QString::fromUtf16(report.Title);
+        entry[QStringLiteral("file")] = name;
+        entry[QStringLiteral("filters")] = FiltersJson(filters, r.HasPeriod, report.Filters);
+        entry[QStringLiteral("rows")] = double(written.Written);
+        entry[QStringLiteral("sha256")] = sha;
+        reports.append(entry);
+        ++outcome.Reports;
+        outcome.Records += written.Written;
+        if (BundleReportWritten())
+            BundleReportWritten()(key);
+    }
+
+    QJsonObject source;
+    source[QStringLiteral("name")] = r.Dsn;
+    source[QStringLiteral("engine")] = QLatin1String(DbEngine(model.DbType()).CommandLineName);
+    source[QStringLiteral("driver")] = connection.InfoText(SQL_DRIVER_NAME);
+    source[QStringLiteral("driver_version")] = connection.InfoText(SQL_DRIVER_VER);
+    source[QStringLiteral("dbms")] = connection.InfoText(SQL_DBMS_NAME);
+    source[QStringLiteral("dbms_version")] = connection.InfoText(SQL_DBMS_VER);
+    source[QStringLiteral("server")] = connection.InfoText(SQL_SERVER_NAME);
+    source[QStringLiteral("database")] = connection.InfoText(SQL_DATABASE_NAME);
+    source[QStringLiteral("isolation")] = isolation;
+
+    QJsonObject manifest;
+    manifest[QStringLiteral("program")] = QStringLiteral("auditor-export");
+    manifest[QStringLiteral("version")] = QStringLiteral(AUDITOR_VERSION);
+    manifest[QStringLiteral("data_source")] = source;
+    manifest[QStringLiteral("user")] = r.User.isEmpty() ? connection.InfoText(SQL_USER_NAME) : r.User;
+    manifest[QStringLiteral("started")] = started;
+    manifest[QStringLiteral("finished")] = UtcNow();
+    manifest[QStringLiteral("format")] = r.Kind == ekExcel ? QStringLiteral("xlsx") : QStringLiteral("csv");
+    manifest[QStringLiteral("filters")] = FiltersJson(r.Filters, r.HasPeriod, kAllReportUIFilters);
+    manifest[QStringLiteral("reports")] = reports;
+
+    const QString manifestPath = folder.FilePath(QStringLiteral("manifest.json"));
+    WriteFile(manifestPath, QJsonDocument(manifest).toJson(QJsonDocument::Indented));
+    sums += Sha256Of(manifestPath).toLatin1() + "  manifest.json\n";
+    WriteFile(folder.FilePath(QStringLiteral("SHA256SUMS")), sums);
+    for (const QString& name : {QStringLiteral("manifest.json"), QStringLiteral("SHA256SUMS")})
+        TTempFolder::Sync(QFile::encodeName(folder.FilePath(name)));
+
+    folder.Commit(target, umaskValue);
+    return outcome;
+}
