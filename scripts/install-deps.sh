@@ -15,6 +15,7 @@ PACKAGES=(
   fonts-dejavu-core fonts-liberation2 fonts-wine
   python3-openpyxl python3-xlsxwriter python3-pyodbc
   time valgrind
+  dpkg-dev desktop-file-utils man-db groff-base
   imagemagick xdotool wmctrl
 )
 

@@ -37,6 +37,8 @@ TAuditorApplication::TAuditorApplication(int& argc, char** argv) : QApplication(
 {
     setApplicationName(kApplicationTitle);
     setApplicationVersion(QStringLiteral(AUDITOR_VERSION));
+    // The installed desktop entry: the window system shows its name and icon for the windows.
+    setDesktopFileName(QStringLiteral("dravik-auditor"));
     ApplyLocale();
     ApplyFont();
 }
