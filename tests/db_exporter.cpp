@@ -424,6 +424,30 @@ TEST_F(Exporter, ProgressLineOnATerminal)
                                   QStringLiteral("auditor-export: %1 records written to %2\r\n").arg(n, csv)))
         << terminal.toStdString();
     EXPECT_EQ(CsvLines(csv).size(), n.toInt() + 1);
+
+    // A bundle: a line of its own for each report, named, that ends at its count.
+    const QString dir = Path(QStringLiteral("tty-bundle"));
+    QProcess b;
+    b.start(QStringLiteral("/usr/bin/python3"), QStringList{"-c", QString::fromUtf8(script), kExporter} +
+                                                    Source(dbSqlite) + FilterArgs(rec) +
+                                                    QStringList{"--all", "--output-dir", dir});
+    ASSERT_TRUE(b.waitForFinished(120000));
+    const QString lines = QString::fromUtf8(b.readAllStandardOutput());
+    EXPECT_EQ(b.exitCode(), 0) << lines.toStdString();
+    const QJsonArray reports =
+        QJsonDocument::fromJson(ReadAll(dir + QStringLiteral("/manifest.json")))[QStringLiteral("reports")].toArray();
+    ASSERT_EQ(reports.size(), qsizetype(ReportList().size()));
+    qsizetype at = 0;
+    for (qsizetype i = 0; i < reports.size(); ++i) {
+        const QString rows = QString::number(reports[i][QStringLiteral("rows")].toInteger());
+        const QString line = QStringLiteral("\r[%1/%2] %3: %4 / %4\r\n")
+                                 .arg(i + 1)
+                                 .arg(reports.size())
+                                 .arg(reports[i][QStringLiteral("key")].toString(), rows);
+        const qsizetype found = lines.indexOf(line, at);
+        EXPECT_GE(found, at) << line.toStdString() << lines.toStdString();
+        at = std::max(at, found);
+    }
 }
 
 // A failed run: status 1, the reason on standard error, no file, and a file that was there
