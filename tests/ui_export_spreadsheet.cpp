@@ -1,0 +1,225 @@
+// The spreadsheet export read back: cells, types and layout, unusual values of both engines
+// as they are stored (in the workbook and the CSV file), and results beyond one worksheet.
+#include "ExportFixture.h"
+
+namespace {
+
+TEST_F(Export, SpreadsheetCellsAndLayout)
+{
+    RExportOptions opts = TExportForm::GetDefaultOpts();
+    opts.ExportKind = ekExcel;
+    opts.Header = false;
+    opts.FileName = Path(QStringLiteral("cases.xlsx"));
+    Open();
+    ASSERT_TRUE(Run(opts, 0)); // the count is only a hint: rows follow the data
+    QJsonArray sheets = ReadWorkbook(opts.FileName);
+    ASSERT_EQ(sheets.size(), 1);
+    QJsonArray rows = sheets[0][QStringLiteral("rows")].toArray();
+    ASSERT_EQ(rows.size(), 4);
+    const QStringList names = {"Код", "Име", "Сума лв.", "Дата", "Бележка"};
+    for (int c = 0; c < 5; ++c) {
+        const QJsonObject cell = rows[0][c].toObject();
+        EXPECT_EQ(cell[QStringLiteral("value")].toString(), names[c]);
+        EXPECT_TRUE(cell[QStringLiteral("bold")].toBool());
+        EXPECT_TRUE(cell[QStringLiteral("border")].toBool());
+    }
+    auto cell = [&](int r, int c) { return rows[r][c].toObject(); };
+    EXPECT_EQ(cell(1, 0)[QStringLiteral("value")].toDouble(), 1);
+    EXPECT_EQ(cell(1, 0)[QStringLiteral("type")].toString(), QStringLiteral("n"));
+    EXPECT_EQ(cell(1, 1)[QStringLiteral("value")].toString(), QStringLiteral("Хляб „Добруджа“"));
+    EXPECT_EQ(cell(1, 1)[QStringLiteral("format")].toString(), QStringLiteral("@"));
+    EXPECT_EQ(cell(2, 2)[QStringLiteral("value")].toDouble(), -0.25);
+    EXPECT_EQ(cell(2, 2)[QStringLiteral("type")].toString(), QStringLiteral("n"));
+    EXPECT_EQ(cell(3, 1)[QStringLiteral("value")].toString(), QStringLiteral("中文 €")); // nothing lost
+    EXPECT_TRUE(cell(3, 3)[QStringLiteral("value")].isNull());
+    EXPECT_TRUE(cell(3, 3)[QStringLiteral("border")].toBool()); // the grid covers empty cells
+    EXPECT_EQ(cell(2, 4)[QStringLiteral("value")].toString(), QStringLiteral("ред 1\r\nред 2"));
+    // The date column of SQLite comes as text there; on PostgreSQL see below.
+    const QString f3 = cell(1, 3)[QStringLiteral("format")].toString();
+    EXPECT_TRUE(f3 == QLatin1String("dd.mm.yyyy") || f3 == QLatin1String("@")) << f3.toStdString();
+
+    // PostgreSQL types: integer General, numeric "0.00####", date as a date, merged title rows.
+    auto pg = TestManager(dbPostgres, kScratchPgDsn);
+    TQuery pq(&pg->OpenConnection(), ckForwardOnly);
+    pq.SetSQL(QStringLiteral("select 7 as \"Код\", 12.50::numeric(12,2) as \"Сума\", date '2026-03-01' as \"Дата\", "
+                             "timestamp '2026-03-01 14:30:00' as \"Кога\", 'текст' as \"Име\""));
+    pq.Open();
+    const QStringList conditions = {QStringLiteral("Период: март 2026"), QStringLiteral("Обект: всички")};
+    opts.Header = true;
+    opts.Title = QStringLiteral("Продажби");
+    opts.Conditions = &conditions;
+    opts.FileName = Path(QStringLiteral("pg.xlsx"));
+    auto strategy = TExportStrategyAbs::GetInstance(opts, TExportSource{&pq, nullptr}, &pq);
+    strategy->OnPumpMessages = [] {};
+    ASSERT_TRUE(strategy->Init(1));
+    ASSERT_TRUE(strategy->MakeExport());
+    sheets = ReadWorkbook(opts.FileName);
+    ASSERT_EQ(sheets.size(), 1);
+    rows = sheets[0][QStringLiteral("rows")].toArray();
+    ASSERT_EQ(rows.size(), 6);
+    QStringList merged;
+    for (const QJsonValue v : sheets[0][QStringLiteral("merged")].toArray())
+        merged << v.toString();
+    merged.sort();
+    EXPECT_EQ(merged, (QStringList{QStringLiteral("A1:E1"), QStringLiteral("A2:E2"), QStringLiteral("A3:E3")}));
+    EXPECT_EQ(cell(0, 0)[QStringLiteral("value")].toString(), QStringLiteral("Продажби"));
+    EXPECT_TRUE(cell(0, 0)[QStringLiteral("hcenter")].toBool());
+    EXPECT_EQ(cell(2, 0)[QStringLiteral("value")].toString(), QStringLiteral("Обект: всички"));
+    EXPECT_TRUE(cell(3, 0)[QStringLiteral("value")].isNull()); // the empty row
+    EXPECT_TRUE(cell(4, 0)[QStringLiteral("bold")].toBool());
+    EXPECT_EQ(cell(5, 0)[QStringLiteral("format")].toString(), QStringLiteral("General"));
+    EXPECT_EQ(cell(5, 1)[QStringLiteral("format")].toString(), QStringLiteral("0.00####"));
+    EXPECT_EQ(cell(5, 1)[QStringLiteral("value")].toDouble(), 12.5);
+    EXPECT_EQ(cell(5, 2)[QStringLiteral("format")].toString(), QStringLiteral("dd.mm.yyyy"));
+    EXPECT_EQ(cell(5, 2)[QStringLiteral("value")].toString(), QStringLiteral("2026-03-01T00:00:00"));
+    EXPECT_EQ(cell(5, 3)[QStringLiteral("value")].toString(), QStringLiteral("2026-03-01T14:30:00"));
+    EXPECT_EQ(cell(5, 4)[QStringLiteral("type")].toString(), QStringLiteral("s"));
+    // The thin grid is over the field names and the records only: not on the title rows, the
+    // empty row under them, nor the columns down to the sheet's last row.
+    for (int c = 0; c < 5; ++c) {
+        EXPECT_FALSE(cell(0, c)[QStringLiteral("border")].toBool());
+        EXPECT_FALSE(cell(3, c)[QStringLiteral("border")].toBool());
+        EXPECT_TRUE(cell(4, c)[QStringLiteral("border")].toBool());
+        EXPECT_TRUE(cell(5, c)[QStringLiteral("border")].toBool());
+    }
+    const QJsonObject columnBorders = sheets[0][QStringLiteral("column_borders")].toObject();
+    EXPECT_EQ(columnBorders.size(), 5);
+    for (auto it = columnBorders.begin(); it != columnBorders.end(); ++it)
+        EXPECT_FALSE(it.value().toBool()) << it.key().toStdString();
+}
+
+// Unusual values come out as the engine holds them, in the grid, the CSV file and the
+// workbook: decimals of any length, NaN and Infinity, a time stamp BC, years a spreadsheet
+// cannot hold, and (SQLite) stored texts that are no value of their column's type. A
+// workbook keeps as a number only what a spreadsheet number holds exactly.
+TEST_F(Export, UnusualValuesComeOutAsStored)
+{
+    struct Value {
+        const char* grid;
+        const char* csv;   // nullptr: as the grid
+        const char* sheet; // the workbook's cell: "n:<number>", "d:<date>" or "s:<text>"
+    };
+    struct EngineCase {
+        const char* name;
+        TDbType type;
+        QString dsn;
+        std::vector<const char*> setup;
+        const char* sql;
+        std::vector<Value> values;
+    };
+    const EngineCase cases[] = {
+        {"PostgreSQL", dbPostgres, kScratchPgDsn, {},
+         "select 123456789012345678901234567890123456789012345678901234567890.123456789::numeric as \"Дълго\", "
+         "'NaN'::numeric as \"NaN\", '-Infinity'::numeric as \"Inf\", 9999999999999999.99::numeric(18,2) as \"N18\", "
+         "12.5::numeric(12,2) as \"Сума\", timestamp '0044-03-15 10:00 BC' as \"ПрНЕ\", date '0001-01-01' as \"Г1\", "
+         "date '1900-02-28' as \"Г1900\", date '2026-03-01' as \"Дата\"",
+         {{"123456789012345678901234567890123456789012345678901234567890.123456789", nullptr, "s:123456789012345678901234567890123456789012345678901234567890.123456789"},
+          {"NaN", nullptr, "s:NaN"},
+          {"-Infinity", nullptr, "s:-Infinity"},
+          {"9999999999999999.99", nullptr, "s:9999999999999999.99"},
+          {"12.50", nullptr, "n:12.5"},
+          {"0044-03-15 10:00:00 BC", nullptr, "s:0044-03-15 10:00:00 BC"},
+          {"01.01.0001", nullptr, "s:01.01.0001"},
+          {"28.02.1900", nullptr, "s:28.02.1900"},
+          {"01.03.2026", nullptr, "d:2026-03-01T00:00:00"}}},
+        {"SQLite", dbSqlite, kScratchDsn,
+         {"drop table if exists Odd",
+          "create table Odd (d date, t time, ts timestamp, n integer, x numeric(12,2), f double)",
+          "insert into Odd values ('2025-02-30', '25:61:00', '2025-13-01 10:00:00', 'abc', 'xyz', 'qq')",
+          "insert into Odd values ('2026-03-01', '10:20:30', '2026-03-01 10:20:30', 5, 12.5, 1.5)"},
+         "select d, t, ts, n, x, f from Odd order by rowid",
+         {{"2025-02-30", nullptr, "s:2025-02-30"},
+          {"25:61:00", nullptr, "s:25:61:00"},
+          {"2025-13-01 10:00:00", nullptr, "s:2025-13-01 10:00:00"},
+          {"abc", nullptr, "s:abc"},
+          {"xyz", nullptr, "s:xyz"},
+          {"qq", nullptr, "s:qq"},
+          {"01.03.2026", nullptr, "d:2026-03-01T00:00:00"},
+          {"10:20:30", nullptr, "d:10:20:30"},
+          {"01.03.2026 10:20:30", nullptr, "d:2026-03-01T10:20:30"},
+          {"5", nullptr, "n:5"},
+          {"12.50", "12.5", "n:12.5"},
+          {"1.50", "1.5", "n:1.5"}}},
+    };
+    for (const EngineCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto writer = TestManager(c.type, c.dsn);
+        for (const char* sql : c.setup)
+            writer->FastSql(QString::fromUtf8(sql));
+        TSqlDBModel model = TestModel(c.type, c.dsn);
+        auto program = TSqlDataModule::CreateManager(&model);
+        TQuery q(&program->OpenConnection(), ckStatic);
+        q.SetSQL(QString::fromUtf8(c.sql));
+        q.Open();
+        TDataSource grid;
+        grid.SetDataSet(&q);
+        QStringList shown;
+        for (int r = 0; r < grid.rowCount(); ++r)
+            for (int col = 0; col < grid.columnCount(); ++col)
+                shown << grid.CellText(r, col);
+        grid.SetDataSet(nullptr);
+
+        RExportOptions csv = TExportForm::GetReportOpts(ekTextFile, QStringLiteral("Odd"));
+        csv.FileName = Path(QStringLiteral("odd.csv"));
+        q.First();
+        ASSERT_TRUE(RunOn(q, csv));
+        QStringList written;
+        const QStringList lines = FromWindows1251(ReadAll(csv.FileName)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        for (int i = 1; i < lines.size(); ++i)
+            written << lines[i].split(QLatin1Char('\t'));
+
+        RExportOptions xlsx = TExportForm::GetReportOpts(ekExcel, QStringLiteral("Odd"));
+        xlsx.FileName = Path(QStringLiteral("odd.xlsx"));
+        q.First();
+        ASSERT_TRUE(RunOn(q, xlsx));
+        QStringList cells;
+        const QJsonArray rows = ReadWorkbook(xlsx.FileName)[0][QStringLiteral("rows")].toArray();
+        for (int r = 1; r < rows.size(); ++r)
+            for (const QJsonValue cell : rows[r].toArray()) {
+                const QJsonValue v = cell[QStringLiteral("value")];
+                cells << (cell[QStringLiteral("type")].toString() == QLatin1String("s") ? QStringLiteral("s:") + v.toString()
+                          : v.isDouble() ? QStringLiteral("n:") + QString::number(v.toDouble(), 'g', 17)
+                                         : QStringLiteral("d:") + v.toString());
+            }
+
+        ASSERT_EQ(shown.size(), int(c.values.size())) << shown.join(QLatin1String(" | ")).toStdString();
+        ASSERT_EQ(written.size(), int(c.values.size())) << written.join(QLatin1String(" | ")).toStdString();
+        ASSERT_EQ(written.size(), int(c.values.size()));
+        ASSERT_EQ(cells.size(), int(c.values.size()));
+        for (size_t i = 0; i < c.values.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(shown[int(i)], QString::fromUtf8(c.values[i].grid));
+            EXPECT_EQ(written[int(i)], QString::fromUtf8(c.values[i].csv ? c.values[i].csv : c.values[i].grid));
+            EXPECT_EQ(cells[int(i)], QString::fromUtf8(c.values[i].sheet));
+        }
+    }
+}
+
+TEST_F(Export, SpreadsheetContinuesOnFurtherWorksheets)
+{
+    auto db2 = TestManager(dbSqlite, kScratchDsn);
+    BuildExportTable(*db2, 117); // 120 rows
+    RExportOptions opts = TExportForm::GetDefaultOpts();
+    opts.ExportKind = ekExcel;
+    opts.Header = false;
+    opts.FileName = Path(QStringLiteral("many.xlsx"));
+    TExportExcelStrategy::MaxSheetRows = 50; // 49 records a sheet under the names row
+    Open(QStringLiteral("select Code, Name from ExportCases order by Code"));
+    const bool done = Run(opts, 3);
+    TExportExcelStrategy::MaxSheetRows = TExportExcelStrategy::kMaxSheetRows;
+    ASSERT_TRUE(done);
+    const QJsonArray sheets = ReadWorkbook(opts.FileName);
+    ASSERT_EQ(sheets.size(), 3);
+    QList<int> codes;
+    for (const QJsonValue s : sheets) {
+        const QJsonArray rows = s[QStringLiteral("rows")].toArray();
+        EXPECT_EQ(rows[0][0][QStringLiteral("value")].toString(), QStringLiteral("Code"));
+        EXPECT_LE(rows.size(), 50);
+        for (int r = 1; r < rows.size(); ++r)
+            codes << rows[r][0][QStringLiteral("value")].toInt();
+    }
+    ASSERT_EQ(codes.size(), 120);
+    for (int i = 0; i < 120; ++i)
+        EXPECT_EQ(codes[i], i + 1);
+}
+} // namespace
