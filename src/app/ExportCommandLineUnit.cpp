@@ -138,6 +138,16 @@ void ReadLogin(const TArgs& args, TRequest& r)
     }
 }
 
+// The file kind --format names.
+TExportKind FormatKind(const QString& format)
+{
+    if (format == u"csv")
+        return ekTextFile;
+    if (format == u"xlsx")
+        return ekExcel;
+    throw TUsageError{QStringLiteral("--format is csv or xlsx, not \"%1\"").arg(format)};
+}
+
 // The filters of --from/--to and the keyed options, as asked for; `offered` the filters of
 // one report (the others are refused), or every filter for a bundle.
 void ReadFilters(const TArgs& args, TRequest& r, TReportUIFilters offered, const QString& key)
@@ -193,13 +203,8 @@ TRequest ReadBundleRequest(const TArgs& args)
     r.Dsn = args.Required(QStringLiteral("dsn"));
     ReadLogin(args, r);
     r.OutputDir = args.Required(QStringLiteral("output-dir"));
-    const QString f = args.Has(QStringLiteral("format")) ? args.Value(QStringLiteral("format")) : QStringLiteral("csv");
-    if (f == u"csv")
-        r.Kind = ekTextFile;
-    else if (f == u"xlsx")
-        r.Kind = ekExcel;
-    else
-        throw TUsageError{QStringLiteral("--format is csv or xlsx, not \"%1\"").arg(f)};
+    const bool hasFormat = args.Has(QStringLiteral("format"));
+    r.Kind = FormatKind(hasFormat ? args.Value(QStringLiteral("format")) : QStringLiteral("csv"));
     r.Quiet = args.Has(QStringLiteral("quiet"));
     ReadFilters(args, r, kAllReportUIFilters, QString());
     r.Filters.PageNumber = 0;
@@ -250,15 +255,8 @@ TRequest ReadRequest(const TArgs& args)
         r.Dsn = args.Value(QStringLiteral("dsn"));
     ReadLogin(args, r);
 
-    if (!r.PrintSql || args.Has(QStringLiteral("format"))) {
-        const QString f = args.Required(QStringLiteral("format"));
-        if (f == u"csv")
-            r.Kind = ekTextFile;
-        else if (f == u"xlsx")
-            r.Kind = ekExcel;
-        else
-            throw TUsageError{QStringLiteral("--format is csv or xlsx, not \"%1\"").arg(f)};
-    }
+    if (!r.PrintSql || args.Has(QStringLiteral("format")))
+        r.Kind = FormatKind(args.Required(QStringLiteral("format")));
     if (args.Has(QStringLiteral("output-dir")))
         throw TUsageError{QStringLiteral("--output-dir goes with --all")};
     if (!r.PrintSql)
