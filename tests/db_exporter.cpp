@@ -1,6 +1,7 @@
 // The headless exporter run as a program: wrong usage, the printed queries of every engine,
 // CSV and spreadsheet files of the demo databases read back, one page of a result, the
 // progress line on a terminal, and failures that leave no file and an existing one as it was.
+#include "ExporterRun.h"
 #include "TestSupport.h"
 #include "common/CodePage1251.h"
 #include "db/QueryUnit.h"
@@ -19,42 +20,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-const QString kExporter = QStringLiteral(AUDITOR_BIN_DIR "/auditor-export");
-
-struct ExportRun {
-    int exitCode = -1;
-    QByteArray out;
-    QString err;
-};
-
-// Runs the exporter; `odbcIni` replaces the test odbc.ini when given.
-ExportRun RunExporter(const QStringList& args, const QString& odbcIni = {})
-{
-    QProcess p;
-    if (!odbcIni.isEmpty()) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("ODBCINI"), odbcIni);
-        p.setProcessEnvironment(env);
-    }
-    p.start(kExporter, args);
-    EXPECT_TRUE(p.waitForFinished(300000)) << "auditor-export did not finish";
-    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-    return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
-}
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 QStringList FilesIn(const QString& dir)
 {
@@ -86,15 +51,6 @@ QStringList FilterArgs(const QJsonObject& rec)
         if (const int n = rec[QLatin1String(k.field)].toInt())
             args << QLatin1String(k.option) << QString::number(n);
     return args;
-}
-
-// The data source options of a demo database.
-QStringList Source(TDbType type)
-{
-    if (type == dbSqlite)
-        return {QStringLiteral("--dsn"), kSqliteDsn};
-    return {QStringLiteral("--dsn"), kPostgresDsn, QStringLiteral("--user"), kPgUser, QStringLiteral("--password"),
-            kPgPassword};
 }
 
 const char* EngineName(TDbType type) { return type == dbSqlite ? "SQLite" : "PostgreSQL"; }
