@@ -1,6 +1,7 @@
 // The evidence bundle of auditor-export --all: every report of both demo databases read back
 // (checksums, counts against the engine, each file equal to the report's own export), one
 // state of the database while new rows are written, and failures that leave no folder.
+#include "ExporterRun.h"
 #include "TestSupport.h"
 #include "app/ExportBundleUnit.h"
 #include "db/QueryUnit.h"
@@ -22,41 +23,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-const QString kExporter = QStringLiteral(AUDITOR_BIN_DIR "/auditor-export");
-
-struct ExportRun {
-    int exitCode = -1;
-    QString err;
-};
-
-ExportRun RunExporter(const QStringList& args, const QString& odbcIni = {})
-{
-    QProcess p;
-    if (!odbcIni.isEmpty()) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("ODBCINI"), odbcIni);
-        p.setProcessEnvironment(env);
-    }
-    p.start(kExporter, args);
-    EXPECT_TRUE(p.waitForFinished(300000)) << "auditor-export did not finish";
-    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
-}
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QStringList Source(TDbType type)
-{
-    if (type == dbSqlite)
-        return {QStringLiteral("--dsn"), kSqliteDsn};
-    return {QStringLiteral("--dsn"), kPostgresDsn, QStringLiteral("--user"), kPgUser, QStringLiteral("--password"),
-            kPgPassword};
-}
 
 // Everything in a folder, hidden entries and folders included.
 QStringList EntriesIn(const QString& dir)
