@@ -1,4 +1,4 @@
-// The data source of an auditor-export run (see ExportRunUnit.h).
+// The data source of an auditor-export run and one report's export (see ExportRunUnit.h).
 #include "app/ExportRunUnit.h"
 
 #include "db/ChooseDBUnit.h"

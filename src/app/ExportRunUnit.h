@@ -1,6 +1,7 @@
 #pragma once
 // What a run of auditor-export needs around its command line: the data source it names (its
-// registered driver, its descriptor, a connection to it) and the progress line on a terminal.
+// registered driver, its descriptor, a connection to it), one report exported into a file as
+// the report window exports it, and the progress line on a terminal.
 
 #include "app/ExportCommandLineUnit.h"
 #include "db/SqlDataManagerUnit.h"

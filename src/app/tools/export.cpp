@@ -5,7 +5,9 @@
 //
 // The file is written under a temporary name in the target's folder and renamed onto the
 // target only when the export has succeeded, so a failed or interrupted run leaves no
-// partial file and an existing target as it was.
+// partial file and an existing target as it was. With --all it writes every report into a
+// new folder, with a manifest and checksums, from one state of the database (see
+// ExportBundleUnit.h).
 //
 // Exit status: 0 done, 1 the export failed (reason on standard error), 2 wrong usage.
 
@@ -27,11 +29,9 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -213,9 +213,11 @@ int Export(const TRequest& r, mode_t umaskValue)
     const std::unique_ptr<TRepository> repository = TRepository::CreateRepository(model);
 
     TProgressLine progress;
+    const auto showProgress = [&progress](qint64 done, qint64 expected, bool last) {
+        progress.Show(done, expected, last);
+    };
     const TExportOutcome outcome =
-        ExportReportToFile(*manager, *repository, *r.Report, r.Filters, r.Kind, temp.Path(),
-                           [&progress](qint64 done, qint64 expected, bool last) { progress.Show(done, expected, last); });
+        ExportReportToFile(*manager, *repository, *r.Report, r.Filters, r.Kind, temp.Path(), showProgress);
     progress.End();
     const qint64 written = outcome.Written;
     const QString notice = outcome.Notice;
