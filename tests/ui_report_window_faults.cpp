@@ -200,9 +200,11 @@ TEST_F(ReportWindow, ClosingWhileTheServerHangsReturnsAtOnce)
         auto* partners = dynamic_cast<TPartnersForm*>(form.data());
         ASSERT_TRUE(partners);
         partners->ReportButtonClick();
+        // The window's session, stopped in the middle of its page: the only one asleep in the
+        // slow view's function.
         int pid = 0;
         PumpUntil([&] {
-            pid = db->FastSql(QStringLiteral("select pid from pg_stat_activity where query like '%PartnersAudit%' "
+            pid = db->FastSql(QStringLiteral("select pid from pg_stat_activity where wait_event = 'PgSleep' "
                                              "and state = 'active' and pid <> pg_backend_pid()"))
                       .toInt();
             return pid != 0;

@@ -120,8 +120,14 @@ void TQuery::Execute(TRunResult& run)
         run.Stmt = TOdbcHandle(SQL_HANDLE_STMT, FConnection->Handle());
     }
     SQLHSTMT stmt = run.Stmt.get();
-    if (!FPreludeSql.isEmpty())
+    if (!FPreludeSql.isEmpty()) {
         RunPrelude(run);
+        // A cancel that came while the prelude's result was on its way found no statement
+        // left to stop (the server ignores it between statements): the query is not begun.
+        std::lock_guard lock(run.Mutex);
+        if (run.CancelRequested)
+            throw EDatabaseError(QStringLiteral("Operation cancelled"), QStringLiteral("HY008"), 0);
+    }
     std::vector<QByteArray> keep;
     std::vector<SQLLEN> ind;
     BindParams(stmt, keep, ind);
