@@ -69,7 +69,7 @@ extern "C" void RemoveTempDirAndDie(int sig)
 // onto the target.
 class TTempFolder {
 public:
-    TTempFolder(const QString& target)
+    explicit TTempFolder(const QString& target)
     {
         const QFileInfo info(target);
         QByteArray pattern =
