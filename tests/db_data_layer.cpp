@@ -334,6 +334,31 @@ TEST_F(ScratchDb, CancelAndFreeDuringAsynchronousOpen)
     mgr.reset();
 }
 
+// A cancel that comes between the count run ahead of a page and the page itself finds no
+// statement running (a server ignores it there): the page must not be begun, else it would
+// run to its end with nobody left to stop it.
+TEST_F(ScratchDb, CancelAfterThePreludeStopsTheStatementBeforeItBegins)
+{
+    TQuery q(&mgr->OpenConnection(), ckStatic);
+    q.SetSQL(QString::fromUtf8(kEndlessSqlite));
+    // The prelude's mode is switched off on the worker once the count is done: the cancel
+    // comes at that very moment.
+    q.SetPreludeSQL(QStringLiteral("select count(*) from t_many"), [&q](bool on) {
+        if (!on)
+            q.Cancel();
+    });
+    QString error;
+    bool opened = false;
+    q.AfterOpen = [&] { opened = true; };
+    q.OnOpenError = [&](const QString& m) { error = m; };
+    q.OpenAsync();
+    EXPECT_TRUE(WaitFor([&] { return opened || !error.isEmpty(); }, 5000)) << "the statement was begun";
+    EXPECT_FALSE(opened);
+    EXPECT_TRUE(error.contains(QStringLiteral("cancel"), Qt::CaseInsensitive)) << error.toStdString();
+    EXPECT_EQ(q.PreludeValue().toInt(), 1000);
+    q.Close(); // a statement begun after all is stopped here
+}
+
 // ---------------------------------------------------------------------------------------
 // PostgreSQL
 
