@@ -289,9 +289,11 @@ TExportForm::~TExportForm()
     }
 }
 
-void TExportForm::DoExport(const TExportSource& aDataSource, const RExportOptions& opts, int aRecCount)
+void TExportForm::DoExport(const TExportSource& aDataSource, const RExportOptions& opts, int aRecCount,
+                           std::function<bool(const QString& sqlState)> reopen)
 {
     TExportForm form;
+    form.Reopen = std::move(reopen);
     if (!form.PrepareExport(aDataSource, opts, aRecCount))
         return;
     if (OnShowing)

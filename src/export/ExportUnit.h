@@ -127,7 +127,10 @@ public:
     static RExportOptions GetReportOpts(TExportKind kind, const QString& title);
     // Runs one export in the modal progress dialog; returns when the dialog has closed.
     // Raises "Not implemented Export Kind - Init" for an unknown kind.
-    static void DoExport(const TExportSource& aDataSource, const RExportOptions& opts, int aRecCount);
+    // `reopen` becomes the dialog's Reopen (a statement still running that fails may be
+    // started again once).
+    static void DoExport(const TExportSource& aDataSource, const RExportOptions& opts, int aRecCount,
+                         std::function<bool(const QString& sqlState)> reopen = {});
     // Called with every dialog right before it is shown (tests answer it from here).
     static std::function<void(TExportForm&)> OnShowing;
 

@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateEdit>
+#include <QEventLoop>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -19,7 +20,6 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QTableView>
-#include <QEventLoop>
 #include <QSet>
 #include <QTimer>
 #include <algorithm>
@@ -583,13 +583,7 @@ void TAbsReportBaseForm::ExportReport(TExportKind kind)
         ExportHandler()(ExportQuery, opts, FCurrentRecCount);
         return;
     }
-    TExportForm form;
-    form.Reopen = reopen;
-    if (!form.PrepareExport(TExportSource{&ExportQuery, nullptr}, opts, FCurrentRecCount))
-        return;
-    if (TExportForm::OnShowing)
-        TExportForm::OnShowing(form);
-    form.exec();
+    TExportForm::DoExport(TExportSource{&ExportQuery, nullptr}, opts, FCurrentRecCount, reopen);
 }
 
 void TAbsReportBaseForm::WaitForExportQuery(const std::function<bool(const QString&)>& reopen)
