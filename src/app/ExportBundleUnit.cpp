@@ -2,6 +2,7 @@
 #include "app/ExportBundleUnit.h"
 
 #include "app/ExportRunUnit.h"
+#include "app/TempOutputUnit.h"
 #include "db/DbEngineUnit.h"
 #include "db/Exception.h"
 #include "db/OdbcConnectionUnit.h"
@@ -24,108 +25,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The temporary folder while it exists, for the signal handler.
-char gTempDir[4096];
-volatile std::sig_atomic_t gHaveTempDir = 0;
-
-// Empties and removes the temporary folder with system calls only (a signal may come at
-// any point); the bundle writes no subfolders.
-void RemoveTempDirNow()
-{
-    if (!gHaveTempDir)
-        return;
-    const int fd = ::open(gTempDir, O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        alignas(8) char buf[8192];
-        for (;;) {
-            const long n = ::syscall(SYS_getdents64, fd, buf, sizeof buf);
-            if (n <= 0)
-                break;
-            for (long off = 0; off < n;) {
-                // struct linux_dirent64: d_ino (8), d_off (8), d_reclen (2), d_type (1), d_name
-                unsigned short reclen;
-                std::memcpy(&reclen, buf + off + 16, sizeof reclen);
-                const char* name = buf + off + 19;
-                if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0)
-                    ::unlinkat(fd, name, 0);
-                off += reclen;
-            }
-        }
-        ::close(fd);
-    }
-    ::rmdir(gTempDir);
-    gHaveTempDir = 0;
-}
-
-extern "C" void RemoveTempDirAndDie(int sig)
-{
-    RemoveTempDirNow();
-    std::signal(sig, SIG_DFL);
-    std::raise(sig);
-}
-
-// The temporary folder beside the bundle's target: made at once, removed unless renamed
-// onto the target.
-class TTempFolder {
-public:
-    explicit TTempFolder(const QString& target)
-    {
-        const QFileInfo info(target);
-        QByteArray pattern =
-            QFile::encodeName(info.absoluteDir().filePath(QStringLiteral(".%1.part.XXXXXX").arg(info.fileName())));
-        if (!::mkdtemp(pattern.data()))
-            throw Exception(QStringLiteral("cannot make a folder beside \"%1\": %2")
-                                .arg(target, QString::fromLocal8Bit(std::strerror(errno))));
-        FPath = QFile::decodeName(pattern);
-        if (size_t(pattern.size()) < sizeof gTempDir) {
-            std::memcpy(gTempDir, pattern.constData(), size_t(pattern.size()) + 1);
-            gHaveTempDir = 1;
-        }
-        for (int sig : {SIGINT, SIGTERM, SIGHUP})
-            std::signal(sig, RemoveTempDirAndDie);
-    }
-    ~TTempFolder()
-    {
-        if (FPath.isEmpty())
-            return;
-        gHaveTempDir = 0;
-        QDir(FPath).removeRecursively();
-    }
-    TTempFolder(const TTempFolder&) = delete;
-    TTempFolder& operator=(const TTempFolder&) = delete;
-
-    const QString& Path() const { return FPath; }
-    QString FilePath(const QString& name) const { return QDir(FPath).filePath(name); }
-
-    // Gives the folder the permissions of a folder made in place, writes it to the disk and
-    // renames it to `target`, which must not exist (not even empty).
-    void Commit(const QString& target, mode_t umaskValue)
-    {
-        const QByteArray from = QFile::encodeName(FPath);
-        const QByteArray to = QFile::encodeName(target);
-        ::chmod(from.constData(), 0777 & ~umaskValue);
-        Sync(from);
-        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0)
-            throw Exception(QStringLiteral("cannot put the bundle in place as \"%1\": %2")
-                                .arg(target, QString::fromLocal8Bit(std::strerror(errno))));
-        gHaveTempDir = 0;
-        FPath.clear();
-        Sync(QFile::encodeName(QFileInfo(target).absolutePath()));
-    }
-
-    static void Sync(const QByteArray& path)
-    {
-        const int fd = ::open(path.constData(), O_RDONLY);
-        if (fd >= 0) {
-            ::fsync(fd);
-            ::close(fd);
-        }
-    }
-
-private:
-    QString FPath;
-};
 
 QString Sha256Of(const QString& path)
 {

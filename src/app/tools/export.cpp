@@ -14,6 +14,7 @@
 #include "app/ExportBundleUnit.h"
 #include "app/ExportCommandLineUnit.h"
 #include "app/ExportRunUnit.h"
+#include "app/TempOutputUnit.h"
 #include "db/ChooseDBUnit.h"
 #include "db/DbEngineUnit.h"
 #include "db/Exception.h"
@@ -48,18 +49,6 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-// Path of the temporary file while it exists, for the signal handler.
-char gTempPath[4096];
-volatile std::sig_atomic_t gHaveTempPath = 0;
-
-extern "C" void RemoveTempAndDie(int sig)
-{
-    if (gHaveTempPath)
-        ::unlink(gTempPath);
-    std::signal(sig, SIG_DFL);
-    std::raise(sig);
-}
-
 void PrintErr(const QString& text)
 {
     // Messages of the export writer separate their sentences with a bare CR.
@@ -81,69 +70,6 @@ int UsageError(const QString& message)
     std::fputs("Try 'auditor-export --help'.\n", stderr);
     return kExitUsage;
 }
-
-// The target's temporary stand-in in the same folder; removed unless it was committed.
-class TTempTarget {
-public:
-    ~TTempTarget() { Discard(); }
-
-    // Creates the file; false (with `error`) when the folder takes no new file.
-    bool Create(const QString& target, QString& error)
-    {
-        const QFileInfo info(target);
-        QTemporaryFile file(info.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX.part").arg(info.fileName())));
-        file.setAutoRemove(false);
-        if (!file.open()) {
-            error = file.errorString();
-            return false;
-        }
-        FPath = file.fileName();
-        file.close();
-        const QByteArray encoded = QFile::encodeName(FPath);
-        if (size_t(encoded.size()) < sizeof gTempPath) {
-            std::memcpy(gTempPath, encoded.constData(), size_t(encoded.size()) + 1);
-            gHaveTempPath = 1;
-        }
-        return true;
-    }
-    const QString& Path() const { return FPath; }
-
-    // Gives the file the permissions a file written in place would have (those of the
-    // target it replaces, else the default of new files), writes it out to the disk and
-    // renames it onto the target.
-    bool Commit(const QString& target, mode_t umaskValue, QString& error)
-    {
-        const QByteArray from = QFile::encodeName(FPath);
-        const QByteArray to = QFile::encodeName(target);
-        struct stat st {};
-        const mode_t mode = ::stat(to.constData(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~umaskValue);
-        ::chmod(from.constData(), mode);
-        const int fd = ::open(from.constData(), O_RDONLY);
-        if (fd >= 0) {
-            ::fsync(fd);
-            ::close(fd);
-        }
-        if (::rename(from.constData(), to.constData()) != 0) {
-            error = QString::fromLocal8Bit(std::strerror(errno));
-            return false;
-        }
-        gHaveTempPath = 0;
-        FPath.clear();
-        return true;
-    }
-
-    void Discard()
-    {
-        if (FPath.isEmpty())
-            return;
-        gHaveTempPath = 0;
-        QFile::remove(FPath);
-        FPath.clear();
-    }
-
-private:
-    QString FPath;
-};
 
 int PrintSql(const TRequest& r)
 {

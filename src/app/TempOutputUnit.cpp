@@ -1,0 +1,174 @@
+// Output put in place only when it is whole (see TempOutputUnit.h).
+#include "app/TempOutputUnit.h"
+
+#include "db/Exception.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+// Path of the temporary file while it exists, for the signal handler.
+char gTempPath[4096];
+volatile std::sig_atomic_t gHaveTempPath = 0;
+
+} // namespace
+
+extern "C" void RemoveTempAndDie(int sig)
+{
+    if (gHaveTempPath)
+        ::unlink(gTempPath);
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+namespace {
+
+// The temporary folder while it exists, for the signal handler.
+char gTempDir[4096];
+volatile std::sig_atomic_t gHaveTempDir = 0;
+
+// Empties and removes the temporary folder with system calls only (a signal may come at
+// any point); the bundle writes no subfolders.
+void RemoveTempDirNow()
+{
+    if (!gHaveTempDir)
+        return;
+    const int fd = ::open(gTempDir, O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        alignas(8) char buf[8192];
+        for (;;) {
+            const long n = ::syscall(SYS_getdents64, fd, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            for (long off = 0; off < n;) {
+                // struct linux_dirent64: d_ino (8), d_off (8), d_reclen (2), d_type (1), d_name
+                unsigned short reclen;
+                std::memcpy(&reclen, buf + off + 16, sizeof reclen);
+                const char* name = buf + off + 19;
+                if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0)
+                    ::unlinkat(fd, name, 0);
+                off += reclen;
+            }
+        }
+        ::close(fd);
+    }
+    ::rmdir(gTempDir);
+    gHaveTempDir = 0;
+}
+
+} // namespace
+
+extern "C" void RemoveTempDirAndDie(int sig)
+{
+    RemoveTempDirNow();
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+bool TTempTarget::Create(const QString& target, QString& error)
+{
+    const QFileInfo info(target);
+    QTemporaryFile file(info.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX.part").arg(info.fileName())));
+    file.setAutoRemove(false);
+    if (!file.open()) {
+        error = file.errorString();
+        return false;
+    }
+    FPath = file.fileName();
+    file.close();
+    const QByteArray encoded = QFile::encodeName(FPath);
+    if (size_t(encoded.size()) < sizeof gTempPath) {
+        std::memcpy(gTempPath, encoded.constData(), size_t(encoded.size()) + 1);
+        gHaveTempPath = 1;
+    }
+    return true;
+}
+
+bool TTempTarget::Commit(const QString& target, mode_t umaskValue, QString& error)
+{
+    const QByteArray from = QFile::encodeName(FPath);
+    const QByteArray to = QFile::encodeName(target);
+    struct stat st {};
+    const mode_t mode = ::stat(to.constData(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~umaskValue);
+    ::chmod(from.constData(), mode);
+    const int fd = ::open(from.constData(), O_RDONLY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+    if (::rename(from.constData(), to.constData()) != 0) {
+        error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    gHaveTempPath = 0;
+    FPath.clear();
+    return true;
+}
+
+void TTempTarget::Discard()
+{
+    if (FPath.isEmpty())
+        return;
+    gHaveTempPath = 0;
+    QFile::remove(FPath);
+    FPath.clear();
+}
+
+TTempFolder::TTempFolder(const QString& target)
+{
+    const QFileInfo info(target);
+    QByteArray pattern =
+        QFile::encodeName(info.absoluteDir().filePath(QStringLiteral(".%1.part.XXXXXX").arg(info.fileName())));
+    if (!::mkdtemp(pattern.data()))
+        throw Exception(QStringLiteral("cannot make a folder beside \"%1\": %2")
+                            .arg(target, QString::fromLocal8Bit(std::strerror(errno))));
+    FPath = QFile::decodeName(pattern);
+    if (size_t(pattern.size()) < sizeof gTempDir) {
+        std::memcpy(gTempDir, pattern.constData(), size_t(pattern.size()) + 1);
+        gHaveTempDir = 1;
+    }
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(sig, RemoveTempDirAndDie);
+}
+
+TTempFolder::~TTempFolder()
+{
+    if (FPath.isEmpty())
+        return;
+    gHaveTempDir = 0;
+    QDir(FPath).removeRecursively();
+}
+
+void TTempFolder::Commit(const QString& target, mode_t umaskValue)
+{
+    const QByteArray from = QFile::encodeName(FPath);
+    const QByteArray to = QFile::encodeName(target);
+    ::chmod(from.constData(), 0777 & ~umaskValue);
+    Sync(from);
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0)
+        throw Exception(QStringLiteral("cannot put the bundle in place as \"%1\": %2")
+                            .arg(target, QString::fromLocal8Bit(std::strerror(errno))));
+    gHaveTempDir = 0;
+    FPath.clear();
+    Sync(QFile::encodeName(QFileInfo(target).absolutePath()));
+}
+
+void TTempFolder::Sync(const QByteArray& path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}

@@ -1,0 +1,54 @@
+#pragma once
+// Output put in place only when it is whole: a file or a folder written beside its target
+// under a temporary name and renamed onto it at the end; removed when it is not, also by a
+// signal that ends the program.
+
+#include <QByteArray>
+#include <QDir>
+#include <QString>
+#include <sys/types.h>
+
+extern "C" void RemoveTempAndDie(int sig);
+extern "C" void RemoveTempDirAndDie(int sig);
+
+// The target's temporary stand-in in the same folder; removed unless it was committed.
+class TTempTarget {
+public:
+    ~TTempTarget() { Discard(); }
+
+    // Creates the file; false (with `error`) when the folder takes no new file.
+    bool Create(const QString& target, QString& error);
+    const QString& Path() const { return FPath; }
+
+    // Gives the file the permissions a file written in place would have (those of the
+    // target it replaces, else the default of new files), writes it out to the disk and
+    // renames it onto the target.
+    bool Commit(const QString& target, mode_t umaskValue, QString& error);
+
+    void Discard();
+
+private:
+    QString FPath;
+};
+
+// The temporary folder beside the bundle's target: made at once, removed unless renamed
+// onto the target.
+class TTempFolder {
+public:
+    explicit TTempFolder(const QString& target);
+    ~TTempFolder();
+    TTempFolder(const TTempFolder&) = delete;
+    TTempFolder& operator=(const TTempFolder&) = delete;
+
+    const QString& Path() const { return FPath; }
+    QString FilePath(const QString& name) const { return QDir(FPath).filePath(name); }
+
+    // Gives the folder the permissions of a folder made in place, writes it to the disk and
+    // renames it to `target`, which must not exist (not even empty).
+    void Commit(const QString& target, mode_t umaskValue);
+
+    static void Sync(const QByteArray& path);
+
+private:
+    QString FPath;
+};
