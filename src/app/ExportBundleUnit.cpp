@@ -9,20 +9,11 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <cerrno>
-#include <csignal>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace {
 
@@ -146,7 +137,7 @@ TBundleOutcome WriteBundle(const TRequest& r, mode_t umaskValue)
                                 .arg(written.Written));
         if (!written.Notice.isEmpty())
             outcome.Notices << QStringLiteral("%1: %2").arg(key, written.Notice);
-        TTempFolder::Sync(QFile::encodeName(folder.FilePath(name)));
+        SyncToDisk(QFile::encodeName(folder.FilePath(name)));
         const QString sha = Sha256Of(folder.FilePath(name));
         sums += sha.toLatin1() + "  " + QFile::encodeName(name) + '\n';
         QJsonObject entry;
@@ -190,7 +181,7 @@ TBundleOutcome WriteBundle(const TRequest& r, mode_t umaskValue)
     sums += Sha256Of(manifestPath).toLatin1() + "  manifest.json\n";
     WriteFile(folder.FilePath(QStringLiteral("SHA256SUMS")), sums);
     for (const QString& name : {QStringLiteral("manifest.json"), QStringLiteral("SHA256SUMS")})
-        TTempFolder::Sync(QFile::encodeName(folder.FilePath(name)));
+        SyncToDisk(QFile::encodeName(folder.FilePath(name)));
 
     folder.Commit(target, umaskValue);
     return outcome;

@@ -18,33 +18,24 @@
 
 namespace {
 
-// Path of the temporary file while it exists, for the signal handler.
+// The temporary output while it exists, for the signal handler.
+enum : int { kNone, kFile, kFolder };
 char gTempPath[4096];
-volatile std::sig_atomic_t gHaveTempPath = 0;
+volatile std::sig_atomic_t gTempKind = kNone;
 
-} // namespace
-
-extern "C" void RemoveTempAndDie(int sig)
+void Remember(const QByteArray& path, int kind)
 {
-    if (gHaveTempPath)
-        ::unlink(gTempPath);
-    std::signal(sig, SIG_DFL);
-    std::raise(sig);
+    if (size_t(path.size()) < sizeof gTempPath) {
+        std::memcpy(gTempPath, path.constData(), size_t(path.size()) + 1);
+        gTempKind = kind;
+    }
 }
-
-namespace {
-
-// The temporary folder while it exists, for the signal handler.
-char gTempDir[4096];
-volatile std::sig_atomic_t gHaveTempDir = 0;
 
 // Empties and removes the temporary folder with system calls only (a signal may come at
 // any point); the bundle writes no subfolders.
-void RemoveTempDirNow()
+void EmptyAndRemoveFolder(const char* path)
 {
-    if (!gHaveTempDir)
-        return;
-    const int fd = ::open(gTempDir, O_RDONLY | O_DIRECTORY);
+    const int fd = ::open(path, O_RDONLY | O_DIRECTORY);
     if (fd >= 0) {
         alignas(8) char buf[8192];
         for (;;) {
@@ -63,17 +54,35 @@ void RemoveTempDirNow()
         }
         ::close(fd);
     }
-    ::rmdir(gTempDir);
-    gHaveTempDir = 0;
+    ::rmdir(path);
+}
+
+extern "C" void RemoveTempOutputAndDie(int sig)
+{
+    if (gTempKind == kFile)
+        ::unlink(gTempPath);
+    else if (gTempKind == kFolder)
+        EmptyAndRemoveFolder(gTempPath);
+    gTempKind = kNone;
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
 }
 
 } // namespace
 
-extern "C" void RemoveTempDirAndDie(int sig)
+void RemoveTempOutputOnSignals()
 {
-    RemoveTempDirNow();
-    std::signal(sig, SIG_DFL);
-    std::raise(sig);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(sig, RemoveTempOutputAndDie);
+}
+
+void SyncToDisk(const QByteArray& path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
 }
 
 bool TTempTarget::Create(const QString& target, QString& error)
@@ -87,11 +96,7 @@ bool TTempTarget::Create(const QString& target, QString& error)
     }
     FPath = file.fileName();
     file.close();
-    const QByteArray encoded = QFile::encodeName(FPath);
-    if (size_t(encoded.size()) < sizeof gTempPath) {
-        std::memcpy(gTempPath, encoded.constData(), size_t(encoded.size()) + 1);
-        gHaveTempPath = 1;
-    }
+    Remember(QFile::encodeName(FPath), kFile);
     return true;
 }
 
@@ -102,16 +107,12 @@ bool TTempTarget::Commit(const QString& target, mode_t umaskValue, QString& erro
     struct stat st {};
     const mode_t mode = ::stat(to.constData(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~umaskValue);
     ::chmod(from.constData(), mode);
-    const int fd = ::open(from.constData(), O_RDONLY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    SyncToDisk(from);
     if (::rename(from.constData(), to.constData()) != 0) {
         error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
-    gHaveTempPath = 0;
+    gTempKind = kNone;
     FPath.clear();
     return true;
 }
@@ -120,7 +121,7 @@ void TTempTarget::Discard()
 {
     if (FPath.isEmpty())
         return;
-    gHaveTempPath = 0;
+    gTempKind = kNone;
     QFile::remove(FPath);
     FPath.clear();
 }
@@ -134,19 +135,14 @@ TTempFolder::TTempFolder(const QString& target)
         throw Exception(QStringLiteral("cannot make a folder beside \"%1\": %2")
                             .arg(target, QString::fromLocal8Bit(std::strerror(errno))));
     FPath = QFile::decodeName(pattern);
-    if (size_t(pattern.size()) < sizeof gTempDir) {
-        std::memcpy(gTempDir, pattern.constData(), size_t(pattern.size()) + 1);
-        gHaveTempDir = 1;
-    }
-    for (int sig : {SIGINT, SIGTERM, SIGHUP})
-        std::signal(sig, RemoveTempDirAndDie);
+    Remember(pattern, kFolder);
 }
 
 TTempFolder::~TTempFolder()
 {
     if (FPath.isEmpty())
         return;
-    gHaveTempDir = 0;
+    gTempKind = kNone;
     QDir(FPath).removeRecursively();
 }
 
@@ -155,20 +151,11 @@ void TTempFolder::Commit(const QString& target, mode_t umaskValue)
     const QByteArray from = QFile::encodeName(FPath);
     const QByteArray to = QFile::encodeName(target);
     ::chmod(from.constData(), 0777 & ~umaskValue);
-    Sync(from);
+    SyncToDisk(from);
     if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0)
         throw Exception(QStringLiteral("cannot put the bundle in place as \"%1\": %2")
                             .arg(target, QString::fromLocal8Bit(std::strerror(errno))));
-    gHaveTempDir = 0;
+    gTempKind = kNone;
     FPath.clear();
-    Sync(QFile::encodeName(QFileInfo(target).absolutePath()));
-}
-
-void TTempFolder::Sync(const QByteArray& path)
-{
-    const int fd = ::open(path.constData(), O_RDONLY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    SyncToDisk(QFile::encodeName(QFileInfo(target).absolutePath()));
 }

@@ -8,8 +8,12 @@
 #include <QString>
 #include <sys/types.h>
 
-extern "C" void RemoveTempAndDie(int sig);
-extern "C" void RemoveTempDirAndDie(int sig);
+// SIGINT, SIGTERM and SIGHUP remove the temporary file or folder that exists at that moment,
+// then end the program as the signal would.
+void RemoveTempOutputOnSignals();
+
+// Writes the file or folder at `path` out to the disk (fsync); a failure is not reported.
+void SyncToDisk(const QByteArray& path);
 
 // The target's temporary stand-in in the same folder; removed unless it was committed.
 class TTempTarget {
@@ -31,8 +35,8 @@ private:
     QString FPath;
 };
 
-// The temporary folder beside the bundle's target: made at once, removed unless renamed
-// onto the target.
+// A folder's temporary stand-in beside it: made at once, removed unless renamed onto the
+// target.
 class TTempFolder {
 public:
     explicit TTempFolder(const QString& target);
@@ -46,8 +50,6 @@ public:
     // Gives the folder the permissions of a folder made in place, writes it to the disk and
     // renames it to `target`, which must not exist (not even empty).
     void Commit(const QString& target, mode_t umaskValue);
-
-    static void Sync(const QByteArray& path);
 
 private:
     QString FPath;

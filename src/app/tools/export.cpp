@@ -29,19 +29,12 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <exception>
-#include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -219,8 +212,7 @@ int main(int argc, char** argv)
         return UsageError(e.Message);
     }
 
-    for (int sig : {SIGINT, SIGTERM, SIGHUP})
-        std::signal(sig, RemoveTempAndDie);
+    RemoveTempOutputOnSignals();
     try {
         if (request.List)
             return ListLookup(request);
