@@ -22,6 +22,7 @@
 // (seconds = Open + walk to Eof + Close, connection excluded; chars = UTF-16 units read with
 // --read string).
 
+#include "BenchSupport.h"
 #include "db/OdbcConnectionUnit.h"
 #include "db/QueryUnit.h"
 #include "db/SqlDataManagerUnit.h"
@@ -37,11 +38,6 @@
 #include <string>
 
 namespace {
-
-double Now()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 [[noreturn]] void Usage()
 {

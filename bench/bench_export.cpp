@@ -23,6 +23,7 @@
 // the query + the export (connection excluded); bytes = size of the written file.
 // Exit code 2: the export failed or wrote nothing.
 
+#include "BenchSupport.h"
 #include "db/Exception.h"
 #include "db/OdbcConnectionUnit.h"
 #include "db/QueryUnit.h"
@@ -41,17 +42,7 @@
 
 namespace {
 
-double Now()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-[[noreturn]] void Fail(const QString& message)
-{
-    std::fprintf(stderr, "bench_export: %s\n", message.toUtf8().constData());
-    std::fflush(stderr);
-    std::_Exit(2);
-}
+[[noreturn]] void Fail(const QString& message) { FailRun("bench_export", message); }
 
 [[noreturn]] void Usage()
 {

@@ -31,6 +31,7 @@
 // widths); paint_s, until the grid has painted. The window is on Qt's offscreen platform
 // unless QT_QPA_PLATFORM says otherwise. Exit code 2: the window failed or showed an error.
 
+#include "BenchSupport.h"
 #include "db/Exception.h"
 #include "export/ExportExcelUnit.h"
 #include "export/ExportUnit.h"
@@ -59,17 +60,7 @@ namespace {
 
 constexpr unsigned kClickTimeoutSeconds = 600;
 
-double Now()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-[[noreturn]] void Fail(const QString& message)
-{
-    std::fprintf(stderr, "bench_report_window: %s\n", message.toUtf8().constData());
-    std::fflush(stderr);
-    std::_Exit(2);
-}
+[[noreturn]] void Fail(const QString& message) { FailRun("bench_report_window", message); }
 
 [[noreturn]] void Usage()
 {

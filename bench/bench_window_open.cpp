@@ -20,6 +20,7 @@
 // Before anything is timed, each box must hold every row of its lookup statement (counted by
 // the bench itself), plus the "all" entry. Exit code 2: the window failed.
 
+#include "BenchSupport.h"
 #include "db/Exception.h"
 #include "db/OdbcConnectionUnit.h"
 #include "db/QueryUnit.h"
@@ -40,17 +41,7 @@
 
 namespace {
 
-double Now()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-[[noreturn]] void Fail(const QString& message)
-{
-    std::fprintf(stderr, "bench_window_open: %s\n", message.toUtf8().constData());
-    std::fflush(stderr);
-    std::_Exit(2);
-}
+[[noreturn]] void Fail(const QString& message) { FailRun("bench_window_open", message); }
 
 [[noreturn]] void Usage()
 {
