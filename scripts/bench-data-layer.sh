@@ -112,16 +112,7 @@ if [ "$SETUP" = 1 ]; then
 fi
 
 # ---------------------------------------------------------------- measurement
-TMP=$(mktemp -d)
-touch "$TMP/.start"
-# Debian's psqlODBC entry has CommLog=1: every connecting process leaves a small
-# /tmp/psqlodbc_<program>_<user><pid>.log. Those of this run's own programs go at the end.
-cleanup() {
-  find /tmp -maxdepth 1 -newer "$TMP/.start" \( -name 'psqlodbc_odbc_floor_*.log' -o \
-    -name 'psqlodbc_bench_data_layer_*.log' \) -delete 2>/dev/null || true
-  rm -rf "$TMP"
-}
-trap cleanup EXIT
+bench_scratch 'psqlodbc_odbc_floor_*.log' 'psqlodbc_bench_data_layer_*.log'
 mkdir -p "$(dirname "$RAW")"
 printf 'engine\tcase\ttool\tround\trows\tseconds\tpeak_kb\tcpu_s\n' >"$RAW"
 IR=${RAW%.tsv}-instructions.tsv

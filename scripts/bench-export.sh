@@ -106,20 +106,7 @@ if [ "$SETUP" = 1 ]; then
 fi
 
 # ---------------------------------------------------------------- measurement
-TMP=$(mktemp -d)
-touch "$TMP/.start"
-if [ -z "${XDG_RUNTIME_DIR:-}" ]; then # Qt wants a runtime folder of its own
-  export XDG_RUNTIME_DIR=$TMP/runtime
-  mkdir -m 700 "$XDG_RUNTIME_DIR"
-fi
-# Debian's psqlODBC entry has CommLog=1: every connecting process leaves a small
-# /tmp/psqlodbc_<program>_<user><pid>.log. Those of this run's own programs go at the end.
-cleanup() {
-  find /tmp -maxdepth 1 -newer "$TMP/.start" \( -name 'psqlodbc_odbc_floor_*.log' -o \
-    -name 'psqlodbc_bench_export_*.log' -o -name 'psqlodbc_python3_*.log' \) -delete 2>/dev/null || true
-  rm -rf "$TMP"
-}
-trap cleanup EXIT
+bench_scratch 'psqlodbc_odbc_floor_*.log' 'psqlodbc_bench_export_*.log' 'psqlodbc_python3_*.log'
 mkdir -p "$(dirname "$RAW")"
 printf 'sales\tengine\ttool\tround\trows\tseconds\tpeak_kb\tcpu_s\tbytes\n' >"$RAW"
 

@@ -135,17 +135,7 @@ top_up() { # engine
   esac
 }
 
-TMP=$(mktemp -d)
-touch "$TMP/.start"
-if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-  export XDG_RUNTIME_DIR=$TMP/runtime
-  mkdir -m 700 "$XDG_RUNTIME_DIR"
-fi
-cleanup() {
-  find /tmp -maxdepth 1 -newer "$TMP/.start" -name 'psqlodbc_bench_window_open*.log' -delete 2>/dev/null || true
-  rm -rf "$TMP"
-}
-trap cleanup EXIT
+bench_scratch 'psqlodbc_bench_window_open*.log'
 for e in ${ENGINES//,/ }; do top_up "$e"; done
 
 # ---------------------------------------------------------------- measurement

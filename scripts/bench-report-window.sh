@@ -94,21 +94,8 @@ if [ "$SETUP" = 1 ]; then
 fi
 
 # ---------------------------------------------------------------- measurement
-TMP=$(mktemp -d)
-touch "$TMP/.start"
-# Qt wants a runtime folder of its own when the session has none.
-if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-  export XDG_RUNTIME_DIR=$TMP/runtime
-  mkdir -m 700 "$XDG_RUNTIME_DIR"
-fi
-# Debian's psqlODBC entry has CommLog=1: each connecting process leaves a small log in /tmp
-# (named after the program, sometimes with a stray character after it). Those of this run's
-# own program go at the end.
-cleanup() {
-  find /tmp -maxdepth 1 -newer "$TMP/.start" -name 'psqlodbc_bench_report_window*.log' -delete 2>/dev/null || true
-  rm -rf "$TMP"
-}
-trap cleanup EXIT
+# The program's psqlODBC logs are named after it, sometimes with a stray character after it.
+bench_scratch 'psqlodbc_bench_report_window*.log'
 mkdir -p "$(dirname "$RAW")"
 printf 'engine\tcase\ttool\tround\trows\tseconds\tcount_s\tpage_s\tafter_open_s\tpaint_s\n' >"$RAW"
 STALLS=${RAW%.tsv}-stalls.tsv

@@ -54,3 +54,25 @@ bench_data_setup() {
   source scripts/lib-demo.sh
   demo_setup "$dir" "$2" "$db" "$3" >&2
 }
+
+# bench_scratch PATTERN...: a scratch folder $TMP for the run (and a runtime folder of its own
+# for Qt when the session has none), removed when the script ends, together with the logs
+# that this run's programs left in /tmp and whose names match PATTERN (Debian's psqlODBC
+# entry has CommLog=1: every connecting process leaves a /tmp/psqlodbc_<program>_*.log).
+bench_scratch() {
+  TMP=$(mktemp -d)
+  touch "$TMP/.start"
+  if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    export XDG_RUNTIME_DIR=$TMP/runtime
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
+  fi
+  BENCH_SCRATCH_LOGS=("$@")
+  trap bench_scratch_cleanup EXIT
+}
+bench_scratch_cleanup() {
+  local pattern
+  for pattern in "${BENCH_SCRATCH_LOGS[@]}"; do
+    find /tmp -maxdepth 1 -newer "$TMP/.start" -name "$pattern" -delete 2>/dev/null || true
+  done
+  rm -rf "$TMP"
+}
