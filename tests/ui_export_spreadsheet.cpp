@@ -1,5 +1,6 @@
 // The spreadsheet export read back: cells, types and layout, unusual values of both engines
-// as they are stored (in the workbook and the CSV file), and results beyond one worksheet.
+// as they are stored (in the workbook and the CSV file), texts that hold what a spreadsheet
+// reads as an escape, and results beyond one worksheet.
 #include "ExportFixture.h"
 
 namespace {
@@ -193,6 +194,94 @@ TEST_F(Export, UnusualValuesComeOutAsStored)
             EXPECT_EQ(cells[int(i)], QString::fromUtf8(c.values[i].sheet));
         }
     }
+}
+
+// A SQL expression of both engines for `text`: quoted runs, and the characters a literal
+// should not carry as char(N) (SQLite) or chr(N) (PostgreSQL).
+QString SqlText(const QString& text, TDbType type)
+{
+    QStringList parts;
+    QString run;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x20 && c.unicode() < 0xFFFE) {
+            run += c == QLatin1Char('\'') ? QStringLiteral("''") : QString(c);
+            continue;
+        }
+        if (!run.isEmpty())
+            parts << QLatin1Char('\'') + std::exchange(run, {}) + QLatin1Char('\'');
+        parts << QStringLiteral("%1(%2)").arg(type == dbPostgres ? QStringLiteral("chr") : QStringLiteral("char"))
+                     .arg(c.unicode());
+    }
+    if (!run.isEmpty() || parts.isEmpty())
+        parts << QLatin1Char('\'') + run + QLatin1Char('\'');
+    return parts.join(QStringLiteral(" || "));
+}
+
+// Texts that hold "_xHHHH_", which a spreadsheet reads as the character of that code, come
+// out of the workbook as the database holds them, in the cells, the field names and the
+// title block; so do the control characters the library escapes and the characters XML
+// cannot hold.
+TEST_F(Export, SpreadsheetTextsThatLookLikeEscapesComeOutAsStored)
+{
+    const QString texts[] = {
+        QStringLiteral("lit_x000D_cr"),
+        QStringLiteral("_x005F_x0041_"),
+        QStringLiteral("_x00aD_ и _X0041_ и _x00Ff_"),               // hex of either case, an upper-case X
+        QStringLiteral("_x0041__x0042_x0043_ три в един_x0044_"),    // several, one right after another
+        QStringLiteral("край_x"),
+        QStringLiteral("край_x004"),
+        QStringLiteral("_x0041"),
+        QStringLiteral("_x00G0_ _x041_ _x_ x0041_ __x0041__"),        // not quite escapes, and doubled underscores
+        QStringLiteral("_x000D") + QChar(13) + QStringLiteral("_x0001") + QChar(1), // the library's escape follows
+        QStringLiteral("ред 1\r\nред 2\tтаб") + QChar(1) + QChar(0x1F) + QStringLiteral("_x001F_"),
+        QStringLiteral("не-знак ") + QChar(0xFFFE) + QChar(0xFFFF) + QStringLiteral(" _xFFFE_"),
+    };
+    const QString caption = QStringLiteral("Текст_x0041_");
+    const QString title = QStringLiteral("Отчет_x000D_");
+    const QStringList conditions = {QStringLiteral("Период: _x005F_x0031_")};
+    for (const auto& [engine, type, dsn] : {std::tuple{"SQLite", dbSqlite, kScratchDsn},
+                                            std::tuple{"PostgreSQL", dbPostgres, kScratchPgDsn}}) {
+        SCOPED_TRACE(engine);
+        auto writer = TestManager(type, dsn);
+        writer->FastSql(QStringLiteral("drop table if exists EscapeTexts"));
+        writer->FastSql(QStringLiteral("create table EscapeTexts (Id integer, Txt varchar(200))"));
+        for (size_t i = 0; i < std::size(texts); ++i)
+            writer->FastSql(QStringLiteral("insert into EscapeTexts values (%1, %2)").arg(i).arg(SqlText(texts[i], type)));
+        TQuery q(&writer->Connection(), ckForwardOnly);
+        q.SetSQL(QStringLiteral("select Txt as \"%1\" from EscapeTexts order by Id").arg(caption));
+        q.Open();
+        RExportOptions opts = TExportForm::GetDefaultOpts();
+        opts.ExportKind = ekExcel;
+        opts.Title = title;
+        opts.Conditions = &conditions;
+        opts.FileName = Path(QStringLiteral("escapes.xlsx"));
+        ASSERT_TRUE(RunOn(q, opts));
+        const QJsonArray rows = ReadWorkbook(opts.FileName)[0][QStringLiteral("rows")].toArray();
+        ASSERT_EQ(rows.size(), 4 + int(std::size(texts))); // title, condition, empty row, names
+        EXPECT_EQ(rows[0][0][QStringLiteral("value")].toString(), title);
+        EXPECT_EQ(rows[1][0][QStringLiteral("value")].toString(), conditions[0]);
+        EXPECT_EQ(rows[3][0][QStringLiteral("value")].toString(), caption);
+        for (size_t i = 0; i < std::size(texts); ++i) {
+            SCOPED_TRACE(texts[i].toStdString());
+            const QJsonObject cell = rows[4 + int(i)][0].toObject();
+            EXPECT_EQ(cell[QStringLiteral("type")].toString(), QStringLiteral("s"));
+            EXPECT_EQ(cell[QStringLiteral("value")].toString().toStdString(), texts[i].toStdString());
+        }
+    }
+
+    // SQLite: texts stored in columns of numbers and dates are text cells too.
+    db->FastSql(QStringLiteral("drop table if exists EscapeTyped"));
+    db->FastSql(QStringLiteral("create table EscapeTyped (n integer, x numeric(12,2), d date, t time)"));
+    db->FastSql(QStringLiteral("insert into EscapeTyped values ('_x0031_', '_x000D_', '_x0033_', '_x0034_')"));
+    Open(QStringLiteral("select n, x, d, t from EscapeTyped"));
+    RExportOptions opts = TExportForm::GetReportOpts(ekExcel, QStringLiteral("Typed"));
+    opts.FileName = Path(QStringLiteral("typed.xlsx"));
+    ASSERT_TRUE(Run(opts, 1));
+    const QJsonArray row = ReadWorkbook(opts.FileName)[0][QStringLiteral("rows")][1].toArray();
+    QStringList values;
+    for (const QJsonValue cell : row)
+        values << cell[QStringLiteral("value")].toString();
+    EXPECT_EQ(values, (QStringList{"_x0031_", "_x000D_", "_x0033_", "_x0034_"}));
 }
 
 TEST_F(Export, SpreadsheetContinuesOnFurtherWorksheets)

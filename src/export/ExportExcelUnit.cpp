@@ -2,6 +2,7 @@
 // read back and published.
 #include "ExportExcelUnit.h"
 
+#include "SheetTextUnit.h"
 #include "ZipReadBackUnit.h"
 #include "db/Exception.h"
 
@@ -273,7 +274,7 @@ TExportExcelStrategy::TRow TExportExcelStrategy::ReadRecord()
                 if (text.isNull())
                     text = f.AsString();
                 cell.Kind = TCellKind::String;
-                cell.Text = text.toUtf8();
+                cell.Text = SheetText(text);
             }
             if (!FColumnsSet)
                 chars = (text.isNull() ? f.AsString() : text).size() + (kind == TColumnKind::Decimal && exact ? 2 : 0);
@@ -298,7 +299,7 @@ TExportExcelStrategy::TRow TExportExcelStrategy::ReadRecord()
             } else {
                 const QString text = f.AsString();
                 cell.Kind = TCellKind::String;
-                cell.Text = text.toUtf8();
+                cell.Text = SheetText(text);
                 chars = text.size();
             }
             break;
@@ -311,7 +312,7 @@ TExportExcelStrategy::TRow TExportExcelStrategy::ReadRecord()
                 throw Exception(QStringLiteral("A value of column \"%1\" is longer than a spreadsheet cell holds")
                                     .arg(f.FieldName()));
             cell.Kind = TCellKind::String;
-            cell.Text = text.toUtf8();
+            cell.Text = SheetText(text);
             chars = text.size();
             break;
         }
@@ -339,7 +340,7 @@ void TExportExcelStrategy::StartSheet(bool first)
         if (FExportOpts.Conditions)
             lines << *FExportOpts.Conditions;
         for (const QString& line : lines) {
-            const QByteArray text = line.toUtf8();
+            const QByteArray text = SheetText(line);
             if (NumCols > 1)
                 Check(worksheet_merge_range(Sheet, row, 0, row, lxw_col_t(NumCols - 1), text.constData(), FTitleFormat),
                       "worksheet_merge_range");
@@ -350,7 +351,7 @@ void TExportExcelStrategy::StartSheet(bool first)
         ++row; // one empty row
     }
     for (int c = 0; c < NumCols; ++c)
-        Check(worksheet_write_string(Sheet, row, lxw_col_t(c), FDataSet->Fields(c).FieldName().toUtf8().constData(),
+        Check(worksheet_write_string(Sheet, row, lxw_col_t(c), SheetText(FDataSet->Fields(c).FieldName()).constData(),
                                      FNameFormat),
               "worksheet_write_string");
     StartDataRow = int(row) + 1;

@@ -3,7 +3,7 @@
 // libxlsxwriter in constant-memory mode, so memory stays flat whatever the row count).
 // Row 1 holds the field names in bold (below a merged, centred title block when Header is
 // on); every record follows as typed cells: numbers as numbers, dates as dates, text as
-// text, each column with the number format of its field type, a thin grid over the
+// text (shown as it was given: see SheetTextUnit.h), each column with the number format of its field type, a thin grid over the
 // field names and the records. A result
 // larger than one worksheet continues on further worksheets under the same field-name row.
 // Without a file name in the options the workbook goes to the temporary folder, named after
