@@ -594,11 +594,54 @@ TEST_F(Exporter, FullDiskFailsAndKeepsTheEarlierFile)
         const QString err = QString::fromUtf8(p.readAllStandardError());
         EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
         EXPECT_TRUE(err.contains(QStringLiteral("File too large"))) << err.toStdString();
+        EXPECT_EQ(err.count(u'\n'), 1) << err.toStdString();
+        if (QLatin1String(format) == QLatin1String("xlsx")) // the rows fill the temporary folder
+            EXPECT_EQ(err.toStdString(), QStringLiteral("auditor-export: Cannot write \"%1\": File too large (in the "
+                                                        "temporary folder \"%2\")\n")
+                                             .arg(target, tmp.path())
+                                             .toStdString());
         EXPECT_EQ(ReadAll(target), QByteArray("the export of yesterday\r\n"));
         EXPECT_EQ(FilesIn(out.path()).join(u' '), QFileInfo(target).fileName());
         EXPECT_TRUE(QDir(tmp.path()).isEmpty());
         QFile::remove(target);
     }
+}
+
+// A disk that is really full while the workbook is packed into its file (the temporary
+// folder elsewhere has room): one line naming the file the user asked for, none of the
+// library's own messages, the earlier file untouched. The exporter runs in a mount
+// namespace of its own (unshare: a user namespace, no privileges needed where the system
+// allows them) with a small tmpfs over the output folder.
+TEST_F(Exporter, FullDiskWhileTheWorkbookIsPackedIsOneLine)
+{
+    const QString folder = Path(QStringLiteral("small-disk"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString target = QDir(folder).filePath(QStringLiteral("detail.xlsx"));
+    QTemporaryDir tmp;
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TMPDIR"), tmp.path());
+    p.setProcessEnvironment(env);
+    // 64 KB: the earlier file fits, the workbook (about a megabyte) does not. Afterwards the
+    // folder's files and the earlier file are printed, from inside the namespace.
+    const QString script = QStringLiteral(
+        "mount -t tmpfs -o size=64k tmpfs \"$1\" || exit 77\n"
+        "printf 'the export of yesterday' > \"$1/detail.xlsx\"\n"
+        "\"$2\" --dsn \"$3\" --report sales-detail --format xlsx --output \"$1/detail.xlsx\"\n"
+        "status=$?\n"
+        "ls -A \"$1\"; cat \"$1/detail.xlsx\"\n"
+        "exit $status\n");
+    p.start(QStringLiteral("unshare"), {QStringLiteral("-Urm"), QStringLiteral("sh"), QStringLiteral("-c"), script,
+                                        QStringLiteral("sh"), folder, kExporter, kSqliteDsn});
+    ASSERT_TRUE(p.waitForFinished(120000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    if (p.exitCode() == 77 || (p.exitCode() == 1 && err.startsWith(QStringLiteral("unshare:"))))
+        GTEST_SKIP() << "no mount namespace of its own: " << err.toStdString();
+    EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
+    EXPECT_EQ(err.toStdString(),
+              QStringLiteral("auditor-export: Cannot write \"%1\": No space left on device\n").arg(target).toStdString());
+    EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()), QStringLiteral("detail.xlsx\nthe export of yesterday"));
+    EXPECT_TRUE(QDir(tmp.path()).isEmpty());
 }
 
 // Data sources named in Cyrillic, as Bulgarian users name them, connect on both engines.

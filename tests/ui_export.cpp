@@ -3,6 +3,8 @@
 // report window's export requests end to end.
 #include "ExportFixture.h"
 
+#include <sys/mman.h>
+
 namespace {
 
 TEST(TextRoutines, PadEscapeAndExtension)
@@ -410,6 +412,45 @@ private:
     void (*FOldHandler)(int) = nullptr;
 };
 
+// What this process writes to standard error while it lives.
+class StderrCapture {
+public:
+    StderrCapture()
+    {
+        std::fflush(stderr);
+        FSaved = ::dup(2);
+        FFile = ::memfd_create("stderr-capture", MFD_CLOEXEC);
+        ::dup2(FFile, 2);
+    }
+    ~StderrCapture()
+    {
+        Restore();
+        ::close(FFile);
+    }
+    QByteArray Take()
+    {
+        Restore();
+        QByteArray all;
+        char buf[4096];
+        for (ssize_t n; (n = ::pread(FFile, buf, sizeof buf, all.size())) > 0;)
+            all.append(buf, n);
+        return all;
+    }
+
+private:
+    void Restore()
+    {
+        if (FSaved < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(FSaved, 2);
+        ::close(FSaved);
+        FSaved = -1;
+    }
+    int FSaved = -1;
+    int FFile = -1;
+};
+
 // A disk that fills up while the rows are written, or (spreadsheet) while the workbook is
 // packed: the export fails with the system's reason, the file the user had is kept, and
 // nothing is left behind, neither files nor open temporary files.
@@ -441,12 +482,15 @@ TEST_F(Export, FullDiskFailsTheExportAndLeavesNothing)
         const char* name;
         TExportKind kind;
         rlim_t limit;
-        const char* reason;
+        QString reason;
     } cases[] = {
         {"text, while the rows are written", ekTextFile, 20000, "File too large"},
-        {"spreadsheet, while the rows are written", ekExcel, 20000, "File too large"},
+        {"spreadsheet, while the rows are written", ekExcel, 20000,
+         "File too large (in the temporary folder \"" + QDir::tempPath() + "\")"},
         // The rows fit; the worksheet's copy, a few hundred bytes longer, does not.
-        {"spreadsheet, while it is packed", ekExcel, rlim_t(sheetBytes - 100), "sheet1.xml is cut short"},
+        {"spreadsheet, while it is packed", ekExcel, rlim_t(sheetBytes - 100),
+         "xl/worksheets/sheet1.xml came out cut short; the disk of \"" + dir.path() +
+             "\" or of the temporary folder may be full"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -468,12 +512,57 @@ TEST_F(Export, FullDiskFailsTheExportAndLeavesNothing)
                 message = e.Message();
             }
         }
-        EXPECT_TRUE(message.contains(QLatin1String(c.reason))) << message.toStdString();
+        // A workbook's failure is one line naming the file, with the system's reason.
+        if (c.kind == ekExcel)
+            EXPECT_EQ(message.toStdString(), QStringLiteral("Cannot write \"%1\": %2").arg(opts.FileName, c.reason).toStdString());
+        else
+            EXPECT_TRUE(message.contains(c.reason)) << message.toStdString();
         EXPECT_EQ(ReadAll(opts.FileName), QByteArray("the export of yesterday"));
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(opts.FileName).fileName()});
         EXPECT_EQ(OpenDeletedFiles(), openBefore);
         EXPECT_EQ(scratchFolders(), foldersBefore);
         QFile::remove(opts.FileName);
+    }
+}
+
+// What the progress dialog says of a workbook that cannot be written is one line naming the
+// file with the system's reason; the library's own messages, which name its temporary
+// file, stay off standard error.
+TEST_F(Export, SpreadsheetFailureIsOneLineNamingTheFile)
+{
+    auto db2 = TestManager(dbSqlite, kScratchDsn);
+    BuildExportTable(*db2, 1997); // 2000 rows
+    const struct {
+        const char* name;
+        QString file;
+        rlim_t limit;
+        QString reason;
+    } cases[] = {
+        // The library meets it when it packs the workbook, and prints it.
+        {"the folder removed meanwhile", Path(QStringLiteral("gone/detail.xlsx")), RLIM_INFINITY,
+         QStringLiteral("No such file or directory")},
+        {"a full disk", Path(QStringLiteral("detail.xlsx")), 20000,
+         QStringLiteral("File too large (in the temporary folder \"%1\")").arg(QDir::tempPath())},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RExportOptions opts = TExportForm::GetDefaultOpts();
+        opts.ExportKind = ekExcel;
+        opts.FileName = c.file;
+        Open();
+        QString outcome, detail;
+        QByteArray printed;
+        {
+            FileSizeLimit limit(c.limit);
+            StderrCapture capture;
+            outcome = RunDialog(TExportSource{query.get(), nullptr}, opts, 2000, false, nullptr, &detail);
+            printed = capture.Take();
+        }
+        EXPECT_EQ(outcome, QStringLiteral("There was problem exporting data!"));
+        EXPECT_EQ(detail.toStdString(), QStringLiteral("Cannot write \"%1\": %2").arg(c.file, c.reason).toStdString());
+        // (The offscreen platform says a word of its own when the dialog shows.)
+        EXPECT_FALSE(printed.contains("[ERROR]") || printed.contains(".part")) << printed.toStdString();
+        EXPECT_TRUE(QDir(dir.path()).isEmpty());
     }
 }
 

@@ -121,6 +121,7 @@ TBundleOutcome WriteBundle(const TRequest& r, mode_t umaskValue)
         TExportOutcome written;
         try {
             written = ExportReportToFile(*manager, *repository, report, filters, r.Kind, folder.FilePath(name),
+                                         QDir(r.OutputDir).filePath(name),
                                          [&progress](qint64 done, qint64 expected, bool last) {
                                              progress.Show(done, expected, last);
                                          });

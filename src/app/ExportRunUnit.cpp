@@ -49,7 +49,7 @@ std::unique_ptr<TSqlDataManager> Connected(const TSqlDBModel& model, QString& er
 
 TExportOutcome ExportReportToFile(TSqlDataManager& manager, const TRepository& repository,
                                   const TReportListItem& report, const TReportFilters& filters, TExportKind kind,
-                                  const QString& file,
+                                  const QString& file, const QString& shownFile,
                                   const std::function<void(qint64 done, qint64 expected, bool last)>& onProgress)
 {
     QString reportSql, recCountSql;
@@ -69,6 +69,7 @@ TExportOutcome ExportReportToFile(TSqlDataManager& manager, const TRepository& r
 
     RExportOptions opts = TExportForm::GetReportOpts(kind, QString::fromUtf16(report.Title));
     opts.FileName = file;
+    opts.ShownFileName = shownFile;
 
     auto strategy = TExportStrategyAbs::GetInstance(opts, TExportSource{&query, nullptr}, &query);
     int done = 0;

@@ -37,12 +37,13 @@ struct TExportOutcome {
 };
 
 // Writes `report` for `filters` into `file` as the report window's export does: the count
-// first, then the report on a forward-only query with the window's export options.
+// first, then the report on a forward-only query with the window's export options. `file`
+// stands in for `shownFile`, which the messages name.
 // `onProgress(done, expected, last)` follows the writing (last: the final call). Throws
 // Exception with the reason when the export fails.
 TExportOutcome ExportReportToFile(TSqlDataManager& manager, const TRepository& repository,
                                   const TReportListItem& report, const TReportFilters& filters, TExportKind kind,
-                                  const QString& file,
+                                  const QString& file, const QString& shownFile,
                                   const std::function<void(qint64 done, qint64 expected, bool last)>& onProgress);
 
 // Progress on standard error as one line that is written over, when that is a terminal.

@@ -2,6 +2,7 @@
 // read back and published.
 #include "ExportExcelUnit.h"
 
+#include "LibraryStderrUnit.h"
 #include "SheetTextUnit.h"
 #include "ZipReadBackUnit.h"
 #include "db/Exception.h"
@@ -90,6 +91,23 @@ void CloseFilesLeftIn(const QString& dir)
 // the reasons that say something of the disk are taken from it.
 bool IsDiskError(int code) { return code == ENOSPC || code == EFBIG || code == EDQUOT || code == EIO; }
 
+// A reason met in the folder of the library's temporary files.
+QString InTemporaryFolder(int code)
+{
+    return QStringLiteral("%1 (in the temporary folder \"%2\")").arg(qt_error_string(code), QDir::tempPath());
+}
+
+// Why packing the workbook failed: the system's reason where the library leaves it in errno
+// (opening the target, its temporary files, the zip writer's own writes), else its own.
+QString ReasonOfClose(int error, int code)
+{
+    if (code != 0 && error == LXW_ERROR_CREATING_TMPFILE)
+        return InTemporaryFolder(code);
+    if (code != 0 && (IsDiskError(code) || error == LXW_ERROR_CREATING_XLSX_FILE || error == LXW_ERROR_ZIP_FILE_OPERATION))
+        return qt_error_string(code);
+    return QString::fromUtf8(lxw_strerror(lxw_error(error)));
+}
+
 } // namespace
 
 std::function<bool(const QString&)> TExportExcelStrategy::OpenWorkbook = [](const QString& path) {
@@ -142,6 +160,12 @@ void TExportExcelStrategy::Check(int error, const char* what) const
                                                      QString::fromUtf8(lxw_strerror(lxw_error(error)))));
 }
 
+void TExportExcelStrategy::CannotWrite(const QString& reason) const
+{
+    const QString shown = FExportOpts.ShownFileName.isEmpty() ? FPath : FExportOpts.ShownFileName;
+    throw Exception(QStringLiteral("Cannot write \"%1\": %2").arg(shown, reason));
+}
+
 bool TExportExcelStrategy::Init(int aRecCount)
 {
     const bool result = TExportStrategyAbs::Init(aRecCount);
@@ -172,8 +196,8 @@ bool TExportExcelStrategy::BeginExport()
     const QByteArray path = QFile::encodeName(FWritePath);
     FScratch = std::make_unique<QTemporaryDir>(QDir(QDir::tempPath()).filePath(QStringLiteral("auditor-xlsx-XXXXXX")));
     if (!FScratch->isValid())
-        throw Exception(QStringLiteral("No folder for the workbook's temporary files can be made in \"%1\": %2")
-                            .arg(QDir::tempPath(), FScratch->errorString()));
+        CannotWrite(QStringLiteral("no folder for its temporary files can be made in \"%1\": %2")
+                        .arg(QDir::tempPath(), FScratch->errorString()));
     QByteArray tmpdir = QFile::encodeName(FScratch->path());
     lxw_workbook_options options = {};
     options.constant_memory = LXW_TRUE;
@@ -181,7 +205,7 @@ bool TExportExcelStrategy::BeginExport()
     options.use_zip64 = NumRows > 200000 ? LXW_TRUE : LXW_FALSE; // parts beyond 4 GB
     FWorkbook = workbook_new_opt(path.constData(), &options);
     if (!FWorkbook)
-        throw Exception(QStringLiteral("The workbook \"%1\" cannot be created").arg(FPath));
+        CannotWrite(QStringLiteral("the workbook cannot be made"));
     FNameFormat = workbook_add_format(FWorkbook);
     format_set_bold(FNameFormat);
     format_set_border(FNameFormat, LXW_BORDER_THIN);
@@ -325,9 +349,15 @@ TExportExcelStrategy::TRow TExportExcelStrategy::ReadRecord()
 
 void TExportExcelStrategy::StartSheet(bool first)
 {
-    Sheet = workbook_add_worksheet(FWorkbook, nullptr);
+    int reason = 0;
+    {
+        const TLibraryStderrHold quiet; // its temporary file may fail
+        errno = 0;
+        Sheet = workbook_add_worksheet(FWorkbook, nullptr);
+        reason = errno;
+    }
     if (!Sheet)
-        throw Exception(QStringLiteral("No worksheet can be added"));
+        CannotWrite(reason != 0 ? InTemporaryFolder(reason) : QStringLiteral("no worksheet can be added"));
     FSheets.push_back(Sheet);
     for (int c = 0; c < NumCols; ++c)
         Check(worksheet_set_column(Sheet, lxw_col_t(c), lxw_col_t(c), FWidths[size_t(c)], FColumnFormats[size_t(c)]),
@@ -406,7 +436,7 @@ void TExportExcelStrategy::WriteRecord()
 
 void TExportExcelStrategy::WriteFooter() { WritePending(); }
 
-void TExportExcelStrategy::CheckSheetFile(lxw_worksheet* sheet, bool flush)
+void TExportExcelStrategy::CheckSheetFile(lxw_worksheet* sheet, bool flush) const
 {
     // The library writes the rows into a temporary file and never looks at the outcome.
     FILE* file = sheet->optimize_tmpfile;
@@ -416,8 +446,7 @@ void TExportExcelStrategy::CheckSheetFile(lxw_worksheet* sheet, bool flush)
     if ((flush && std::fflush(file) != 0) || std::ferror(file)) {
         if (errno == 0)
             std::fflush(file); // the failed write again, for its reason
-        throw Exception(QStringLiteral("Writing the worksheet's temporary file failed: %1")
-                            .arg(qt_error_string(errno != 0 ? errno : EIO)));
+        CannotWrite(InTemporaryFolder(errno != 0 ? errno : EIO));
     }
 }
 
@@ -446,26 +475,30 @@ void TExportExcelStrategy::Close(lxw_workbook* workbook)
         Discard(workbook);
         throw;
     }
-    errno = 0;
-    const lxw_error closed = workbook_close(workbook); // frees the workbook in every case
-    const int reason = errno;
+    lxw_error closed = LXW_NO_ERROR;
+    int reason = 0;
+    {
+        const TLibraryStderrHold quiet; // it prints what it returns, naming its temporary file
+        errno = 0;
+        closed = workbook_close(workbook); // frees the workbook in every case
+        reason = errno;
+    }
     FSheets.clear();
     Sheet = nullptr;
     CloseFilesLeftIn(FScratch->path());
     FScratch.reset();
     try {
-        Check(closed, "workbook_close");
+        if (closed != LXW_NO_ERROR)
+            CannotWrite(ReasonOfClose(closed, reason));
         // Packing copies every worksheet through one more temporary file without checking
         // the writes: a disk that fills up then leaves parts cut short or empty. The
         // workbook is read back before anyone is told it is there.
         const QString part = FirstIncompleteZipPart(FWritePath);
         if (!part.isEmpty())
-            throw Exception(QStringLiteral("The workbook \"%1\" was not written in full (%2 is cut short): %3")
-                                .arg(FPath, part,
-                                     IsDiskError(reason)
-                                         ? qt_error_string(reason)
-                                         : QStringLiteral("the disk of \"%1\" or of the temporary folder may be full")
-                                               .arg(QFileInfo(FPath).absolutePath())));
+            CannotWrite(IsDiskError(reason)
+                            ? qt_error_string(reason)
+                            : QStringLiteral("%1 came out cut short; the disk of \"%2\" or of the temporary folder may be full")
+                                  .arg(part, QFileInfo(FPath).absolutePath()));
     } catch (...) {
         QFile::remove(FWritePath);
         throw;
@@ -482,7 +515,7 @@ void TExportExcelStrategy::Publish()
     if (::rename(from.constData(), to.constData()) != 0) {
         const int reason = errno;
         QFile::remove(FWritePath);
-        throw Exception(QStringLiteral("The workbook \"%1\" cannot be written: %2").arg(FPath, qt_error_string(reason)));
+        CannotWrite(qt_error_string(reason));
     }
 }
 

@@ -66,7 +66,9 @@ private:
     void WriteRow(const TRow& row);
     void StartSheet(bool first);
     void Check(int error, const char* what) const;
-    static void CheckSheetFile(lxw_worksheet* sheet, bool flush);
+    // Every failure to write the workbook, in one line: "Cannot write "FILE": REASON".
+    [[noreturn]] void CannotWrite(const QString& reason) const;
+    void CheckSheetFile(lxw_worksheet* sheet, bool flush) const;
     void Discard(lxw_workbook* workbook);
     void Close(lxw_workbook* workbook);
     void Publish();

@@ -28,6 +28,9 @@ struct RExportOptions {
     bool PageBreaks = false;
     bool FixedWidth = false;
     QString FileName;
+    // The file as messages name it, when FileName is a stand-in written in its place (the
+    // exporter's temporary file, renamed onto its target at the end); empty: FileName.
+    QString ShownFileName;
     QString Title;
     const QStringList* ClmBottoms = nullptr; // owned by the caller
     const QStringList* Conditions = nullptr;

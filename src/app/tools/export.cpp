@@ -136,7 +136,7 @@ int Export(const TRequest& r, mode_t umaskValue)
         progress.Show(done, expected, last);
     };
     const TExportOutcome outcome =
-        ExportReportToFile(*manager, *repository, *r.Report, r.Filters, r.Kind, temp.Path(), showProgress);
+        ExportReportToFile(*manager, *repository, *r.Report, r.Filters, r.Kind, temp.Path(), r.Output, showProgress);
     progress.End();
     const qint64 written = outcome.Written;
     const QString notice = outcome.Notice;
