@@ -20,10 +20,13 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
+#include <map>
 
 namespace {
 
@@ -95,20 +98,67 @@ QPixmap ArrowPixmap(bool pointsRight, const QColor& color, qreal dpr)
     return pm;
 }
 
+// What every window draws alike is made once and shared: the style keeps the pictures it
+// draws in the application's picture cache under the icon's and the palette's identity, so
+// an icon or a palette of each window's own would add pictures to it with every window
+// opened (about 7 KB a window, until the cache's limit of 10 MB).
+
+// The Report button's magnifying glass, one for each pixel density met (a handful at most),
+// kept until the program ends.
 QIcon MagnifierIcon(qreal dpr)
 {
+    static std::map<qreal, QIcon> made;
+    QIcon& icon = made[dpr];
+    if (!icon.isNull())
+        return icon;
     QPixmap pm(QSize(16, 16) * dpr);
     pm.setDevicePixelRatio(dpr);
     pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(0x2b, 0x4f, 0x7a), 2.4, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(10.2, 10.2), QPointF(14.3, 14.3));
-    p.setPen(QPen(QColor(0x2b, 0x4f, 0x7a), 1.6));
-    p.setBrush(QColor(0xd8, 0xea, 0xfb));
-    p.drawEllipse(QPointF(6.6, 6.6), 4.8, 4.8);
-    return QIcon(pm);
+    {
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(0x2b, 0x4f, 0x7a), 2.4, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(10.2, 10.2), QPointF(14.3, 14.3));
+        p.setPen(QPen(QColor(0x2b, 0x4f, 0x7a), 1.6));
+        p.setBrush(QColor(0xd8, 0xea, 0xfb));
+        p.drawEllipse(QPointF(6.6, 6.6), 4.8, 4.8);
+    }
+    icon = QIcon(pm);
+    return icon;
 }
+
+// The current page's button: never enabled, its number in the (active) highlight colour of
+// `base`. One palette while `base` stays the same.
+QPalette CurrentPagePalette(const QPalette& base)
+{
+    static qint64 madeOf = 0;
+    static QPalette made;
+    if (base.cacheKey() != madeOf) {
+        made = base;
+        made.setColor(QPalette::Disabled, QPalette::ButtonText, base.color(QPalette::Active, QPalette::Highlight));
+        madeOf = base.cacheKey();
+    }
+    QPalette shown = made;
+    shown.setCurrentColorGroup(base.currentColorGroup()); // not another palette for the style
+    return shown;
+}
+
+// It paints with that palette instead of taking it as its own: a widget's own palette is a
+// new one for every widget (resolved against the inherited one), however alike.
+class TCurrentPageButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QStylePainter p(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.palette = CurrentPagePalette(option.palette);
+        p.drawControl(QStyle::CE_PushButton, option);
+    }
+};
 
 QWidget* LabelledPanel(QWidget* parent, const QString& objectName, int height, const QString& caption,
                        QWidget* editor, QWidget* secondEditor = nullptr, const QString& secondCaption = {})
@@ -134,9 +184,10 @@ QWidget* LabelledPanel(QWidget* parent, const QString& objectName, int height, c
     return panel;
 }
 
-QPushButton* PageButton(QWidget* parent, const QString& name)
+QPushButton* PageButton(QWidget* parent, const QString& name, bool current = false)
 {
-    auto* b = new QPushButton(QStringLiteral("1"), parent);
+    QPushButton* b = current ? new TCurrentPageButton(QStringLiteral("1"), parent)
+                             : new QPushButton(QStringLiteral("1"), parent);
     b->setObjectName(name);
     b->setFixedSize(kPageButtonWidth, kPageButtonHeight);
     b->setFocusPolicy(Qt::TabFocus);
@@ -396,7 +447,7 @@ void BuildReportWidgets(TAbsReportBaseForm& form, std::function<void()> onFilter
     pages->setSpacing(1);
     form.FirstPageButton = PageButton(form.PagesPanel, QStringLiteral("FirstPageButton"));
     form.PreviousPageButton = PageButton(form.PagesPanel, QStringLiteral("PreviousPageButton"));
-    form.CurrentPageButton = PageButton(form.PagesPanel, QStringLiteral("CurrentPageButton"));
+    form.CurrentPageButton = PageButton(form.PagesPanel, QStringLiteral("CurrentPageButton"), true);
     form.NextPageButton = PageButton(form.PagesPanel, QStringLiteral("NextPageButton"));
     form.LastPageButton = PageButton(form.PagesPanel, QStringLiteral("LastPageButton"));
     form.FirstPageButton->setToolTip(QStringLiteral("Първа страница"));
@@ -416,11 +467,9 @@ void BuildReportWidgets(TAbsReportBaseForm& form, std::function<void()> onFilter
     gridLayout->addWidget(form.PagingPanel);
     main->addWidget(form.GridPanel, 1);
 
-    // The page on screen stands out, although its button is never enabled.
+    // The page on screen stands out, although its button is never enabled: bold, and in the
+    // highlight colour (TCurrentPageButton).
     QFont currentFont = form.CurrentPageButton->font();
     currentFont.setBold(true);
     form.CurrentPageButton->setFont(currentFont);
-    QPalette currentPalette = form.CurrentPageButton->palette();
-    currentPalette.setColor(QPalette::Disabled, QPalette::ButtonText, form.palette().color(QPalette::Highlight));
-    form.CurrentPageButton->setPalette(currentPalette);
 }
