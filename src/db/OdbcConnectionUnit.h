@@ -5,6 +5,8 @@
 #include "Exception.h"
 
 #include <QString>
+#include <condition_variable>
+#include <mutex>
 #include <sql.h>
 #include <sqlext.h>
 #include <utility>
@@ -130,15 +132,36 @@ public:
     // SQL_SERVER_NAME, SQL_DATABASE_NAME, ...); empty when closed or not reported.
     QString InfoText(SQLUSMALLINT infoType) const;
 
+    // Transactions of the program's own: the session runs in manual-commit mode, every
+    // transaction begins with `startSql` before any other statement (PostgreSQL: "SET
+    // TRANSACTION READ ONLY", after the BEGIN the driver sends), and it is rolled back as
+    // soon as its last statement is done (TStatementUse). What a statement does to the
+    // session's defaults then never reaches the next transaction: each is read-only from its
+    // start. An empty `startSql` keeps manual commit and the rollback alone. Set before Open.
+    void SetOwnTransactions(bool on, QString startSql = {});
+    bool OwnTransactions() const { return FOwnTransactions; }
+
     // Manual commit: the statements that follow form one transaction until EndTransaction.
     // Throws EDatabaseError when the driver refuses.
     void SetAutoCommit(bool on);
+    // One transaction for every statement that follows, until EndTransaction, begun with
+    // `startSql` when the session has transactions of its own (else in manual commit). A
+    // transaction still open is rolled back first.
+    void HoldTransaction(const QString& startSql);
     // Ends the open transaction (rolled back: nothing is ever written) and returns to
-    // autocommit. A failure is dropped: the transaction goes with the connection anyway.
+    // autocommit, or to a transaction per statement. A failure is dropped: the transaction
+    // goes with the connection anyway.
     void EndTransaction();
     bool GetDataSupport(SQLUINTEGER flag) const; // SQL_GETDATA_EXTENSIONS bits
 
 private:
+    friend class TStatementUse;
+    // A statement begins on `stmt` (the transaction's first statement runs on it first);
+    // returns the session generation it belongs to. Throws EDatabaseError.
+    quint64 BeginStatement(SQLHSTMT stmt);
+    void EndStatement(quint64 generation) noexcept; // the last one ends the transaction
+    void RollBack() noexcept;
+
     std::vector<TOdbcConnectParam> FParams;
     TOdbcHandle FDbc;
     bool FConnected = false;
@@ -149,6 +172,37 @@ private:
     bool FQualifiedColumnNames = false;
     int FIdentifierByteLimit = 0;
     SQLUINTEGER FGetDataExtensions = 0;
+
+    // Own transactions: the statements under way, whether a transaction is open and
+    // whether it is held past them; one lock, as statements begin and end on any thread.
+    bool FOwnTransactions = false;
+    QString FTransactionStart;
+    QString FHeldStart;
+    bool FHeld = false;
+    bool FInTransaction = false;
+    int FStatements = 0;
+    quint64 FGeneration = 0; // of the session: a statement of a closed one ends nothing
+    bool FBeginning = false; // a transaction's first statement is with the server
+    std::mutex FTransactionLock;
+    std::condition_variable FTransactionBegun;
+};
+
+// One statement's share of the session's transaction, from before its first execution to
+// the end of its result (see TOdbcConnection::SetOwnTransactions). Does nothing on a
+// session without transactions of its own.
+class TStatementUse {
+public:
+    TStatementUse() = default;
+    ~TStatementUse() { End(); }
+    TStatementUse(const TStatementUse&) = delete;
+    TStatementUse& operator=(const TStatementUse&) = delete;
+
+    void Begin(TOdbcConnection& connection, SQLHSTMT stmt); // throws EDatabaseError
+    void End() noexcept;
+
+private:
+    TOdbcConnection* FConnection = nullptr;
+    quint64 FGeneration = 0;
 };
 
 // Marks a stretch of synchronous database work (connect, execute, fetch) on the calling

@@ -81,6 +81,8 @@ struct TRunResult {
     TRunResult(const TRunResult&) = delete;
     TRunResult& operator=(const TRunResult&) = delete;
 
+    // Ends after the statement (declared first): the session's transaction outlives it.
+    TStatementUse Use;
     TOdbcHandle Stmt;
     std::vector<TColumn> Columns;
     size_t RowSize = 0;
