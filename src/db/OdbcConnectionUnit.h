@@ -105,6 +105,14 @@ public:
     void SetTemporalAsText(bool on) { FTemporalAsText = on; }
     bool TemporalAsText() const { return FTemporalAsText; }
 
+    // Numbers, booleans, dates and times are read as the engine's text and taken as values
+    // of their column's type only when they are exactly that: a driver that converts what
+    // it can (SQLite: "12,50" in a REAL column to 12, "0x1F" to 31, 12.7 in an INTEGER column
+    // to 12, a number in a TIME column to a time) would show values the database does not
+    // hold. Any other stored value is shown as the engine's text.
+    void SetTypedAsText(bool on) { FTypedAsText = on; }
+    bool TypedAsText() const { return FTypedAsText; }
+
     // A stored value the driver cannot convert to its column's type comes back as NULL
     // (SQLite: "abc" in an integer column, 2025-02-30 in a date column): a NULL of a typed
     // column is read again as text, and a value found so is shown as it is stored.
@@ -168,6 +176,7 @@ private:
     bool FNarrowText = false;
     bool FReadOnly = true;
     bool FTemporalAsText = false;
+    bool FTypedAsText = false;
     bool FCheckTypedNulls = false;
     bool FQualifiedColumnNames = false;
     int FIdentifierByteLimit = 0;

@@ -151,7 +151,7 @@ void TQuery::ExecuteStatement(TRunResult& run)
     // Values that may have to be read again (texts longer than their slot, NULLs hiding a
     // stored text) need a driver that re-reads inside a row array, else one row per fetch.
     const bool mayReread = std::any_of(run.Columns.begin(), run.Columns.end(),
-                                       [](const TColumn& c) { return c.Text || c.NullChecked; });
+                                       [](const TColumn& c) { return c.Text || c.NullChecked || c.TemporalChecked; });
     if (run.Mode != fmGetData && mayReread && !FConnection->GetDataSupport(SQL_GD_BLOCK | SQL_GD_BOUND))
         run.Mode = fmSingle;
     run.BlockRows = SQLULEN(FRowArraySize);
