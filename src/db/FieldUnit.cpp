@@ -68,32 +68,33 @@ QVariant TemporalValue(const QString& text, TFieldType type)
     return QDateTime(date, time, Qt::UTC); // no zone travels with the value
 }
 
-// A number or boolean read as the engine's text: the typed value when the text is exactly
-// one of its column's type, else the text.
-QVariant NumberValue(const QString& text, TFieldType type)
+// A number or boolean read as the engine's text (its bytes): the typed value when the text
+// is exactly one of its column's type, else nothing (the text is shown).
+QVariant NumberValue(std::string_view text, TFieldType type)
 {
-    const QByteArray bytes = text.toLatin1(); // what is not Latin-1 becomes "?": no number
-    const std::string_view view(bytes.constData(), size_t(bytes.size()));
     if (type == ftBoolean) {
-        if (text == QLatin1String("0") || text == QLatin1String("1"))
-            return text == QLatin1String("1");
-        return text;
+        if (text == "0" || text == "1")
+            return text == "1";
+        return {};
     }
     if (type == ftSingle || type == ftFloat || type == ftExtended || type == ftCurrency) {
         double v = 0;
-        return ParseStrictReal(view, v) ? QVariant(v) : QVariant(text);
+        return ParseStrictReal(text, v) ? QVariant(v) : QVariant();
     }
     qint64 v = 0;
-    if (!ParseStrictInteger(view, v))
-        return text;
-    return QVariant::fromValue<qlonglong>(v);
+    return ParseStrictInteger(text, v) ? QVariant::fromValue<qlonglong>(v) : QVariant();
 }
 
 // The bytes of a value read as text (SQL_C_CHAR, UTF-8).
-QString EngineText(const std::byte* p, SQLLEN ind, const TColumn& col)
+std::string_view EngineBytes(const std::byte* p, SQLLEN ind, const TColumn& col)
 {
     const SQLLEN bytes = ind == SQL_NO_TOTAL ? col.ElemSize - 1 : std::min<SQLLEN>(ind, col.ElemSize - 1);
-    return QString::fromUtf8(reinterpret_cast<const char*>(p), qsizetype(bytes));
+    return {reinterpret_cast<const char*>(p), size_t(bytes)};
+}
+QString EngineText(const std::byte* p, SQLLEN ind, const TColumn& col)
+{
+    const std::string_view bytes = EngineBytes(p, ind, col);
+    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
 }
 
 } // namespace
@@ -125,17 +126,19 @@ QString TField::AsString() const
     const std::byte* p = cell.Bytes;
     const SQLLEN ind = cell.Indicator;
     const TColumn& col = *cell.Column;
-    if (col.TemporalText || col.NumberText) {
+    if (col.TemporalText) {
         const QString* full = FQuery->Overflow(FIndex);
-        const QString text = full ? *full : EngineText(p, ind, col);
-        if (col.TemporalText)
-            return TemporalDisplay(text, FDataType);
-        const QVariant v = NumberValue(text, FDataType);
+        return TemporalDisplay(full ? *full : EngineText(p, ind, col), FDataType);
+    }
+    if (col.NumberText) {
+        if (const QString* full = FQuery->Overflow(FIndex))
+            return *full; // longer than any number
+        const QVariant v = NumberValue(EngineBytes(p, ind, col), FDataType);
         switch (v.typeId()) {
         case QMetaType::Bool: return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
         case QMetaType::Double: return DoubleToText(v.toDouble(), FDataType == ftSingle ? 7 : 15);
         case QMetaType::LongLong: return QString::number(v.toLongLong());
-        default: return text;
+        default: return EngineText(p, ind, col);
         }
     }
     switch (col.CType) {
@@ -202,12 +205,16 @@ QVariant TField::Value() const
     const std::byte* p = cell.Bytes;
     const SQLLEN ind = cell.Indicator;
     const TColumn& col = *cell.Column;
-    if (col.TemporalText || col.NumberText) {
+    if (col.TemporalText) {
         const QString* full = FQuery->Overflow(FIndex);
-        const QString text = full ? *full : EngineText(p, ind, col);
-        if (col.TemporalText)
-            return TemporalValue(text, FDataType);
-        QVariant v = NumberValue(text, FDataType);
+        return TemporalValue(full ? *full : EngineText(p, ind, col), FDataType);
+    }
+    if (col.NumberText) {
+        if (const QString* full = FQuery->Overflow(FIndex))
+            return *full;
+        const QVariant v = NumberValue(EngineBytes(p, ind, col), FDataType);
+        if (!v.isValid())
+            return EngineText(p, ind, col);
         if (v.typeId() == QMetaType::LongLong && FDataType != ftLargeint && FDataType != ftLongWord &&
             v.toLongLong() >= INT_MIN && v.toLongLong() <= INT_MAX)
             return QVariant::fromValue<int>(int(v.toLongLong()));
