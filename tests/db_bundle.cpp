@@ -187,6 +187,7 @@ TEST_F(Bundle, OneStateWhileNewRowsAreWritten)
     TSqlDBModel bundleModel = TestModel(dbPostgres, QStringLiteral("AuditBundlePg"));
     auto writer = TSqlDataModule::CreateManager(&bundleModel);
     writer->Connection().SetReadOnly(false);
+    writer->Connection().SetOwnTransactions(false);
     {
         std::vector<TOdbcConnectParam> params;
         for (const TOdbcConnectParam& p : writer->Connection().Params())

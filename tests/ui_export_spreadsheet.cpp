@@ -90,9 +90,10 @@ TEST_F(Export, SpreadsheetCellsAndLayout)
 }
 
 // Unusual values come out as the engine holds them, in the grid, the CSV file and the
-// workbook: decimals of any length, NaN and Infinity, a time stamp BC, years a spreadsheet
-// cannot hold, and (SQLite) stored texts that are no value of their column's type. A
-// workbook keeps as a number only what a spreadsheet number holds exactly.
+// workbook: decimals of any length, NaN and Infinity, a time stamp BC, infinite dates and
+// time stamps, years a spreadsheet cannot hold, fractions of a second, the limits of every
+// integer kind, and (SQLite) stored values that are not exactly a value of their column's
+// type. A workbook keeps as a number only what a spreadsheet number holds exactly.
 TEST_F(Export, UnusualValuesComeOutAsStored)
 {
     struct Value {
@@ -123,6 +124,85 @@ TEST_F(Export, UnusualValuesComeOutAsStored)
           {"01.01.0001", nullptr, "s:01.01.0001"},
           {"28.02.1900", nullptr, "s:28.02.1900"},
           {"01.03.2026", nullptr, "d:2026-03-01T00:00:00"}}},
+        {"PostgreSQL, limits", dbPostgres, kScratchPgDsn, {},
+         "select timestamp 'infinity' as a, timestamp '-infinity' as b, date 'infinity' as c, "
+         "date '-infinity' as d, date '12345-06-15' as e, timestamp '9999-12-31 23:59:59' as f, "
+         "timestamp '2025-01-31 12:34:56.789' as g, timestamp '2025-01-31 00:00:00.25' as h, "
+         "timestamp '2025-01-31 12:34:56.123456' as i, time '12:34:56.5' as j, "
+         "9223372036854775807::bigint as k, (-9223372036854775807 - 1)::bigint as l, "
+         "2147483647::integer as m, (-2147483648)::integer as n, 32767::smallint as o, (-32768)::smallint as p, "
+         "9007199254740993::bigint as q",
+         {{"infinity", nullptr, "s:infinity"},
+          {"-infinity", nullptr, "s:-infinity"},
+          {"infinity", nullptr, "s:infinity"},
+          {"-infinity", nullptr, "s:-infinity"},
+          {"година 12345 (ODBC драйверът не предава месеца и деня)", nullptr,
+           "s:година 12345 (ODBC драйверът не предава месеца и деня)"},
+          {"31.12.9999 23:59:59", nullptr, "d:9999-12-31T23:59:59"},
+          {"31.01.2025 12:34:56.789", nullptr, "s:31.01.2025 12:34:56.789"},
+          {"31.01.2025 00:00:00.25", nullptr, "s:31.01.2025 00:00:00.25"},
+          {"31.01.2025 12:34:56.123456", nullptr, "s:31.01.2025 12:34:56.123456"},
+          {"12:34:56.5", nullptr, "s:12:34:56.5"},
+          {"9223372036854775807", nullptr, "s:9223372036854775807"},
+          {"-9223372036854775808", nullptr, "s:-9223372036854775808"},
+          {"2147483647", nullptr, "n:2147483647"},
+          {"-2147483648", nullptr, "n:-2147483648"},
+          {"32767", nullptr, "n:32767"},
+          {"-32768", nullptr, "n:-32768"},
+          {"9007199254740993", nullptr, "s:9007199254740993"}}},
+        {"SQLite, values of another type", dbSqlite, kScratchDsn,
+         {"drop table if exists Odd",
+          "create table Odd (r real, i integer, t time, ts timestamp, d date, b boolean)",
+          "insert into Odd values ('12,50', '12abc', 1234, '2025-01-31 12:34:56.789', '10000-01-01', 'x')",
+          "insert into Odd values ('NaN', '0x1F', '12:34:56.5', '0000-01-01 00:00:00', 20250131, 1)",
+          "insert into Odd values (0.5, 12.7, '10:20:30', '2025-01-31', '2025-1-5', 0)",
+          "insert into Odd values (-1.5e-7, 9223372036854775807, '00:00:00', '2026-03-01 10:20:30', '2026-03-01', 1)",
+          "insert into Odd values (1e300, -9223372036854775808, '23:59:59', '2026-03-01 10:20:30', '2026-03-01', 1)",
+          "insert into Odd values (2.25, 3000000000, '23:59:59', '2026-03-01 10:20:30', '2026-03-01', 1)",
+          "insert into Odd values (2.25, -2147483649, '23:59:59', '2026-03-01 10:20:30', '2026-03-01', 1)"},
+         "select r, i, t, ts, d, b from Odd order by rowid",
+         {{"12,50", nullptr, "s:12,50"},
+          {"12abc", nullptr, "s:12abc"},
+          {"1234", nullptr, "s:1234"},
+          {"31.01.2025 12:34:56.789", nullptr, "s:31.01.2025 12:34:56.789"},
+          {"10000-01-01", nullptr, "s:10000-01-01"},
+          {"x", nullptr, "s:x"},
+          {"NaN", nullptr, "s:NaN"},
+          {"0x1F", nullptr, "s:0x1F"},
+          {"12:34:56.5", nullptr, "s:12:34:56.5"},
+          {"0000-01-01 00:00:00", nullptr, "s:0000-01-01 00:00:00"},
+          {"20250131", nullptr, "s:20250131"},
+          {"True", nullptr, "s:True"},
+          {"0.50", "0.5", "n:0.5"},
+          {"12.7", nullptr, "s:12.7"},
+          {"10:20:30", nullptr, "d:10:20:30"},
+          {"31.01.2025", nullptr, "d:2025-01-31T00:00:00"},
+          {"2025-1-5", nullptr, "s:2025-1-5"},
+          {"False", nullptr, "s:False"},
+          {"-1.5e-07", nullptr, "n:-1.4999999999999999e-07"},
+          {"9223372036854775807", nullptr, "s:9223372036854775807"},
+          {"00:00:00", nullptr, "d:00:00:00"},
+          {"01.03.2026 10:20:30", nullptr, "d:2026-03-01T10:20:30"},
+          {"01.03.2026", nullptr, "d:2026-03-01T00:00:00"},
+          {"True", nullptr, "s:True"},
+          {"1e+300", nullptr, "n:1.0000000000000001e+300"},
+          {"-9223372036854775808", nullptr, "s:-9223372036854775808"},
+          {"23:59:59", nullptr, "d:23:59:59"},
+          {"01.03.2026 10:20:30", nullptr, "d:2026-03-01T10:20:30"},
+          {"01.03.2026", nullptr, "d:2026-03-01T00:00:00"},
+          {"True", nullptr, "s:True"},
+          {"2.25", "2.25", "n:2.25"},
+          {"3000000000", nullptr, "n:3000000000"},
+          {"23:59:59", nullptr, "d:23:59:59"},
+          {"01.03.2026 10:20:30", nullptr, "d:2026-03-01T10:20:30"},
+          {"01.03.2026", nullptr, "d:2026-03-01T00:00:00"},
+          {"True", nullptr, "s:True"},
+          {"2.25", "2.25", "n:2.25"},
+          {"-2147483649", nullptr, "n:-2147483649"},
+          {"23:59:59", nullptr, "d:23:59:59"},
+          {"01.03.2026 10:20:30", nullptr, "d:2026-03-01T10:20:30"},
+          {"01.03.2026", nullptr, "d:2026-03-01T00:00:00"},
+          {"True", nullptr, "s:True"}}},
         {"SQLite", dbSqlite, kScratchDsn,
          {"drop table if exists Odd",
           "create table Odd (d date, t time, ts timestamp, n integer, x numeric(12,2), f double)",

@@ -182,7 +182,8 @@ bool ParseTime(QStringView t, qsizetype& at, TIsoTemporal& out)
     if (at < t.size() && t[at] == u'.') {
         int digits = 0;
         ++at;
-        while (at < t.size() && t[at].isDigit()) {
+        const qsizetype first = at;
+        while (at < t.size() && t[at].unicode() >= u'0' && t[at].unicode() <= u'9') {
             if (digits < 6)
                 out.Microsecond = out.Microsecond * 10 + (t[at].unicode() - u'0');
             ++digits;
@@ -190,6 +191,7 @@ bool ParseTime(QStringView t, qsizetype& at, TIsoTemporal& out)
         }
         if (digits == 0)
             return false;
+        out.Fraction = t.mid(first, at - first);
         for (; digits < 6; ++digits)
             out.Microsecond *= 10;
     }
@@ -229,4 +231,56 @@ bool ParseIsoTemporal(QStringView t, TIsoTemporal& out)
             at += 3;
     }
     return at == t.size();
+}
+
+QString FractionText(const TIsoTemporal& t)
+{
+    return t.Fraction.isEmpty() ? QString() : QLatin1Char('.') + t.Fraction.toString();
+}
+
+bool ParseStrictInteger(std::string_view text, qint64& value)
+{
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    if (begin != end && *begin == '+')
+        ++begin;
+    if (begin == end || (*begin == '-' && begin + 1 == end))
+        return false;
+    const auto r = std::from_chars(begin, end, value);
+    return r.ec == std::errc() && r.ptr == end;
+}
+
+bool ParseStrictReal(std::string_view text, double& value)
+{
+    // from_chars alone would take "inf", "nan" and hex forms: the characters are checked
+    // first, then the whole text must be one number.
+    size_t i = 0;
+    const size_t n = text.size();
+    if (i < n && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    size_t digits = 0;
+    while (i < n && text[i] >= '0' && text[i] <= '9')
+        ++i, ++digits;
+    if (i < n && text[i] == '.') {
+        ++i;
+        while (i < n && text[i] >= '0' && text[i] <= '9')
+            ++i, ++digits;
+    }
+    if (digits == 0)
+        return false;
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < n && (text[i] == '+' || text[i] == '-'))
+            ++i;
+        size_t exponent = 0;
+        while (i < n && text[i] >= '0' && text[i] <= '9')
+            ++i, ++exponent;
+        if (exponent == 0)
+            return false;
+    }
+    if (i != n)
+        return false;
+    const char* begin = text.data() + (text.starts_with('+') ? 1 : 0);
+    const auto r = std::from_chars(begin, text.data() + n, value);
+    return r.ec == std::errc() && r.ptr == text.data() + n && std::isfinite(value);
 }

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <cstddef>
+#include <string_view>
 #include <sqltypes.h>
 
 // v as printf's "%.<precision>g" writes it in the C locale.
@@ -29,5 +30,16 @@ struct TIsoTemporal {
     int Year = 0, Month = 0, Day = 0;
     int Hour = 0, Minute = 0, Second = 0, Microsecond = 0;
     bool HasDate = false, HasTime = false;
+    // The digits of the fraction of a second as written (any number of them), or empty.
+    QStringView Fraction;
 };
 bool ParseIsoTemporal(QStringView text, TIsoTemporal& out);
+// The fraction of a second as written after the seconds of a shown time: ".5", ".789123".
+QString FractionText(const TIsoTemporal& t);
+
+// A whole number written as an engine writes one: an optional sign and decimal digits only,
+// within 64 bits.
+bool ParseStrictInteger(std::string_view text, qint64& value);
+// A finite decimal number written as an engine writes one: an optional sign, digits with an
+// optional point, an optional exponent. NaN, infinities, hex, a comma or trailing text: false.
+bool ParseStrictReal(std::string_view text, double& value);

@@ -9,6 +9,7 @@
 
 #include <QDateTime>
 #include <QTimeZone>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <sqlucode.h>
@@ -31,29 +32,35 @@ namespace {
 // A date or time read as the engine's text, as the program shows it: dd.MM.yyyy[ hh:mm:ss]
 // or hh:mm:ss; a value it cannot show so (BC, "infinity", a date that does not exist)
 // stays the engine's own text.
+// The fraction of a second is shown as the engine wrote it ("12:34:56.5"), so that the grid,
+// the text file and the workbook agree on what the database holds.
 QString TemporalDisplay(const QString& text, TFieldType type)
 {
     TIsoTemporal t;
     if (!ParseIsoTemporal(text, t))
         return text;
     if (type == ftTime)
-        return t.HasDate ? text : FastTime(t.Hour, t.Minute, t.Second);
-    if (!t.HasDate)
-        return text;
-    const bool withTime = type != ftDate && (t.Hour || t.Minute || t.Second);
-    return FastDate(t.Year, t.Month, t.Day, withTime, t.Hour, t.Minute, t.Second);
+        return t.HasDate ? text : FastTime(t.Hour, t.Minute, t.Second) + FractionText(t);
+    if (!t.HasDate || (type == ftDate && t.HasTime))
+        return text; // a time in a date column is not a date
+    const bool withTime = type != ftDate && (t.Hour || t.Minute || t.Second || !t.Fraction.isEmpty());
+    return FastDate(t.Year, t.Month, t.Day, withTime, t.Hour, t.Minute, t.Second) +
+           (withTime ? FractionText(t) : QString());
 }
 
-// The typed value of such a text; the text itself when it is none.
+// The typed value of such a text; the text itself when it is none, or when its fraction of
+// a second is finer than the milliseconds a time value holds.
 QVariant TemporalValue(const QString& text, TFieldType type)
 {
     TIsoTemporal t;
     if (!ParseIsoTemporal(text, t))
         return text;
+    if (t.Fraction.size() > 3 && t.Microsecond % 1000 != 0)
+        return TemporalDisplay(text, type);
     const QTime time(t.Hour, t.Minute, t.Second, t.Microsecond / 1000);
     if (type == ftTime)
         return t.HasDate ? QVariant(text) : QVariant(time);
-    if (!t.HasDate)
+    if (!t.HasDate || (type == ftDate && t.HasTime))
         return text;
     const QDate date(t.Year, t.Month, t.Day);
     if (type == ftDate)
@@ -61,11 +68,33 @@ QVariant TemporalValue(const QString& text, TFieldType type)
     return QDateTime(date, time, Qt::UTC); // no zone travels with the value
 }
 
+// A number or boolean read as the engine's text (its bytes): the typed value when the text
+// is exactly one of its column's type, else nothing (the text is shown).
+QVariant NumberValue(std::string_view text, TFieldType type)
+{
+    if (type == ftBoolean) {
+        if (text == "0" || text == "1")
+            return text == "1";
+        return {};
+    }
+    if (type == ftSingle || type == ftFloat || type == ftExtended || type == ftCurrency) {
+        double v = 0;
+        return ParseStrictReal(text, v) ? QVariant(v) : QVariant();
+    }
+    qint64 v = 0;
+    return ParseStrictInteger(text, v) ? QVariant::fromValue<qlonglong>(v) : QVariant();
+}
+
 // The bytes of a value read as text (SQL_C_CHAR, UTF-8).
-QString EngineText(const std::byte* p, SQLLEN ind, const TColumn& col)
+std::string_view EngineBytes(const std::byte* p, SQLLEN ind, const TColumn& col)
 {
     const SQLLEN bytes = ind == SQL_NO_TOTAL ? col.ElemSize - 1 : std::min<SQLLEN>(ind, col.ElemSize - 1);
-    return QString::fromUtf8(reinterpret_cast<const char*>(p), qsizetype(bytes));
+    return {reinterpret_cast<const char*>(p), size_t(bytes)};
+}
+QString EngineText(const std::byte* p, SQLLEN ind, const TColumn& col)
+{
+    const std::string_view bytes = EngineBytes(p, ind, col);
+    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
 }
 
 } // namespace
@@ -97,8 +126,21 @@ QString TField::AsString() const
     const std::byte* p = cell.Bytes;
     const SQLLEN ind = cell.Indicator;
     const TColumn& col = *cell.Column;
-    if (col.TemporalText)
-        return TemporalDisplay(EngineText(p, ind, col), FDataType);
+    if (col.TemporalText) {
+        const QString* full = FQuery->Overflow(FIndex);
+        return TemporalDisplay(full ? *full : EngineText(p, ind, col), FDataType);
+    }
+    if (col.NumberText) {
+        if (const QString* full = FQuery->Overflow(FIndex))
+            return *full; // longer than any number
+        const QVariant v = NumberValue(EngineBytes(p, ind, col), FDataType);
+        switch (v.typeId()) {
+        case QMetaType::Bool: return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+        case QMetaType::Double: return DoubleToText(v.toDouble(), FDataType == ftSingle ? 7 : 15);
+        case QMetaType::LongLong: return QString::number(v.toLongLong());
+        default: return EngineText(p, ind, col);
+        }
+    }
     switch (col.CType) {
     case SQL_C_WCHAR: {
         if (const QString* full = FQuery->Overflow(FIndex))
@@ -134,8 +176,15 @@ QString TField::AsString() const
     }
     case SQL_C_TYPE_TIMESTAMP: {
         const auto* ts = reinterpret_cast<const SQL_TIMESTAMP_STRUCT*>(p);
-        return FastDate(ts->year, ts->month, ts->day, ts->hour || ts->minute || ts->second, ts->hour, ts->minute,
-                        ts->second);
+        const bool withTime = ts->hour || ts->minute || ts->second || ts->fraction;
+        QString text = FastDate(ts->year, ts->month, ts->day, withTime, ts->hour, ts->minute, ts->second);
+        if (ts->fraction && !text.isEmpty()) { // nanoseconds, shown without trailing zeros
+            QString digits = QStringLiteral("%1").arg(ts->fraction, 9, 10, QLatin1Char('0'));
+            while (digits.endsWith(QLatin1Char('0')))
+                digits.chop(1);
+            text += QLatin1Char('.') + digits;
+        }
+        return text;
     }
     case SQL_C_BINARY: {
         if (const QString* full = FQuery->Overflow(FIndex))
@@ -156,13 +205,28 @@ QVariant TField::Value() const
     const std::byte* p = cell.Bytes;
     const SQLLEN ind = cell.Indicator;
     const TColumn& col = *cell.Column;
-    if (col.TemporalText)
-        return TemporalValue(EngineText(p, ind, col), FDataType);
+    if (col.TemporalText) {
+        const QString* full = FQuery->Overflow(FIndex);
+        return TemporalValue(full ? *full : EngineText(p, ind, col), FDataType);
+    }
+    if (col.NumberText) {
+        if (const QString* full = FQuery->Overflow(FIndex))
+            return *full;
+        const QVariant v = NumberValue(EngineBytes(p, ind, col), FDataType);
+        if (!v.isValid())
+            return EngineText(p, ind, col);
+        if (v.typeId() == QMetaType::LongLong && FDataType != ftLargeint && FDataType != ftLongWord &&
+            v.toLongLong() >= INT_MIN && v.toLongLong() <= INT_MAX)
+            return QVariant::fromValue<int>(int(v.toLongLong()));
+        return v;
+    }
     switch (col.CType) {
     case SQL_C_SBIGINT: {
+        // An integer kind keeps its 64 bits: a value beyond its declared size (SQLite stores
+        // any integer in any column) is not narrowed.
         qint64 v;
         std::memcpy(&v, p, sizeof v);
-        if (FDataType == ftLargeint || FDataType == ftLongWord)
+        if (FDataType == ftLargeint || FDataType == ftLongWord || v < INT_MIN || v > INT_MAX)
             return QVariant::fromValue<qlonglong>(v);
         return QVariant::fromValue<int>(int(v));
     }
@@ -199,11 +263,11 @@ QString TField::DisplayText() const
 {
     if (DisplayFormat.isEmpty() || IsNull())
         return AsString();
-    if (IsNumericFieldType(FDataType))
-        return FormatNumber(AsFloat(), DisplayFormat);
     const QVariant v = Value();
     if (v.typeId() == QMetaType::QString)
-        return v.toString(); // a value that is no date or time: as the engine gave it
+        return v.toString(); // a value that is none of its column's type: as the engine gave it
+    if (IsNumericFieldType(FDataType))
+        return FormatNumber(v.toDouble(), DisplayFormat);
     switch (FDataType) {
     case ftDate: return v.toDate().toString(DisplayFormat);
     case ftTime: return v.toTime().toString(DisplayFormat);

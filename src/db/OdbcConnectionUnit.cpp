@@ -180,6 +180,16 @@ void TOdbcConnection::Open()
     if (!SQL_SUCCEEDED(SQLGetInfoW(dbc.get(), SQL_GETDATA_EXTENSIONS, &gd, sizeof gd, nullptr)))
         gd = 0;
     FGetDataExtensions = gd;
+    if (FOwnTransactions) // never a statement in the driver's autocommit
+        OdbcCheck(SQLSetConnectAttr(dbc.get(), SQL_ATTR_AUTOCOMMIT,
+                                    reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_AUTOCOMMIT_OFF)), 0),
+                  SQL_HANDLE_DBC, dbc.get(), "SQLSetConnectAttr(SQL_ATTR_AUTOCOMMIT)");
+    {
+        std::lock_guard lock(FTransactionLock);
+        ++FGeneration;
+        FStatements = 0;
+        FInTransaction = FHeld = false;
+    }
     FDbc = std::move(dbc);
     FConnected = true;
 }
@@ -213,12 +223,107 @@ void TOdbcConnection::SetAutoCommit(bool on)
               SQL_HANDLE_DBC, FDbc.get(), "SQLSetConnectAttr(SQL_ATTR_AUTOCOMMIT)");
 }
 
+void TOdbcConnection::SetOwnTransactions(bool on, QString startSql)
+{
+    FOwnTransactions = on;
+    FTransactionStart = on ? std::move(startSql) : QString();
+}
+
+void TOdbcConnection::HoldTransaction(const QString& startSql)
+{
+    if (!FOwnTransactions) {
+        SetAutoCommit(false);
+        return;
+    }
+    std::lock_guard lock(FTransactionLock);
+    if (FInTransaction && FStatements == 0)
+        RollBack();
+    FHeld = true;
+    FHeldStart = startSql;
+}
+
 void TOdbcConnection::EndTransaction()
 {
     if (!FConnected)
         return;
-    SQLEndTran(SQL_HANDLE_DBC, FDbc.get(), SQL_ROLLBACK);
-    SQLSetConnectAttr(FDbc.get(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_AUTOCOMMIT_ON)), 0);
+    if (!FOwnTransactions) {
+        SQLEndTran(SQL_HANDLE_DBC, FDbc.get(), SQL_ROLLBACK);
+        SQLSetConnectAttr(FDbc.get(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_AUTOCOMMIT_ON)),
+                          0);
+        return;
+    }
+    std::lock_guard lock(FTransactionLock);
+    FHeld = false;
+    FHeldStart.clear();
+    if (FInTransaction && FStatements == 0)
+        RollBack();
+}
+
+void TOdbcConnection::RollBack() noexcept
+{
+    // Nothing is ever written: the end of a transaction is a rollback. A connection that is
+    // gone takes its transaction with it.
+    if (FDbc)
+        SQLEndTran(SQL_HANDLE_DBC, FDbc.get(), SQL_ROLLBACK);
+    FInTransaction = false;
+}
+
+quint64 TOdbcConnection::BeginStatement(SQLHSTMT stmt)
+{
+    std::unique_lock lock(FTransactionLock);
+    FTransactionBegun.wait(lock, [this] { return !FBeginning; });
+    if (!FInTransaction) {
+        const QString start = FHeld ? FHeldStart : FTransactionStart;
+        if (!start.isEmpty()) {
+            // The first statement goes to the server without the lock held, so that a
+            // statement ending elsewhere never waits for it; one beginning waits its turn.
+            FBeginning = true;
+            lock.unlock();
+            // The driver sends BEGIN first, in manual-commit mode. Outside a transaction
+            // block PostgreSQL would only warn (25P01) and the transaction would take the
+            // session's default: that is refused, not run.
+            const SQLRETURN rc = SQLExecDirectW(stmt, const_cast<SQLWCHAR*>(W(start)), SQL_NTS);
+            QString state, text;
+            SQLINTEGER native = 0;
+            if (rc != SQL_SUCCESS)
+                text = OdbcDiagnostics(SQL_HANDLE_STMT, stmt, &state, &native);
+            SQLFreeStmt(stmt, SQL_CLOSE);
+            lock.lock();
+            FBeginning = false;
+            FTransactionBegun.notify_all();
+            if (!SQL_SUCCEEDED(rc) || state == QLatin1String("25P01")) {
+                RollBack();
+                throw EDatabaseError(text.isEmpty() ? QStringLiteral("\"%1\" failed").arg(start) : text, state, native);
+            }
+        }
+        FInTransaction = true;
+    }
+    ++FStatements;
+    return FGeneration;
+}
+
+void TOdbcConnection::EndStatement(quint64 generation) noexcept
+{
+    std::lock_guard lock(FTransactionLock);
+    if (generation != FGeneration || FStatements == 0)
+        return;
+    if (--FStatements == 0 && !FHeld && FInTransaction && FConnected)
+        RollBack();
+}
+
+void TStatementUse::Begin(TOdbcConnection& connection, SQLHSTMT stmt)
+{
+    End();
+    if (!connection.OwnTransactions())
+        return;
+    FGeneration = connection.BeginStatement(stmt);
+    FConnection = &connection;
+}
+
+void TStatementUse::End() noexcept
+{
+    if (FConnection)
+        std::exchange(FConnection, nullptr)->EndStatement(FGeneration);
 }
 
 bool TOdbcConnection::GetDataSupport(SQLUINTEGER flag) const { return (FGetDataExtensions & flag) == flag; }

@@ -5,6 +5,8 @@
 #include "Exception.h"
 
 #include <QString>
+#include <condition_variable>
+#include <mutex>
 #include <sql.h>
 #include <sqlext.h>
 #include <utility>
@@ -103,6 +105,14 @@ public:
     void SetTemporalAsText(bool on) { FTemporalAsText = on; }
     bool TemporalAsText() const { return FTemporalAsText; }
 
+    // Numbers, booleans, dates and times are read as the engine's text and taken as values
+    // of their column's type only when they are exactly that: a driver that converts what
+    // it can (SQLite: "12,50" in a REAL column to 12, "0x1F" to 31, 12.7 in an INTEGER column
+    // to 12, a number in a TIME column to a time) would show values the database does not
+    // hold. Any other stored value is shown as the engine's text.
+    void SetTypedAsText(bool on) { FTypedAsText = on; }
+    bool TypedAsText() const { return FTypedAsText; }
+
     // A stored value the driver cannot convert to its column's type comes back as NULL
     // (SQLite: "abc" in an integer column, 2025-02-30 in a date column): a NULL of a typed
     // column is read again as text, and a value found so is shown as it is stored.
@@ -130,25 +140,78 @@ public:
     // SQL_SERVER_NAME, SQL_DATABASE_NAME, ...); empty when closed or not reported.
     QString InfoText(SQLUSMALLINT infoType) const;
 
+    // Transactions of the program's own: the session runs in manual-commit mode, every
+    // transaction begins with `startSql` before any other statement (PostgreSQL: "SET
+    // TRANSACTION READ ONLY", after the BEGIN the driver sends), and it is rolled back as
+    // soon as its last statement is done (TStatementUse). What a statement does to the
+    // session's defaults then never reaches the next transaction: each is read-only from its
+    // start. An empty `startSql` keeps manual commit and the rollback alone. Set before Open.
+    void SetOwnTransactions(bool on, QString startSql = {});
+    bool OwnTransactions() const { return FOwnTransactions; }
+
     // Manual commit: the statements that follow form one transaction until EndTransaction.
     // Throws EDatabaseError when the driver refuses.
     void SetAutoCommit(bool on);
+    // One transaction for every statement that follows, until EndTransaction, begun with
+    // `startSql` when the session has transactions of its own (else in manual commit). A
+    // transaction still open is rolled back first.
+    void HoldTransaction(const QString& startSql);
     // Ends the open transaction (rolled back: nothing is ever written) and returns to
-    // autocommit. A failure is dropped: the transaction goes with the connection anyway.
+    // autocommit, or to a transaction per statement. A failure is dropped: the transaction
+    // goes with the connection anyway.
     void EndTransaction();
     bool GetDataSupport(SQLUINTEGER flag) const; // SQL_GETDATA_EXTENSIONS bits
 
 private:
+    friend class TStatementUse;
+    // A statement begins on `stmt` (the transaction's first statement runs on it first);
+    // returns the session generation it belongs to. Throws EDatabaseError.
+    quint64 BeginStatement(SQLHSTMT stmt);
+    void EndStatement(quint64 generation) noexcept; // the last one ends the transaction
+    void RollBack() noexcept;
+
     std::vector<TOdbcConnectParam> FParams;
     TOdbcHandle FDbc;
     bool FConnected = false;
     bool FNarrowText = false;
     bool FReadOnly = true;
     bool FTemporalAsText = false;
+    bool FTypedAsText = false;
     bool FCheckTypedNulls = false;
     bool FQualifiedColumnNames = false;
     int FIdentifierByteLimit = 0;
     SQLUINTEGER FGetDataExtensions = 0;
+
+    // Own transactions: the statements under way, whether a transaction is open and
+    // whether it is held past them; one lock, as statements begin and end on any thread.
+    bool FOwnTransactions = false;
+    QString FTransactionStart;
+    QString FHeldStart;
+    bool FHeld = false;
+    bool FInTransaction = false;
+    int FStatements = 0;
+    quint64 FGeneration = 0; // of the session: a statement of a closed one ends nothing
+    bool FBeginning = false; // a transaction's first statement is with the server
+    std::mutex FTransactionLock;
+    std::condition_variable FTransactionBegun;
+};
+
+// One statement's share of the session's transaction, from before its first execution to
+// the end of its result (see TOdbcConnection::SetOwnTransactions). Does nothing on a
+// session without transactions of its own.
+class TStatementUse {
+public:
+    TStatementUse() = default;
+    ~TStatementUse() { End(); }
+    TStatementUse(const TStatementUse&) = delete;
+    TStatementUse& operator=(const TStatementUse&) = delete;
+
+    void Begin(TOdbcConnection& connection, SQLHSTMT stmt); // throws EDatabaseError
+    void End() noexcept;
+
+private:
+    TOdbcConnection* FConnection = nullptr;
+    quint64 FGeneration = 0;
 };
 
 // Marks a stretch of synchronous database work (connect, execute, fetch) on the calling

@@ -28,6 +28,10 @@ void TPostgresDataManager::SetConnectionParameters()
                         QStringLiteral("options='-c default_transaction_read_only=on' connect_timeout=%1 "
                                        "keepalives=1 keepalives_idle=20 keepalives_interval=10 keepalives_count=3")
                             .arg(kLoginTimeoutSeconds)}});
+    // The session's default is not enough: a function a view calls may turn it off for
+    // the statements after its own (set_config(..., false)). Every transaction therefore
+    // begins read-only by a statement of the program's own, before any other.
+    FConn.SetOwnTransactions(true, QStringLiteral("SET TRANSACTION READ ONLY"));
     // Longer captions come back cut to 63 bytes (NAMEDATALEN).
     FConn.SetIdentifierByteLimit(63);
     // A time stamp BC comes whole only as text.
@@ -46,10 +50,9 @@ void TPostgresDataManager::SetQuickSelectMode(bool on)
 QString TPostgresDataManager::BeginReadSnapshot()
 {
     OpenConnection();
-    // The session's next transactions take the isolation; the driver begins one before the
-    // first statement once autocommit is off, and the snapshot is taken by that statement.
-    FastSql(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"));
-    FConn.SetAutoCommit(false);
+    // One transaction for every statement until EndReadSnapshot, begun with its isolation;
+    // the snapshot is taken by the first query that follows.
+    FConn.HoldTransaction(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"));
     FastSql(QStringLiteral("SELECT upper(current_setting('transaction_isolation')) AS isolation, "
                            "current_setting('transaction_read_only') AS read_only"));
     const QString isolation = FastSQLField(QStringLiteral("ISOLATION")).toString();

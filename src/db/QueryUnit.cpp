@@ -119,6 +119,17 @@ void TQuery::Execute(TRunResult& run)
             throw EDatabaseError(QStringLiteral("Operation cancelled"), QStringLiteral("HY008"), 0);
         run.Stmt = TOdbcHandle(SQL_HANDLE_STMT, FConnection->Handle());
     }
+    try {
+        run.Use.Begin(*FConnection, run.Stmt.get());
+        ExecuteStatement(run);
+    } catch (...) {
+        run.Use.End(); // the failed transaction is rolled back here, on the thread that ran it
+        throw;
+    }
+}
+
+void TQuery::ExecuteStatement(TRunResult& run)
+{
     SQLHSTMT stmt = run.Stmt.get();
     if (!FPreludeSql.isEmpty()) {
         RunPrelude(run);
@@ -140,7 +151,7 @@ void TQuery::Execute(TRunResult& run)
     // Values that may have to be read again (texts longer than their slot, NULLs hiding a
     // stored text) need a driver that re-reads inside a row array, else one row per fetch.
     const bool mayReread = std::any_of(run.Columns.begin(), run.Columns.end(),
-                                       [](const TColumn& c) { return c.Text || c.NullChecked; });
+                                       [](const TColumn& c) { return c.Text || c.NullChecked || c.TemporalChecked; });
     if (run.Mode != fmGetData && mayReread && !FConnection->GetDataSupport(SQL_GD_BLOCK | SQL_GD_BOUND))
         run.Mode = fmSingle;
     run.BlockRows = SQLULEN(FRowArraySize);
@@ -160,8 +171,10 @@ void TQuery::Execute(TRunResult& run)
     } else if (run.FetchAll) {
         FetchRemaining(run);
     }
-    if (run.FetchAll || run.StreamDone)
+    if (run.FetchAll || run.StreamDone) {
         SQLFreeStmt(stmt, SQL_CLOSE); // the connection is free for other statements at once
+        run.Use.End();
+    }
 }
 
 namespace {
@@ -219,8 +232,10 @@ void TQuery::SetRunMode(std::function<void(bool)> mode)
 
 void TQuery::Adopt(std::unique_ptr<TRunResult> run)
 {
-    if (FCursorKind == ckStatic || run->StreamDone)
+    if (FCursorKind == ckStatic || run->StreamDone) {
         run->Stmt.reset();
+        run->Use.End();
+    }
     FResult = std::move(run);
     FRowsBefore = 0;
     FFields.clear();

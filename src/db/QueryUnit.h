@@ -117,7 +117,10 @@ private:
     void CheckInactive(const char* what) const;
     void RunPrelude(TRunResult& run);
     void DropResult(); // the result and fields freed, the query closed
-    void Execute(TRunResult& run);          // worker or caller thread: execute, describe, fetch
+    // Worker or caller thread: the statement's share of the session's transaction, then
+    // execute, describe, fetch.
+    void Execute(TRunResult& run);
+    void ExecuteStatement(TRunResult& run);
     void Adopt(std::unique_ptr<TRunResult> run); // caller thread: take over the run's result
     void FinishAsync();
     void BindParams(SQLHSTMT stmt, std::vector<QByteArray>& keep, std::vector<SQLLEN>& ind);

@@ -66,6 +66,7 @@ bool NextStreamBlock(TRunResult& run)
         run.ReadAhead.reset();
         run.StreamDone = true;
         run.Stmt.reset();
+        run.Use.End();
         throw;
     }
     if (!ra.Rows) {
@@ -73,6 +74,7 @@ bool NextStreamBlock(TRunResult& run)
         run.ReadAhead.reset();
         run.StreamDone = true;
         run.Stmt.reset();
+        run.Use.End();
         return false;
     }
     std::swap(run.Blocks.front(), ra.Block);

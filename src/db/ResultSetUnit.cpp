@@ -5,7 +5,11 @@
 
 #include <algorithm>
 
+#include "FieldTextUnit.h"
+
 #include <QRegularExpression>
+#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <sqlucode.h>
 
@@ -100,6 +104,42 @@ QString DecodeLong(SQLSMALLINT cType, const QByteArray& all)
     }
 }
 
+// psqlODBC writes a date or time stamp it cannot carry as another one: infinity as
+// "9999-12-31 23:59:59", -infinity as "9999-01-01 00:00:00 BC" or "0000-00-00", a year past
+// 9999 as its first four digits with month and day "00". Such a text, and any other that is
+// no date (but for a time stamp BC, which it writes whole), is checked against the number
+// the driver reads from the start of the server's own text.
+bool DriverTemporalSuspect(const TColumn& col, std::string_view text)
+{
+    if (col.Type == ftTime)
+        return false; // a time is passed on as the server wrote it
+    if (text.starts_with("9999-"))
+        return true;
+    TIsoTemporal t;
+    return !text.ends_with(" BC") && !ParseIsoTemporal(QString::fromLatin1(text.data(), qsizetype(text.size())), t);
+}
+
+// The engine's own text of a value the driver made up, from the number it reads from the
+// start of the server's text (the year, or an infinity); empty when the text was right.
+QString ServerTemporalText(std::string_view text, double number)
+{
+    if (std::isinf(number))
+        return number > 0 ? QStringLiteral("infinity") : QStringLiteral("-infinity");
+    long long year = 0;
+    std::from_chars(text.data(), text.data() + text.size(), year);
+    if (std::isnan(number) || (long long)number == year)
+        return {};
+    return QStringLiteral("година %1 (ODBC драйверът не предава месеца и деня)").arg((long long)number);
+}
+
+// Reads the number the driver makes of the column's server text, for ServerTemporalText.
+bool ReadServerNumber(SQLHSTMT stmt, int c, double& number)
+{
+    SQLLEN ind = 0;
+    const SQLRETURN rc = SQLGetData(stmt, SQLUSMALLINT(c + 1), SQL_C_DOUBLE, &number, 0, &ind);
+    return SQL_SUCCEEDED(rc) && ind != SQL_NULL_DATA;
+}
+
 } // namespace
 
 int DefaultDisplayWidth(TFieldType t, int size, int scale, int nameLength)
@@ -186,11 +226,20 @@ void DescribeColumns(TRunResult& run, const TOdbcConnection& connection, const Q
         }
     }
     for (TColumn& col : run.Columns) {
-        if (IsTemporalFieldType(col.Type) && connection.TemporalAsText()) {
+        if (IsTemporalFieldType(col.Type) && (connection.TemporalAsText() || connection.TypedAsText())) {
             col.CType = SQL_C_CHAR;
             col.ElemSize = 48; // "yyyy-MM-dd hh:mm:ss.ffffff+zz:zz BC" and room to spare
             col.TemporalText = true;
+        } else if (connection.TypedAsText() && !col.Text &&
+                   (col.CType == SQL_C_SBIGINT || col.CType == SQL_C_DOUBLE || col.CType == SQL_C_BIT)) {
+            col.CType = SQL_C_CHAR;
+            col.ElemSize = 40; // "-1.7976931348623157e+308"; a longer stored text is read again
+            col.NumberText = true;
         }
+        col.TemporalChecked = col.TemporalText && !connection.TypedAsText();
+        // Whatever a typed value's text is, it is read whole like any text.
+        if (connection.TypedAsText() && (col.TemporalText || col.NumberText))
+            col.Text = true;
         col.NullChecked = connection.CheckTypedNulls() && !col.Text;
     }
     // Row layout: value slots aligned to 8 bytes, then the indicator.
@@ -254,20 +303,29 @@ bool FetchBlock(TRunResult& run, TBlock& block, TOverflowMap& overflow)
         std::byte* row = block.Row(r);
         for (size_t c = 0; c < ncols; ++c) {
             const TColumn& col = run.Columns[c];
-            if (!col.Text && !col.NullChecked)
+            if (!col.Text && !col.NullChecked && !col.TemporalChecked)
                 continue;
             SQLLEN ind;
             std::memcpy(&ind, row + col.IndOffset, sizeof ind);
             const bool overlong =
                 col.Text && ind != SQL_NULL_DATA && (ind == SQL_NO_TOTAL || ind > col.ElemSize - TerminatorSize(col.CType));
             const bool hiddenText = col.NullChecked && ind == SQL_NULL_DATA;
-            if (!overlong && !hiddenText)
+            const std::string_view temporal = col.TemporalChecked && ind >= 0 && ind < col.ElemSize
+                                                  ? std::string_view(reinterpret_cast<const char*>(row + col.Offset), size_t(ind))
+                                                  : std::string_view();
+            const bool madeUp = !temporal.empty() && DriverTemporalSuspect(col, temporal);
+            if (!overlong && !hiddenText && !madeUp)
                 continue;
             if (!positioned)
                 OdbcCheck(SQLSetPos(stmt, SQLSETPOSIROW(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE), SQL_HANDLE_STMT,
                           stmt, "SQLSetPos");
             positioned = true;
-            if (overlong) {
+            if (madeUp) {
+                double number = 0;
+                if (ReadServerNumber(stmt, int(c), number))
+                    if (const QString text = ServerTemporalText(temporal, number); !text.isEmpty())
+                        overflow[{blockIndex, r, int(c)}] = text;
+            } else if (overlong) {
                 overflow[{blockIndex, r, int(c)}] = DecodeLong(col.CType, ReadWhole(stmt, int(c), col.CType));
             } else if (const QByteArray stored = ReadWhole(stmt, int(c), SQL_C_CHAR); !stored.isEmpty()) {
                 overflow[{blockIndex, r, int(c)}] = QString::fromUtf8(stored);
@@ -325,6 +383,12 @@ bool FetchBlock(TRunResult& run, TBlock& block, TOverflowMap& overflow)
             } else if (col.NullChecked && *ind == SQL_NULL_DATA) {
                 if (const QByteArray stored = ReadWhole(stmt, int(c), SQL_C_CHAR); !stored.isEmpty())
                     overflow[{blockIndex, r, int(c)}] = QString::fromUtf8(stored);
+            } else if (col.TemporalChecked && *ind >= 0 && *ind < col.ElemSize) {
+                const std::string_view temporal(reinterpret_cast<const char*>(row + col.Offset), size_t(*ind));
+                double number = 0;
+                if (DriverTemporalSuspect(col, temporal) && ReadServerNumber(stmt, int(c), number))
+                    if (const QString text = ServerTemporalText(temporal, number); !text.isEmpty())
+                        overflow[{blockIndex, r, int(c)}] = text;
             }
         }
         if (run.CancelRequested)

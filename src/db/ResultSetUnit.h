@@ -47,6 +47,8 @@ struct TColumn {
     size_t IndOffset = 0; // of the length/indicator within a row
     bool Text = false;    // variable-length: may be longer than its slot
     bool TemporalText = false; // a date or time read as the engine's text (SQL_C_CHAR)
+    bool NumberText = false;   // a number or boolean read as the engine's text (SQL_C_CHAR)
+    bool TemporalChecked = false; // such a text the driver may have made up is checked (psqlODBC)
     bool NullChecked = false;  // a NULL is read again as text: the driver may hide a value so
 };
 
@@ -81,6 +83,8 @@ struct TRunResult {
     TRunResult(const TRunResult&) = delete;
     TRunResult& operator=(const TRunResult&) = delete;
 
+    // Ends after the statement (declared first): the session's transaction outlives it.
+    TStatementUse Use;
     TOdbcHandle Stmt;
     std::vector<TColumn> Columns;
     size_t RowSize = 0;

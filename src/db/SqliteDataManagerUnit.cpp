@@ -41,7 +41,9 @@ void TSqliteDataManager::SetConnectionParameters()
     SetOdbcConnection(std::move(params));
     FConn.SetNarrowText(true); // an ANSI driver that keeps its text in UTF-8
     FConn.SetQualifiedColumnNames(true);
-    FConn.SetCheckTypedNulls(true); // a column holds whatever was stored in it
+    // A column holds whatever was stored in it: typed values are read as their text.
+    FConn.SetTypedAsText(true);
+    FConn.SetCheckTypedNulls(true);
 }
 
 void TSqliteDataManager::CheckBeforeConnect() const

@@ -16,19 +16,23 @@ void TSybaseDataManager::SetConnectionParameters()
     if (FDbModel.DbType() != dbSybase)
         throw Exception(QStringLiteral("Not implemented TSybaseDataManager.SetConnectionParameters!"));
     SetOdbcConnection({});
+    // SQL Anywhere has no read-only transaction a client can begin: each transaction is
+    // rolled back when its statements are done, so that nothing a view's procedure changes
+    // without committing it stays.
+    FConn.SetOwnTransactions(true);
 }
 
 QString TSybaseDataManager::BeginReadSnapshot()
 {
     OpenConnection();
-    FConn.SetAutoCommit(false);
+    FConn.HoldTransaction({});
     try {
         FastSql(QStringLiteral("SET TEMPORARY OPTION isolation_level = 'snapshot'"));
         FastSql(QStringLiteral("SELECT count(*) FROM SYS.DUMMY"));
         return QStringLiteral("SNAPSHOT");
     } catch (const Exception&) {
         FConn.EndTransaction();
-        FConn.SetAutoCommit(false);
+        FConn.HoldTransaction({});
         FastSql(QStringLiteral("SET TEMPORARY OPTION isolation_level = 1"));
         return QStringLiteral("READ COMMITTED (the database does not allow snapshot isolation: the reports may "
                               "see changes made while they are written)");

@@ -307,10 +307,15 @@ TExportExcelStrategy::TRow TExportExcelStrategy::ReadRecord()
         case TColumnKind::Date:
         case TColumnKind::Time: {
             // A date the spreadsheet cannot hold (before 1 March 1900, where its calendar is
-            // off by a day, or no date at all) goes in as the text the program shows.
+            // off by a day, or no date at all) goes in as the text the program shows; so does
+            // a time with a fraction of a second, which the column's format would hide.
             const QVariant v = f.Value();
             double serial = -1;
-            if (type == ftTime && v.typeId() == QMetaType::QTime)
+            const bool fraction = (v.typeId() == QMetaType::QTime && v.toTime().msec() != 0) ||
+                                  (v.typeId() == QMetaType::QDateTime && v.toDateTime().time().msec() != 0);
+            if (fraction)
+                ; // as text
+            else if (type == ftTime && v.typeId() == QMetaType::QTime)
                 serial = v.toTime().msecsSinceStartOfDay() / 86400000.0;
             else if (type == ftDate && v.typeId() == QMetaType::QDate && v.toDate() >= kFirstSerialDate)
                 serial = double(kDayZero.daysTo(v.toDate()));

@@ -29,9 +29,11 @@ std::unique_ptr<TSqlDataManager> TestManager(TDbType type, const QString& dsn)
     TSqlDBModel m = TestModel(type, dsn);
     auto manager = TSqlDataModule::CreateManager(&m);
     // Tests build their tables through it, so its session may write, unlike the program's:
-    // no read-only access mode, the data source's own file and no libpq options.
+    // no read-only access mode or transactions, the data source's own file and no libpq
+    // options.
     TOdbcConnection& connection = manager->Connection();
     connection.SetReadOnly(false);
+    connection.SetOwnTransactions(false);
     std::vector<TOdbcConnectParam> params;
     for (const TOdbcConnectParam& p : connection.Params())
         if (p.Key != QLatin1String("Database") && p.Key != QLatin1String("NoCreat") && p.Key != QLatin1String("pqopt"))
