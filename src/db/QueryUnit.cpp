@@ -131,6 +131,9 @@ void TQuery::Execute(TRunResult& run)
 void TQuery::ExecuteStatement(TRunResult& run)
 {
     SQLHSTMT stmt = run.Stmt.get();
+    // A driver that knows no statement limit may refuse it: the statement runs without.
+    if (const int seconds = FConnection->QueryTimeout(); seconds > 0)
+        SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(seconds)), 0);
     if (!FPreludeSql.isEmpty()) {
         RunPrelude(run);
         // A cancel that came while the prelude's result was on its way found no statement
