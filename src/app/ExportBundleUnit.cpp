@@ -138,6 +138,8 @@ TBundleOutcome WriteBundle(const TRequest& r, mode_t umaskValue)
                                          [&progress](qint64 done, qint64 expected, bool last) {
                                              progress.Show(done, expected, last);
                                          });
+        } catch (const EDatabaseError& e) {
+            throw EDatabaseError(QStringLiteral("%1: %2").arg(key, e.Message()), e.SqlState(), e.NativeError());
         } catch (const Exception& e) {
             throw Exception(QStringLiteral("%1: %2").arg(key, e.Message()));
         }

@@ -71,9 +71,17 @@ void TServerWaitWatch::Expect()
 
 void TServerWaitWatch::Idle() { gSince = -1; }
 
-QString TServerWaitWatch::GiveUpText(int limitSeconds)
+QString TServerWaitWatch::GiveUpText(int limitSeconds, const QString& detail)
 {
-    return QStringLiteral("the database gave no answer within %1 s (--timeout); given up").arg(limitSeconds);
+    const QString text = QStringLiteral("the database gave no answer within %1 s (--timeout)").arg(limitSeconds);
+    return detail.isEmpty() ? text : text + QStringLiteral(": ") + detail;
+}
+
+bool TServerWaitWatch::IsOverLimit(const QString& sqlState)
+{
+    // HYT00: the driver's own timeout; 57014: PostgreSQL's statement_timeout, which psqlODBC
+    // sets from the statement's limit.
+    return sqlState == QLatin1String("HYT00") || sqlState == QLatin1String("57014");
 }
 
 void TServerWaitWatch::Run()

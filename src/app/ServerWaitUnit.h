@@ -38,8 +38,10 @@ public:
     // No answer is awaited.
     static void Idle();
 
-    // What the run says when it gives up waiting.
-    static QString GiveUpText(int limitSeconds);
+    // What the run says when the limit has passed; `detail` (one line) follows when given.
+    static QString GiveUpText(int limitSeconds, const QString& detail = {});
+    // Whether a failed statement's SQLSTATE says that it was given up at its limit.
+    static bool IsOverLimit(const QString& sqlState);
 
 private:
     void Run();

@@ -289,6 +289,10 @@ int main(int argc, char** argv)
         if (request.All)
             return Bundle(request, umaskValue);
         return request.PrintSql ? PrintSql(request) : Export(request, umaskValue);
+    } catch (const EDatabaseError& e) {
+        if (request.Timeout > 0 && TServerWaitWatch::IsOverLimit(e.SqlState()))
+            return Fail(TServerWaitWatch::GiveUpText(request.Timeout, e.Message().section(u'\n', 0, 0)));
+        return Fail(e.Message());
     } catch (const Exception& e) {
         return Fail(e.Message());
     } catch (const std::exception& e) {
