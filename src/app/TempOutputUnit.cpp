@@ -168,8 +168,8 @@ void TTempTarget::Discard()
 TTempFolder::TTempFolder(const QString& target)
 {
     const QFileInfo info(target);
-    QByteArray pattern =
-        QFile::encodeName(info.absoluteDir().filePath(QStringLiteral(".%1.part.%2.XXXXXX").arg(info.fileName(), ProcessTag())));
+    QByteArray pattern = QFile::encodeName(
+        info.absoluteDir().filePath(QStringLiteral(".%1.part.%2.XXXXXX").arg(info.fileName(), ProcessTag())));
     if (!::mkdtemp(pattern.data()))
         throw Exception(QStringLiteral("cannot make a folder beside \"%1\": %2")
                             .arg(target, QString::fromLocal8Bit(std::strerror(errno))));
