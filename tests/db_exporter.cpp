@@ -466,13 +466,13 @@ TEST_F(Exporter, FailuresLeaveNoFileAndAnExistingOneUntouched)
                          .arg(good));
     QFile::remove(good);
 
-    // A folder that does not exist, and a folder in place of the file.
+    // A folder that does not exist, and a folder in place of the file (refused as wrong usage).
     r = RunExporter(Source(dbSqlite) + QStringList{"--report", "items", "--format", "csv", "--output",
                                                 Path(QStringLiteral("missing/dir/x.csv"))});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.startsWith(QStringLiteral("auditor-export: cannot write into the folder of"))) << r.err.toStdString();
     r = RunExporter(Source(dbSqlite) + QStringList{"--report", "items", "--format", "csv", "--output", out.path()});
-    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(r.err.contains(QStringLiteral("is a folder"))) << r.err.toStdString();
     EXPECT_TRUE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
 }

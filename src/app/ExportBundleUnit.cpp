@@ -2,6 +2,7 @@
 #include "app/ExportBundleUnit.h"
 
 #include "app/ExportRunUnit.h"
+#include "app/ServerWaitUnit.h"
 #include "app/TempOutputUnit.h"
 #include "db/DbEngineUnit.h"
 #include "db/Exception.h"
@@ -90,20 +91,33 @@ TBundleOutcome WriteBundle(const TRequest& r, mode_t umaskValue)
     if (!ModelOf(r, model))
         throw Exception(QStringLiteral("no ODBC data source is named \"%1\"").arg(r.Dsn));
 
+    RemoveStaleTempOutput(target, true);
     TTempFolder folder(target);
     TSqlDataModule dataModule;
     QString error;
-    const std::unique_ptr<TSqlDataManager> manager = Connected(model, error);
+    const std::unique_ptr<TSqlDataManager> manager = Connected(model, r.Timeout, error);
     if (!manager)
         throw Exception(error);
-    const std::unique_ptr<TRepository> repository = TRepository::CreateRepository(model);
+    const std::unique_ptr<TRepository> repository = TRepository::CreateRepository(*manager);
     const TOdbcConnection& connection = manager->Connection();
 
     const QString started = UtcNow();
+    TServerWaitWatch::Expect();
     const QString isolation = manager->BeginReadSnapshot();
+    // Ended before the folder is put in place, so that nothing waits for the database after;
+    // on a failure, when the folder goes.
     struct TSnapshotEnd {
         TSqlDataManager& Manager;
-        ~TSnapshotEnd() { Manager.EndReadSnapshot(); }
+        bool Ended = false;
+        void End()
+        {
+            if (std::exchange(Ended, true))
+                return;
+            TServerWaitWatch::Expect();
+            Manager.EndReadSnapshot();
+            TServerWaitWatch::Idle();
+        }
+        ~TSnapshotEnd() { End(); }
     } snapshotEnd{*manager};
 
     TBundleOutcome outcome;
@@ -125,6 +139,8 @@ TBundleOutcome WriteBundle(const TRequest& r, mode_t umaskValue)
                                          [&progress](qint64 done, qint64 expected, bool last) {
                                              progress.Show(done, expected, last);
                                          });
+        } catch (const EDatabaseError& e) {
+            throw EDatabaseError(QStringLiteral("%1: %2").arg(key, e.Message()), e.SqlState(), e.NativeError());
         } catch (const Exception& e) {
             throw Exception(QStringLiteral("%1: %2").arg(key, e.Message()));
         }
@@ -155,6 +171,7 @@ TBundleOutcome WriteBundle(const TRequest& r, mode_t umaskValue)
             BundleReportWritten()(key);
     }
 
+    TServerWaitWatch::Expect(); // a driver may ask its server
     QJsonObject source;
     source[QStringLiteral("name")] = r.Dsn;
     source[QStringLiteral("engine")] = QLatin1String(DbEngine(model.DbType()).CommandLineName);
@@ -171,6 +188,7 @@ TBundleOutcome WriteBundle(const TRequest& r, mode_t umaskValue)
     manifest[QStringLiteral("version")] = QStringLiteral(AUDITOR_VERSION);
     manifest[QStringLiteral("data_source")] = source;
     manifest[QStringLiteral("user")] = r.User.isEmpty() ? connection.InfoText(SQL_USER_NAME) : r.User;
+    snapshotEnd.End();
     manifest[QStringLiteral("started")] = started;
     manifest[QStringLiteral("finished")] = UtcNow();
     manifest[QStringLiteral("format")] = r.Kind == ekExcel ? QStringLiteral("xlsx") : QStringLiteral("csv");

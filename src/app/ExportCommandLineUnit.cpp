@@ -10,13 +10,15 @@
 const char* const kUsage =
     "usage: auditor-export --dsn NAME [--user U] [--password P] --report KEY --format csv|xlsx\n"
     "                      [--from YYYY-MM-DD --to YYYY-MM-DD] [--store N] [--fiscal-device N]\n"
-    "                      [--operator N] [--page N] [--page-size S] --output PATH [--quiet]\n"
+    "                      [--operator N] [--page N] [--page-size S] --output PATH|-\n"
+    "                      [--timeout SECONDS] [--quiet]\n"
     "       auditor-export --print-sql (--dsn NAME | --engine sqlanywhere|sqlite|postgres)\n"
     "                      --report KEY [filters] [--page N] [--page-size S]\n"
     "       auditor-export --all --dsn NAME [--user U ...] --output-dir DIR [--format csv|xlsx]\n"
     "                      [--from YYYY-MM-DD --to YYYY-MM-DD] [--store N] [--fiscal-device N]\n"
-    "                      [--operator N] [--quiet]\n"
+    "                      [--operator N] [--timeout SECONDS] [--quiet]\n"
     "       auditor-export --list stores|fiscal-devices|operators --dsn NAME [--user U ...]\n"
+    "                      [--timeout SECONDS]\n"
     "       auditor-export --help | --version\n"
     "\n"
     "Runs one report of the audit database behind the ODBC data source NAME and writes its\n"
@@ -25,7 +27,13 @@ const char* const kUsage =
     "the captions in bold on its first row. The whole filtered result is written, or with\n"
     "--page N (one-based, default 1) and/or --page-size S (default 500, as in the report\n"
     "window) only that page.\n"
-    "PATH is replaced only when the export succeeds; a failed run leaves it as it was.\n"
+    "PATH is replaced only when the export succeeds; a failed run leaves it as it was. It must\n"
+    "be a regular file or a new name: a folder, a FIFO, a device or a socket (or a symbolic\n"
+    "link to one), and the data source's own database file, are refused (exit status 2)\n"
+    "before anything is read. \"--output -\" writes the CSV to standard output as it goes\n"
+    "(a workbook needs a file); a run that fails part way has then written part of it.\n"
+    "The temporary file of a run that was killed (.NAME.PID.XXXXXX.part beside PATH, NAME\n"
+    "its file name) is removed by the next run into the same folder once its process is gone.\n"
     "\n"
     "Reports (KEY) and the filters each one offers:\n"
     "  sales-summary, sales-detail, payments, reversed-sales, revoked-sales\n"
@@ -57,8 +65,17 @@ const char* const kUsage =
     "reads one state of the database (PostgreSQL: one REPEATABLE READ, READ ONLY transaction;\n"
     "SQLite: one read transaction; SQL Anywhere: snapshot isolation where the database allows\n"
     "it), named in the manifest. The bundle is written into a temporary folder beside DIR and\n"
-    "renamed to DIR only when it is whole: a failed or interrupted run leaves no DIR. A DIR\n"
-    "that exists already is refused (exit status 2). --format is csv unless told otherwise.\n"
+    "renamed to DIR only when it is whole: a failed or interrupted run leaves no DIR (and the\n"
+    "folder of a killed one, .DIR.part.PID.XXXXXX, goes with the next bundle beside it). A DIR\n"
+    "that exists already, of whatever kind, is refused (exit status 2). --format is csv unless\n"
+    "told otherwise.\n"
+    "\n"
+    "--timeout SECONDS limits every wait for the database: each statement (the driver gives it\n"
+    "up) and, on SQLite, the wait for a database file that another program has locked. When\n"
+    "the limit passes the run fails (exit status 1); should the server not even answer the\n"
+    "cancel, the run ends a few seconds later all the same, its temporary output removed. On\n"
+    "a terminal a wait of more than a second is said on standard error. Without --timeout\n"
+    "there is no limit.\n"
     "\n"
     "--list stores|fiscal-devices|operators prints the number and the name of every store,\n"
     "fiscal device or operator, TAB-separated, one a line: the numbers the filters take.\n"
@@ -206,6 +223,7 @@ TRequest ReadBundleRequest(const TArgs& args)
     const bool hasFormat = args.Has(QStringLiteral("format"));
     r.Kind = FormatKind(hasFormat ? args.Value(QStringLiteral("format")) : QStringLiteral("csv"));
     r.Quiet = args.Has(QStringLiteral("quiet"));
+    r.Timeout = args.Number(QStringLiteral("timeout"), 1, 0);
     ReadFilters(args, r, kAllReportUIFilters, QString());
     r.Filters.PageNumber = 0;
     r.Filters.RecordsPerPage = 0;
@@ -228,6 +246,7 @@ TRequest ReadRequest(const TArgs& args)
                 throw TUsageError{QStringLiteral("--list takes no --%1").arg(QLatin1String(other))};
         r.Dsn = args.Required(QStringLiteral("dsn"));
         ReadLogin(args, r);
+        r.Timeout = args.Number(QStringLiteral("timeout"), 1, 0);
         return r;
     }
     if (args.Has(QStringLiteral("all")))
@@ -261,7 +280,11 @@ TRequest ReadRequest(const TArgs& args)
         throw TUsageError{QStringLiteral("--output-dir goes with --all")};
     if (!r.PrintSql)
         r.Output = args.Required(QStringLiteral("output"));
+    // A workbook is a zip archive, written with seeks back to its headers: it needs a file.
+    if (r.Output == kStandardOutput && r.Kind == ekExcel)
+        throw TUsageError{QStringLiteral("--output - (standard output) takes csv only; a workbook needs a file")};
     r.Quiet = args.Has(QStringLiteral("quiet"));
+    r.Timeout = args.Number(QStringLiteral("timeout"), 1, 0);
 
     // Filters: only those the report's window offers; the others are refused.
     ReadFilters(args, r, r.Report->Filters, key);

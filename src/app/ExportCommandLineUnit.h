@@ -95,9 +95,13 @@ struct TRequest {
     std::optional<TDbType> Engine;
     QString Dsn, User, Password;
     TExportKind Kind = ekTextFile;
-    QString Output;
+    QString Output; // kStandardOutput: the CSV goes to standard output
     bool Quiet = false;
+    int Timeout = 0; // --timeout: seconds any wait for the database may take; 0: no limit
 };
+
+// The --output that names standard output.
+inline const QString kStandardOutput = QStringLiteral("-");
 
 // The request the options make; throws TUsageError.
 TRequest ReadRequest(const TArgs& args);

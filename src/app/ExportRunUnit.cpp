@@ -1,6 +1,7 @@
 // The data source of an auditor-export run and one report's export (see ExportRunUnit.h).
 #include "app/ExportRunUnit.h"
 
+#include "app/ServerWaitUnit.h"
 #include "db/ChooseDBUnit.h"
 #include "db/DbEngineUnit.h"
 #include "db/Exception.h"
@@ -9,6 +10,13 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <mutex>
+
+namespace {
+// Standard error is shared by the progress line and the lines said aside from other threads.
+std::mutex gErrMutex;
+bool gLineOpen = false; // a progress line waits for its end
+} // namespace
 
 // The driver a data source is registered with; nullopt when no user or system data source
 // has that name.
@@ -35,9 +43,11 @@ bool ModelOf(const TRequest& r, TSqlDBModel& model)
 
 // A manager connected to the data source of `model`; null, with the reason in `error`,
 // when it cannot connect.
-std::unique_ptr<TSqlDataManager> Connected(const TSqlDBModel& model, QString& error)
+std::unique_ptr<TSqlDataManager> Connected(const TSqlDBModel& model, int timeoutSeconds, QString& error)
 {
     std::unique_ptr<TSqlDataManager> manager = TSqlDataModule::CreateManager(&model);
+    LimitServerWaits(*manager, timeoutSeconds);
+    TServerWaitWatch::Expect();
     try {
         manager->OpenConnection();
     } catch (const Exception& e) {
@@ -50,10 +60,15 @@ std::unique_ptr<TSqlDataManager> Connected(const TSqlDBModel& model, QString& er
 TExportOutcome ExportReportToFile(TSqlDataManager& manager, const TRepository& repository,
                                   const TReportListItem& report, const TReportFilters& filters, TExportKind kind,
                                   const QString& file, const QString& shownFile,
-                                  const std::function<void(qint64 done, qint64 expected, bool last)>& onProgress)
+                                  const std::function<void(qint64 done, qint64 expected, bool last)>& onProgress,
+                                  QIODevice* device)
 {
     QString reportSql, recCountSql;
     repository.FillReportQuery(report.Kind, reportSql, recCountSql, filters);
+    struct TIdleAfter {
+        ~TIdleAfter() { TServerWaitWatch::Idle(); }
+    } idleAfter;
+    TServerWaitWatch::Expect();
     const int recCount = manager.FastSql(recCountSql).toInt();
     int expected = recCount;
     if (filters.RecordsPerPage > 0) {
@@ -64,18 +79,27 @@ TExportOutcome ExportReportToFile(TSqlDataManager& manager, const TRepository& r
     TQuery query(nullptr, ckForwardOnly);
     query.SetConnection(&manager.Connection());
     query.SetSQL(reportSql);
+    TServerWaitWatch::Expect();
     query.Open();
     query.First();
 
     RExportOptions opts = TExportForm::GetReportOpts(kind, QString::fromUtf16(report.Title));
     opts.FileName = file;
     opts.ShownFileName = shownFile;
+    opts.Device = device;
 
     auto strategy = TExportStrategyAbs::GetInstance(opts, TExportSource{&query, nullptr}, &query);
     int done = 0;
     QStringList problems;
     strategy->OnReportProgress = [&done](int current, const QString&) { done = current; };
-    strategy->OnPumpMessages = [&] { onProgress(done, expected, false); };
+    strategy->OnPumpMessages = [&] {
+        // Rows still to come are awaited from the database; after the last one nothing is.
+        if (query.Eof())
+            TServerWaitWatch::Idle();
+        else
+            TServerWaitWatch::Expect();
+        onProgress(done, expected, false);
+    };
     strategy->OnShowError = [&problems](const QString& message) { problems << message; };
     if (!strategy->Init(expected) || !strategy->MakeExport())
         throw Exception(problems.isEmpty() ? QStringLiteral("nothing was exported") : problems.join(QLatin1Char('\n')));
@@ -87,4 +111,36 @@ TExportOutcome ExportReportToFile(TSqlDataManager& manager, const TRepository& r
     strategy.reset();
     query.Close();
     return outcome;
+}
+
+void TProgressLine::Show(qint64 done, qint64 total, bool force)
+{
+    if (!FEnabled || (!force && FShown && FClock.elapsed() < 100))
+        return;
+    FClock.restart();
+    std::lock_guard lock(gErrMutex);
+    std::fprintf(stderr, "\r%s%lld / %lld", FPrefix.constData(), static_cast<long long>(done),
+                 static_cast<long long>(total));
+    std::fflush(stderr);
+    FShown = true;
+    gLineOpen = true;
+}
+
+void TProgressLine::End()
+{
+    std::lock_guard lock(gErrMutex);
+    if (FShown && gLineOpen)
+        std::fputc('\n', stderr);
+    FShown = false;
+    gLineOpen = false;
+}
+
+void TProgressLine::SayAside(const QString& text)
+{
+    std::lock_guard lock(gErrMutex);
+    if (gLineOpen)
+        std::fputc('\n', stderr);
+    gLineOpen = false;
+    std::fputs(("auditor-export: " + text + QLatin1Char('\n')).toUtf8().constData(), stderr);
+    std::fflush(stderr);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // What a run of auditor-export needs around its command line: the data source it names (its
-// registered driver, its descriptor, a connection to it), one report exported into a file as
-// the report window exports it, and the progress line on a terminal.
+// registered driver, its descriptor, a connection to it), one report exported into a file (or
+// onto standard output) as the report window exports it, and the progress line on a terminal.
 
 #include "app/ExportCommandLineUnit.h"
 #include "db/SqlDataManagerUnit.h"
@@ -11,6 +11,7 @@
 #include "reports/RepositoryUnit.h"
 
 #include <QElapsedTimer>
+#include <QIODevice>
 #include <QString>
 #include <cstdio>
 #include <functional>
@@ -25,9 +26,10 @@ std::optional<QString> RegisteredDriverOf(const QString& dsn);
 // The descriptor of the request's data source; false when no data source has its name.
 bool ModelOf(const TRequest& r, TSqlDBModel& model);
 
-// A manager connected to the data source of `model`; null, with the reason in `error`,
+// A manager connected to the data source of `model`, its waits for the database limited to
+// `timeoutSeconds` (0: no limit; see LimitServerWaits); null, with the reason in `error`,
 // when it cannot connect.
-std::unique_ptr<TSqlDataManager> Connected(const TSqlDBModel& model, QString& error);
+std::unique_ptr<TSqlDataManager> Connected(const TSqlDBModel& model, int timeoutSeconds, QString& error);
 
 // What the export of one report wrote.
 struct TExportOutcome {
@@ -38,15 +40,19 @@ struct TExportOutcome {
 
 // Writes `report` for `filters` into `file` as the report window's export does: the count
 // first, then the report on a forward-only query with the window's export options. `file`
-// stands in for `shownFile`, which the messages name.
-// `onProgress(done, expected, last)` follows the writing (last: the final call). Throws
-// Exception with the reason when the export fails.
+// stands in for `shownFile`, which the messages name. With `device` (CSV only) the text goes
+// there instead, and `file` only names it.
+// `onProgress(done, expected, last)` follows the writing (last: the final call). The waits
+// for the database are shown to TServerWaitWatch. Throws Exception with the reason when the
+// export fails.
 TExportOutcome ExportReportToFile(TSqlDataManager& manager, const TRepository& repository,
                                   const TReportListItem& report, const TReportFilters& filters, TExportKind kind,
                                   const QString& file, const QString& shownFile,
-                                  const std::function<void(qint64 done, qint64 expected, bool last)>& onProgress);
+                                  const std::function<void(qint64 done, qint64 expected, bool last)>& onProgress,
+                                  QIODevice* device = nullptr);
 
 // Progress on standard error as one line that is written over, when that is a terminal.
+// Other lines (SayAside) end it first, from any thread.
 class TProgressLine {
 public:
     TProgressLine() : FEnabled(::isatty(2) == 1) { FClock.start(); }
@@ -55,23 +61,12 @@ public:
     // Written before the figures, e.g. the name of the report.
     void SetPrefix(const QString& prefix) { FPrefix = prefix.toUtf8(); }
 
-    void Show(qint64 done, qint64 total, bool force = false)
-    {
-        if (!FEnabled || (!force && FShown && FClock.elapsed() < 100))
-            return;
-        FClock.restart();
-        std::fprintf(stderr, "\r%s%lld / %lld", FPrefix.constData(), static_cast<long long>(done),
-                     static_cast<long long>(total));
-        std::fflush(stderr);
-        FShown = true;
-    }
+    void Show(qint64 done, qint64 total, bool force = false);
     // Ends the line, so that what follows starts on a line of its own.
-    void End()
-    {
-        if (FShown)
-            std::fputc('\n', stderr);
-        FShown = false;
-    }
+    void End();
+
+    // "auditor-export: " and `text` on a line of its own on standard error.
+    static void SayAside(const QString& text);
 
 private:
     bool FEnabled;

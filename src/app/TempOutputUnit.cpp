@@ -2,6 +2,8 @@
 #include "app/TempOutputUnit.h"
 
 #include "db/Exception.h"
+#include "export/ExportExcelUnit.h"
+#include "export/StalePartUnit.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,18 +20,30 @@
 
 namespace {
 
-// The temporary output while it exists, for the signal handler.
+// What is temporary while it exists, for the signal handler: the output (a file or a
+// folder) and the spreadsheet library's folder. A slot is marked empty while its path is
+// written.
 enum : int { kNone, kFile, kFolder };
-char gTempPath[4096];
-volatile std::sig_atomic_t gTempKind = kNone;
+struct TSlot {
+    char Path[4096];
+    volatile std::sig_atomic_t Kind = kNone;
+};
+TSlot gOutput, gScratch;
 
-void Remember(const QByteArray& path, int kind)
+void Remember(TSlot& slot, const QByteArray& path, int kind)
 {
-    if (size_t(path.size()) < sizeof gTempPath) {
-        std::memcpy(gTempPath, path.constData(), size_t(path.size()) + 1);
-        gTempKind = kind;
+    slot.Kind = kNone;
+    if (size_t(path.size()) < sizeof slot.Path) {
+        std::memcpy(slot.Path, path.constData(), size_t(path.size()) + 1);
+        slot.Kind = kind;
     }
 }
+void Forget(TSlot& slot) { slot.Kind = kNone; }
+
+// The names TTempTarget and TTempFolder give: ".NAME.PID.XXXXXX.part" and
+// ".NAME.part.PID.XXXXXX".
+const QRegularExpression kFilePart(QStringLiteral("\\..+\\.(?<pid>[1-9][0-9]*)\\.[A-Za-z0-9]{6}\\.part"));
+const QRegularExpression kFolderPart(QStringLiteral("\\..+\\.part\\.(?<pid>[1-9][0-9]*)\\.[A-Za-z0-9]{6}"));
 
 // Empties and removes the temporary folder with system calls only (a signal may come at
 // any point); the bundle writes no subfolders.
@@ -57,13 +71,19 @@ void EmptyAndRemoveFolder(const char* path)
     ::rmdir(path);
 }
 
+void RemoveSlot(TSlot& slot)
+{
+    const int kind = slot.Kind;
+    slot.Kind = kNone;
+    if (kind == kFile)
+        ::unlink(slot.Path);
+    else if (kind == kFolder)
+        EmptyAndRemoveFolder(slot.Path);
+}
+
 extern "C" void RemoveTempOutputAndDie(int sig)
 {
-    if (gTempKind == kFile)
-        ::unlink(gTempPath);
-    else if (gTempKind == kFolder)
-        EmptyAndRemoveFolder(gTempPath);
-    gTempKind = kNone;
+    RemoveTempOutputNow();
     std::signal(sig, SIG_DFL);
     std::raise(sig);
 }
@@ -72,8 +92,26 @@ extern "C" void RemoveTempOutputAndDie(int sig)
 
 void RemoveTempOutputOnSignals()
 {
+    TExportExcelStrategy::ScratchFolderChanged = [](const QString& folder) {
+        if (folder.isEmpty())
+            Forget(gScratch);
+        else
+            Remember(gScratch, QFile::encodeName(folder), kFolder);
+    };
     for (int sig : {SIGINT, SIGTERM, SIGHUP})
         std::signal(sig, RemoveTempOutputAndDie);
+}
+
+void RemoveTempOutputNow()
+{
+    RemoveSlot(gOutput);
+    RemoveSlot(gScratch);
+}
+
+void RemoveStaleTempOutput(const QString& target, bool folders)
+{
+    RemoveStaleParts(QFileInfo(target).absolutePath(), folders ? kFolderPart : kFilePart,
+                     folders ? TPartKind::Folder : TPartKind::File);
 }
 
 void SyncToDisk(const QByteArray& path)
@@ -88,7 +126,8 @@ void SyncToDisk(const QByteArray& path)
 bool TTempTarget::Create(const QString& target, QString& error)
 {
     const QFileInfo info(target);
-    QTemporaryFile file(info.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX.part").arg(info.fileName())));
+    QTemporaryFile file(
+        info.absoluteDir().filePath(QStringLiteral(".%1.%2.XXXXXX.part").arg(info.fileName(), ProcessTag())));
     file.setAutoRemove(false);
     if (!file.open()) {
         error = file.errorString();
@@ -96,7 +135,7 @@ bool TTempTarget::Create(const QString& target, QString& error)
     }
     FPath = file.fileName();
     file.close();
-    Remember(QFile::encodeName(FPath), kFile);
+    Remember(gOutput, QFile::encodeName(FPath), kFile);
     return true;
 }
 
@@ -112,7 +151,7 @@ bool TTempTarget::Commit(const QString& target, mode_t umaskValue, QString& erro
         error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
-    gTempKind = kNone;
+    Forget(gOutput);
     FPath.clear();
     return true;
 }
@@ -121,7 +160,7 @@ void TTempTarget::Discard()
 {
     if (FPath.isEmpty())
         return;
-    gTempKind = kNone;
+    Forget(gOutput);
     QFile::remove(FPath);
     FPath.clear();
 }
@@ -129,20 +168,20 @@ void TTempTarget::Discard()
 TTempFolder::TTempFolder(const QString& target)
 {
     const QFileInfo info(target);
-    QByteArray pattern =
-        QFile::encodeName(info.absoluteDir().filePath(QStringLiteral(".%1.part.XXXXXX").arg(info.fileName())));
+    QByteArray pattern = QFile::encodeName(
+        info.absoluteDir().filePath(QStringLiteral(".%1.part.%2.XXXXXX").arg(info.fileName(), ProcessTag())));
     if (!::mkdtemp(pattern.data()))
         throw Exception(QStringLiteral("cannot make a folder beside \"%1\": %2")
                             .arg(target, QString::fromLocal8Bit(std::strerror(errno))));
     FPath = QFile::decodeName(pattern);
-    Remember(pattern, kFolder);
+    Remember(gOutput, pattern, kFolder);
 }
 
 TTempFolder::~TTempFolder()
 {
     if (FPath.isEmpty())
         return;
-    gTempKind = kNone;
+    Forget(gOutput);
     QDir(FPath).removeRecursively();
 }
 
@@ -155,7 +194,7 @@ void TTempFolder::Commit(const QString& target, mode_t umaskValue)
     if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0)
         throw Exception(QStringLiteral("cannot put the bundle in place as \"%1\": %2")
                             .arg(target, QString::fromLocal8Bit(std::strerror(errno))));
-    gTempKind = kNone;
+    Forget(gOutput);
     FPath.clear();
     SyncToDisk(QFile::encodeName(QFileInfo(target).absolutePath()));
 }

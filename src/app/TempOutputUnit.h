@@ -1,7 +1,9 @@
 #pragma once
 // Output put in place only when it is whole: a file or a folder written beside its target
 // under a temporary name and renamed onto it at the end; removed when it is not, also by a
-// signal that ends the program.
+// signal that ends the program (with the spreadsheet library's temporary folder). The
+// temporary names carry the process id, so that what a killed run left behind is known and
+// removed by the next run into the same folder.
 
 #include <QByteArray>
 #include <QDir>
@@ -9,8 +11,16 @@
 #include <sys/types.h>
 
 // SIGINT, SIGTERM and SIGHUP remove the temporary file or folder that exists at that moment,
-// then end the program as the signal would.
+// and the spreadsheet library's temporary folder, then end the program as the signal would.
 void RemoveTempOutputOnSignals();
+
+// Removes the same at once, for a run that ends without returning (only system calls: it
+// may run while another thread is inside the database driver).
+void RemoveTempOutputNow();
+
+// Removes, beside `target`, the temporary files of single exports (TTempTarget) or, with
+// `folders`, the temporary folders of bundles (TTempFolder) whose process is gone.
+void RemoveStaleTempOutput(const QString& target, bool folders);
 
 // Writes the file or folder at `path` out to the disk (fsync); a failure is not reported.
 void SyncToDisk(const QByteArray& path);

@@ -135,6 +135,11 @@ public:
     void SetReadOnly(bool on) { FReadOnly = on; }
     bool ReadOnly() const { return FReadOnly; }
 
+    // Seconds every statement on the connection may run before the driver gives it up
+    // (SQL_ATTR_QUERY_TIMEOUT, set on each statement as it is made); 0, the default: no limit.
+    void SetQueryTimeout(int seconds) { FQueryTimeout = seconds; }
+    int QueryTimeout() const { return FQueryTimeout; }
+
     QString DriverName() const; // SQLGetInfo(SQL_DRIVER_NAME), empty when closed
     // A text the driver reports of the connection (SQLGetInfo: SQL_DRIVER_VER,
     // SQL_SERVER_NAME, SQL_DATABASE_NAME, ...); empty when closed or not reported.
@@ -180,6 +185,7 @@ private:
     bool FCheckTypedNulls = false;
     bool FQualifiedColumnNames = false;
     int FIdentifierByteLimit = 0;
+    int FQueryTimeout = 0;
     SQLUINTEGER FGetDataExtensions = 0;
 
     // Own transactions: the statements under way, whether a transaction is open and

@@ -119,6 +119,10 @@ void TQuery::Execute(TRunResult& run)
             throw EDatabaseError(QStringLiteral("Operation cancelled"), QStringLiteral("HY008"), 0);
         run.Stmt = TOdbcHandle(SQL_HANDLE_STMT, FConnection->Handle());
     }
+    // Before the transaction's first statement, which runs on the same handle. A driver
+    // that knows no statement limit may refuse it: the statement runs without.
+    if (const int seconds = FConnection->QueryTimeout(); seconds > 0)
+        SQLSetStmtAttr(run.Stmt.get(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(seconds)), 0);
     try {
         run.Use.Begin(*FConnection, run.Stmt.get());
         ExecuteStatement(run);

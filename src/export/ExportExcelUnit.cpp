@@ -3,7 +3,9 @@
 #include "ExportExcelUnit.h"
 
 #include "LibraryStderrUnit.h"
+#include "OutputTargetUnit.h"
 #include "SheetTextUnit.h"
+#include "StalePartUnit.h"
 #include "ZipReadBackUnit.h"
 #include "db/Exception.h"
 
@@ -114,6 +116,7 @@ std::function<bool(const QString&)> TExportExcelStrategy::OpenWorkbook = [](cons
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 };
 int TExportExcelStrategy::MaxSheetRows = TExportExcelStrategy::kMaxSheetRows;
+std::function<void(const QString&)> TExportExcelStrategy::ScratchFolderChanged;
 
 TExportExcelStrategy::~TExportExcelStrategy()
 {
@@ -179,7 +182,7 @@ bool TExportExcelStrategy::Init(int aRecCount)
         if (base.isEmpty())
             base = QStringLiteral("Export");
         FPath = temp.filePath(base + QStringLiteral(".xlsx"));
-        for (int n = 2; QFileInfo::exists(FPath); ++n)
+        for (int n = 2; !CheckOutputTarget(FPath, {}).IsNew(); ++n)
             FPath = temp.filePath(QStringLiteral("%1 (%2).xlsx").arg(base).arg(n));
     }
     return result;
@@ -187,17 +190,24 @@ bool TExportExcelStrategy::Init(int aRecCount)
 
 bool TExportExcelStrategy::BeginExport()
 {
+    // Both temporary names carry the process id: what a killed export leaves is known by it.
     const QFileInfo target(FPath);
     do {
-        FWritePath = target.dir().filePath(QStringLiteral(".%1.%2.part")
-                                               .arg(target.fileName())
-                                               .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
-    } while (QFileInfo::exists(FWritePath));
+        FWritePath = target.dir().filePath(
+            QStringLiteral(".%1.%2.%3.part")
+                .arg(target.fileName(), ProcessTag())
+                .arg(QRandomGenerator::global()->bounded(0x1000000u), 6, 16, QLatin1Char('0')));
+    } while (QFileInfo::exists(FWritePath) || QFileInfo(FWritePath).isSymLink());
     const QByteArray path = QFile::encodeName(FWritePath);
-    FScratch = std::make_unique<QTemporaryDir>(QDir(QDir::tempPath()).filePath(QStringLiteral("auditor-xlsx-XXXXXX")));
+    static const QRegularExpression kStaleScratch(QStringLiteral("auditor-xlsx-(?<pid>[1-9][0-9]*)-[A-Za-z0-9]{6}"));
+    RemoveStaleParts(QDir::tempPath(), kStaleScratch, TPartKind::Folder);
+    FScratch = std::make_unique<QTemporaryDir>(
+        QDir(QDir::tempPath()).filePath(QStringLiteral("auditor-xlsx-%1-XXXXXX").arg(ProcessTag())));
     if (!FScratch->isValid())
         CannotWrite(QStringLiteral("no folder for its temporary files can be made in \"%1\": %2")
                         .arg(QDir::tempPath(), FScratch->errorString()));
+    if (ScratchFolderChanged)
+        ScratchFolderChanged(FScratch->path());
     QByteArray tmpdir = QFile::encodeName(FScratch->path());
     lxw_workbook_options options = {};
     options.constant_memory = LXW_TRUE;
@@ -467,8 +477,15 @@ void TExportExcelStrategy::Discard(lxw_workbook* workbook)
     FSheets.clear();
     Sheet = nullptr;
     lxw_workbook_free(workbook);
-    FScratch.reset();
+    DropScratch();
     QFile::remove(FWritePath);
+}
+
+void TExportExcelStrategy::DropScratch()
+{
+    FScratch.reset();
+    if (ScratchFolderChanged)
+        ScratchFolderChanged(QString());
 }
 
 void TExportExcelStrategy::Close(lxw_workbook* workbook)
@@ -491,7 +508,7 @@ void TExportExcelStrategy::Close(lxw_workbook* workbook)
     FSheets.clear();
     Sheet = nullptr;
     CloseFilesLeftIn(FScratch->path());
-    FScratch.reset();
+    DropScratch();
     try {
         if (closed != LXW_NO_ERROR)
             CannotWrite(ReasonOfClose(closed, reason));

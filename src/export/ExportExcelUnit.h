@@ -32,6 +32,9 @@ public:
     static std::function<bool(const QString& path)> OpenWorkbook;
     // Rows per worksheet; tests lower it to see the continuation without a million rows.
     static int MaxSheetRows;
+    // Told of the folder of the library's temporary files when it is made (its path) and
+    // when it is removed (empty), so that a program's signal handler can remove it as well.
+    static std::function<void(const QString& folder)> ScratchFolderChanged;
 
     using TExportStrategyAbs::TExportStrategyAbs;
     ~TExportExcelStrategy() override;
@@ -70,6 +73,7 @@ private:
     [[noreturn]] void CannotWrite(const QString& reason) const;
     void CheckSheetFile(lxw_worksheet* sheet, bool flush) const;
     void Discard(lxw_workbook* workbook);
+    void DropScratch();
     void Close(lxw_workbook* workbook);
     void Publish();
 

@@ -2,6 +2,7 @@
 // a temporary file.
 #include "ExportTextUnit.h"
 
+#include "OutputTargetUnit.h"
 #include "common/CodePage1251.h"
 #include "db/Exception.h"
 
@@ -17,9 +18,32 @@ namespace {
 
 // The system's reason for a failed write. A short write (the disk filled up part way through
 // a block) leaves the file's own error text at "Unknown error"; errno still holds the reason.
-QString WriteFailure(const QFileDevice& file, int savedErrno)
+QString WriteFailure(const QIODevice& file, int savedErrno)
 {
     return savedErrno != 0 ? qt_error_string(savedErrno) : file.errorString();
+}
+
+// Why the save dialog's choice cannot take the export, in the window's words; empty when
+// it can.
+QString RefusalText(const TOutputCheck& check, const QString& path)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    QString what;
+    switch (check.Refusal) {
+    case TOutputRefusal::None: return {};
+    case TOutputRefusal::Folder: what = QStringLiteral("папка"); break;
+    case TOutputRefusal::Fifo: what = QStringLiteral("именуван канал (FIFO)"); break;
+    case TOutputRefusal::Device: what = QStringLiteral("устройство"); break;
+    case TOutputRefusal::Socket: what = QStringLiteral("сокет"); break;
+    case TOutputRefusal::OtherKind: what = QStringLiteral("нещо различно от обикновен файл"); break;
+    case TOutputRefusal::DatabaseFile:
+        return QStringLiteral("„%1“ е файл на базата данни, от която е справката. Изберете друго име.").arg(shown);
+    case TOutputRefusal::Unreadable:
+        return QStringLiteral("„%1“ не може да бъде проверен: %2. Изберете друго име.").arg(shown, check.Reason);
+    }
+    return QStringLiteral("„%1“ е %2%3, а не обикновен файл: справката не може да бъде записана там. "
+                          "Изберете друго име.")
+        .arg(shown, check.ThroughLink ? QStringLiteral("връзка към ") : QString(), what);
 }
 
 constexpr qsizetype kFlushBytes = 256 * 1024;
@@ -115,7 +139,15 @@ bool TExportTextStrategy::ChooseFile()
         QString path = WithDefaultExtension(dialog.selectedFiles().constFirst());
         name = QFileInfo(path).fileName();
         LastExportDir = QFileInfo(path).absolutePath();
-        if (QFileInfo::exists(path)) {
+        const TOutputCheck check = CheckOutputTarget(path, FExportOpts.DataSourceFiles);
+        if (check.Refused()) {
+            QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), RefusalText(check, path),
+                            QMessageBox::Ok, QApplication::activeWindow());
+            box.setObjectName(QStringLiteral("OutputRefused"));
+            box.exec();
+            continue;
+        }
+        if (check.Exists) {
             QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
                             QLatin1Char('"') + path + QStringLiteral("\" allready exists. Overwrite?"),
                             QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
@@ -132,9 +164,14 @@ bool TExportTextStrategy::ChooseFile()
 
 bool TExportTextStrategy::BeginExport()
 {
+    FBuffer.reserve(2 * kFlushBytes);
+    if (FExportOpts.Device) {
+        FOut = FExportOpts.Device;
+        return true;
+    }
     FExportTextFile.setFileName(FExportOpts.FileName);
     if (FExportTextFile.open(QIODevice::WriteOnly)) {
-        FBuffer.reserve(2 * kFlushBytes);
+        FOut = &FExportTextFile;
         return true;
     }
     ShowError(QStringLiteral("Impossible writing to file \"") + FExportOpts.FileName +
@@ -161,11 +198,11 @@ void TExportTextStrategy::Flush()
     if (FBuffer.isEmpty())
         return;
     errno = 0;
-    const qint64 written = FExportTextFile.write(FBuffer);
+    const qint64 written = FOut->write(FBuffer);
     const int reason = errno;
     if (written != FBuffer.size())
         throw Exception(QStringLiteral("Writing to \"%1\" failed: %2")
-                            .arg(FExportOpts.FileName, WriteFailure(FExportTextFile, reason)));
+                            .arg(FExportOpts.FileName, WriteFailure(*FOut, reason)));
     FBuffer.resize(0); // the capacity stays for the next lines
 }
 
@@ -308,6 +345,22 @@ QString TExportTextStrategy::Notice() const
 
 void TExportTextStrategy::EndExport(bool Success)
 {
+    if (FOut && FOut == FExportOpts.Device) {
+        // What went out cannot be taken back; the rest follows it only on success.
+        if (!Success) {
+            FOut = nullptr;
+            FBuffer.clear();
+            return;
+        }
+        Flush();
+        auto* file = qobject_cast<QFileDevice*>(FOut);
+        FOut = nullptr;
+        errno = 0;
+        if (file && !file->flush())
+            throw Exception(QStringLiteral("Writing to \"%1\" failed: %2")
+                                .arg(FExportOpts.FileName, WriteFailure(*file, errno)));
+        return;
+    }
     if (!FExportTextFile.isOpen())
         return;
     if (!Success) {

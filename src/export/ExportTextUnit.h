@@ -1,9 +1,11 @@
 #pragma once
 // TExportTextStrategy: the report's rows as delimited text (TAB-separated CSV in everything
 // the report windows export), CR LF after every line, Windows-1251 ("?" for what it lacks).
-// The file is asked for with a save dialog unless the options name it. The rows go to a
-// temporary file beside it, which takes the file's place only when the export succeeds: a
-// failed or cancelled export leaves no partial file and an existing file as it was.
+// The file is asked for with a save dialog unless the options name it; the dialog takes a
+// regular file or a new name only (see OutputTargetUnit.h). The rows go to a temporary
+// file beside it, which takes the file's place only when the export succeeds: a failed or
+// cancelled export leaves no partial file and an existing file as it was. Given an open
+// device instead (standard output), the text goes there as it is written.
 
 #include "ExportUnit.h"
 
@@ -46,6 +48,7 @@ private:
     QString NameCell(int position) const;
 
     QSaveFile FExportTextFile;
+    QIODevice* FOut = nullptr; // FExportTextFile, or the options' device
     QByteArray FBuffer;
     QString FRow; // a padded or quoted record being laid out, its capacity kept between records
     qsizetype FReplaced = 0; // characters written as "?" for want of a byte in the code page

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+class QIODevice;
 class QLabel;
 class QPushButton;
 class QTableView;
@@ -36,6 +37,12 @@ struct RExportOptions {
     const QStringList* Conditions = nullptr;
     const QStringList* Footer = nullptr;
     QString Quotes;
+    // Files the export never writes over: those of the database the rows come from (see
+    // DataSourceFiles in OutputTargetUnit.h).
+    QStringList DataSourceFiles;
+    // An open device the text goes to as it is written (standard output) instead of a file;
+    // owned by the caller. FileName then only names it in messages.
+    QIODevice* Device = nullptr;
 };
 
 // A file name made of an export's title: the characters a file name cannot hold (path

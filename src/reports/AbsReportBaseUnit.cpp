@@ -7,6 +7,7 @@
 #include "LookupModelUnit.h"
 #include "db/Exception.h"
 #include "common/MessageBoxUnit.h"
+#include "export/OutputTargetUnit.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -577,7 +578,9 @@ void TAbsReportBaseForm::ExportReport(TExportKind kind)
     ExportQuery.AfterOpen = nullptr;
     ExportQuery.OnOpenError = nullptr;
     ExportQuery.OpenAsync();
-    const RExportOptions opts = TExportForm::GetReportOpts(kind, windowTitle());
+    RExportOptions opts = TExportForm::GetReportOpts(kind, windowTitle());
+    if (FDbModel)
+        opts.DataSourceFiles = DataSourceFiles(*FDbModel);
     if (ExportHandler()) {
         WaitForExportQuery(reopen);
         ExportHandler()(ExportQuery, opts, FCurrentRecCount);

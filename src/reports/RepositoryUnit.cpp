@@ -6,6 +6,7 @@
 #include "db/SqlDataManagerUnit.h"
 
 #include <cmath>
+#include <functional>
 #include <exception>
 #include <iterator>
 
@@ -240,24 +241,42 @@ TRepository::TRepository(TDbType dialect) : FDialect(dialect), FEngine(FindDbEng
         FEngine = &DbEngine(dbSybase);
 }
 
-std::unique_ptr<TRepository> TRepository::CreateRepository(const TSqlDBModel& aDbModel)
+namespace {
+
+// A repository of `dialect` when `isAuditDb` finds the audit views.
+std::unique_ptr<TRepository> CheckedRepository(TDbType dialect, const std::function<bool()>& isAuditDb)
 {
     static const QString kRecognitionError =
         QStringLiteral("Възникна грешка при опит за разпознаване на типа на базата данни : ");
 
-    bool isAuditDb = false;
+    bool found = false;
     try {
-        // The checking manager has a connection of its own; leaving this block frees it.
-        std::unique_ptr<TSqlDataManager> manager = TSqlDataModule::CreateManager(&aDbModel);
-        isAuditDb = manager && manager->IsTableExists(QStringLiteral("SalesSummaryAudit"));
+        found = isAuditDb();
     } catch (const Exception& e) {
         throw Exception(kRecognitionError + e.Message());
     } catch (const std::exception& e) {
         throw Exception(kRecognitionError + QString::fromUtf8(e.what()));
     }
-    if (!isAuditDb)
+    if (!found)
         throw Exception(QStringLiteral("Избраната база данни не е валидна Дравик база!"));
-    return std::make_unique<TRepository>(aDbModel.DbType());
+    return std::make_unique<TRepository>(dialect);
+}
+
+} // namespace
+
+std::unique_ptr<TRepository> TRepository::CreateRepository(const TSqlDBModel& aDbModel)
+{
+    return CheckedRepository(aDbModel.DbType(), [&aDbModel] {
+        // The checking manager has a connection of its own; leaving this block frees it.
+        std::unique_ptr<TSqlDataManager> manager = TSqlDataModule::CreateManager(&aDbModel);
+        return manager && manager->IsTableExists(QStringLiteral("SalesSummaryAudit"));
+    });
+}
+
+std::unique_ptr<TRepository> TRepository::CreateRepository(TSqlDataManager& manager)
+{
+    return CheckedRepository(manager.DbModel().DbType(),
+                             [&manager] { return manager.IsTableExists(QStringLiteral("SalesSummaryAudit")); });
 }
 
 QString TRepository::FormatSqlDate(double date) const

@@ -11,6 +11,7 @@
 #include <memory>
 
 struct TDbEngine;
+class TSqlDataManager;
 
 // Day counts from 30 December 1899, the time of day as the fraction.
 double DateToDays(QDate date);
@@ -71,6 +72,9 @@ public:
     // Checks that the database of `aDbModel` has the view "SalesSummaryAudit" and returns a
     // repository for its dialect. Throws Exception with a ready-to-show message otherwise.
     static std::unique_ptr<TRepository> CreateRepository(const TSqlDBModel& aDbModel);
+    // The same check on the connection of `manager` (opened when it is not), with the
+    // settings it was given.
+    static std::unique_ptr<TRepository> CreateRepository(TSqlDataManager& manager);
 
     TDbType Dialect() const { return FDialect; }
 

@@ -5,15 +5,18 @@
 //
 // The file is written under a temporary name in the target's folder and renamed onto the
 // target only when the export has succeeded, so a failed or interrupted run leaves no
-// partial file and an existing target as it was. With --all it writes every report into a
-// new folder, with a manifest and checksums, from one state of the database (see
-// ExportBundleUnit.h).
+// partial file and an existing target as it was. The target must be a regular file or a new
+// name, and never the data source's own database (OutputTargetUnit.h); "-" is standard
+// output. With --all it writes every report into a new folder, with a manifest and
+// checksums, from one state of the database (see ExportBundleUnit.h). --timeout limits
+// every wait for the database (ServerWaitUnit.h).
 //
 // Exit status: 0 done, 1 the export failed (reason on standard error), 2 wrong usage.
 
 #include "app/ExportBundleUnit.h"
 #include "app/ExportCommandLineUnit.h"
 #include "app/ExportRunUnit.h"
+#include "app/ServerWaitUnit.h"
 #include "app/TempOutputUnit.h"
 #include "db/ChooseDBUnit.h"
 #include "db/DbEngineUnit.h"
@@ -23,6 +26,7 @@
 #include "db/SqlDataManagerUnit.h"
 #include "db/SqlDbModelUnit.h"
 #include "export/ExportUnit.h"
+#include "export/OutputTargetUnit.h"
 #include "reports/ReportListUnit.h"
 #include "reports/RepositoryUnit.h"
 
@@ -35,6 +39,7 @@
 #include <exception>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -62,6 +67,26 @@ int UsageError(const QString& message)
     PrintErr(QStringLiteral("auditor-export: ") + message + QLatin1Char('\n'));
     std::fputs("Try 'auditor-export --help'.\n", stderr);
     return kExitUsage;
+}
+
+// Why --output cannot take the export, in one line.
+QString RefusalText(const TOutputCheck& check, const TRequest& r)
+{
+    const QString head = QStringLiteral("--output \"%1\" ").arg(r.Output);
+    const QString link = check.ThroughLink ? QStringLiteral("a symbolic link to ") : QString();
+    const QString tail = QStringLiteral("; the export goes into a regular file or a new name");
+    switch (check.Refusal) {
+    case TOutputRefusal::None: break;
+    case TOutputRefusal::Folder: return head + QStringLiteral("is ") + link + QStringLiteral("a folder") + tail;
+    case TOutputRefusal::Fifo: return head + QStringLiteral("is ") + link + QStringLiteral("a FIFO") + tail;
+    case TOutputRefusal::Device: return head + QStringLiteral("is ") + link + QStringLiteral("a device") + tail;
+    case TOutputRefusal::Socket: return head + QStringLiteral("is ") + link + QStringLiteral("a socket") + tail;
+    case TOutputRefusal::OtherKind: return head + QStringLiteral("is ") + link + QStringLiteral("no regular file") + tail;
+    case TOutputRefusal::DatabaseFile:
+        return head + QStringLiteral("is a file of the database of data source \"%1\", which is never written").arg(r.Dsn);
+    case TOutputRefusal::Unreadable: return head + QStringLiteral("cannot be looked at: ") + check.Reason;
+    }
+    return {};
 }
 
 int PrintSql(const TRequest& r)
@@ -93,43 +118,87 @@ int ListLookup(const TRequest& r)
         return Fail(QStringLiteral("no ODBC data source is named \"%1\"").arg(r.Dsn));
     TSqlDataModule dataModule;
     QString error;
-    const std::unique_ptr<TSqlDataManager> manager = Connected(model, error);
+    const std::unique_ptr<TSqlDataManager> manager = Connected(model, r.Timeout, error);
     if (!manager)
         return Fail(error);
     TQuery query(&manager->Connection(), ckForwardOnly);
     query.SetSQL(QString::fromUtf16(r.List->Sql));
+    TServerWaitWatch::Expect();
     query.Open();
     QByteArray out;
     for (; !query.Eof(); query.Next())
         out += (query.Fields(0).AsString() + QLatin1Char('\t') + query.Fields(1).AsString() + QLatin1Char('\n')).toUtf8();
+    TServerWaitWatch::Idle();
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
     return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
 }
 
+// The count line of a done export, unless --quiet.
+void SayWritten(const TRequest& r, qint64 written, const QString& where)
+{
+    if (!r.Quiet)
+        PrintErr(QStringLiteral("auditor-export: %1 %2 written to %3\n")
+                     .arg(written)
+                     .arg(written == 1 ? QStringLiteral("record") : QStringLiteral("records"), where));
+}
+
+// --output -: the CSV onto standard output as it is written, with no temporary file.
+int ExportToStandardOutput(const TRequest& r, const TSqlDBModel& model)
+{
+    QFile out;
+    if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
+        return Fail(QStringLiteral("cannot write to standard output: %1").arg(out.errorString()));
+    TSqlDataModule dataModule;
+    QString error;
+    const std::unique_ptr<TSqlDataManager> manager = Connected(model, r.Timeout, error);
+    if (!manager)
+        return Fail(error);
+    const std::unique_ptr<TRepository> repository = TRepository::CreateRepository(*manager);
+    TProgressLine progress;
+    const TExportOutcome outcome = ExportReportToFile(
+        *manager, *repository, *r.Report, r.Filters, r.Kind, QStringLiteral("standard output"),
+        QStringLiteral("standard output"), [&progress](qint64 done, qint64 expected, bool last) { progress.Show(done, expected, last); }, &out);
+    progress.End();
+    if (!outcome.Notice.isEmpty())
+        PrintErr(QStringLiteral("auditor-export: %1\n").arg(outcome.Notice));
+    SayWritten(r, outcome.Written, QStringLiteral("standard output"));
+    return kExitOk;
+}
+
 int Export(const TRequest& r, mode_t umaskValue)
 {
+    TSqlDBModel model;
+    const bool registered = ModelOf(r, model);
+    if (r.Output == kStandardOutput) {
+        if (!registered)
+            return Fail(QStringLiteral("no ODBC data source is named \"%1\"").arg(r.Dsn));
+        return ExportToStandardOutput(r, model);
+    }
+    // Only a regular file or a new name, and never the database itself: refused before
+    // anything is read.
+    const QStringList keepOut = registered ? DataSourceFiles(model) : QStringList();
+    if (const TOutputCheck check = CheckOutputTarget(r.Output, keepOut); check.Refused())
+        return UsageError(RefusalText(check, r));
+    if (!registered)
+        return Fail(QStringLiteral("no ODBC data source is named \"%1\"").arg(r.Dsn));
+
     // The target: where a symbolic link points, so that the link stays.
     QString target = QFileInfo(r.Output).absoluteFilePath();
     const QFileInfo targetInfo(target);
     if (targetInfo.isSymLink())
         target = targetInfo.symLinkTarget();
-    if (QFileInfo(target).isDir())
-        return Fail(QStringLiteral("\"%1\" is a folder").arg(r.Output));
 
-    TSqlDBModel model;
-    if (!ModelOf(r, model))
-        return Fail(QStringLiteral("no ODBC data source is named \"%1\"").arg(r.Dsn));
-
+    RemoveStaleTempOutput(target, false);
     TTempTarget temp;
     QString error;
     if (!temp.Create(target, error))
         return Fail(QStringLiteral("cannot write into the folder of \"%1\": %2").arg(r.Output, error));
 
     TSqlDataModule dataModule;
-    const std::unique_ptr<TSqlDataManager> manager = Connected(model, error);
+    const std::unique_ptr<TSqlDataManager> manager = Connected(model, r.Timeout, error);
     if (!manager)
         return Fail(error);
-    const std::unique_ptr<TRepository> repository = TRepository::CreateRepository(model);
+    const std::unique_ptr<TRepository> repository = TRepository::CreateRepository(*manager);
 
     TProgressLine progress;
     const auto showProgress = [&progress](qint64 done, qint64 expected, bool last) {
@@ -138,17 +207,15 @@ int Export(const TRequest& r, mode_t umaskValue)
     const TExportOutcome outcome =
         ExportReportToFile(*manager, *repository, *r.Report, r.Filters, r.Kind, temp.Path(), r.Output, showProgress);
     progress.End();
-    const qint64 written = outcome.Written;
-    const QString notice = outcome.Notice;
 
+    // What stands at the target may have changed while the export ran.
+    if (const TOutputCheck check = CheckOutputTarget(r.Output, keepOut); check.Refused())
+        return Fail(RefusalText(check, r));
     if (!temp.Commit(target, umaskValue, error))
         return Fail(QStringLiteral("cannot put the export in place as \"%1\": %2").arg(r.Output, error));
-    if (!notice.isEmpty()) // done, with something the user should know: characters written as "?"
-        PrintErr(QStringLiteral("auditor-export: %1\n").arg(notice));
-    if (!r.Quiet)
-        PrintErr(QStringLiteral("auditor-export: %1 %2 written to %3\n")
-                     .arg(written)
-                     .arg(written == 1 ? QStringLiteral("record") : QStringLiteral("records"), r.Output));
+    if (!outcome.Notice.isEmpty()) // done, with something the user should know: characters written as "?"
+        PrintErr(QStringLiteral("auditor-export: %1\n").arg(outcome.Notice));
+    SayWritten(r, outcome.Written, r.Output);
     return kExitOk;
 }
 
@@ -184,7 +251,7 @@ int main(int argc, char** argv)
     const char* const valued[] = {"dsn",    "user",          "password",  "password-file", "report",
                                   "format", "from",          "to",        "store",         "operator",
                                   "page",   "fiscal-device", "page-size", "output",        "engine",
-                                  "list",   "output-dir"};
+                                  "list",   "output-dir",    "timeout"};
     for (const char* name : valued)
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
     parser.addOption(QCommandLineOption(QStringLiteral("print-sql")));
@@ -213,12 +280,19 @@ int main(int argc, char** argv)
     }
 
     RemoveTempOutputOnSignals();
+    // Every wait for the database is watched: said on a terminal, ended past --timeout.
+    const TServerWaitWatch watch(request.PrintSql ? 0 : request.Timeout, !request.PrintSql && ::isatty(2) == 1,
+                                 &TProgressLine::SayAside);
     try {
         if (request.List)
             return ListLookup(request);
         if (request.All)
             return Bundle(request, umaskValue);
         return request.PrintSql ? PrintSql(request) : Export(request, umaskValue);
+    } catch (const EDatabaseError& e) {
+        if (request.Timeout > 0 && TServerWaitWatch::IsOverLimit(e.SqlState()))
+            return Fail(TServerWaitWatch::GiveUpText(request.Timeout, e.Message().section(u'\n', 0, 0)));
+        return Fail(e.Message());
     } catch (const Exception& e) {
         return Fail(e.Message());
     } catch (const std::exception& e) {
