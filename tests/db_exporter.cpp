@@ -600,6 +600,9 @@ TEST_F(Exporter, FullDiskFailsAndKeepsTheEarlierFile)
                                                         "temporary folder \"%2\")\n")
                                              .arg(target, tmp.path())
                                              .toStdString());
+        else // the file the user named, not its temporary stand-in
+            EXPECT_TRUE(err.startsWith(QStringLiteral("auditor-export: Writing to \"%1\" failed: ").arg(target)))
+                << err.toStdString();
         EXPECT_EQ(ReadAll(target), QByteArray("the export of yesterday\r\n"));
         EXPECT_EQ(FilesIn(out.path()).join(u' '), QFileInfo(target).fileName());
         EXPECT_TRUE(QDir(tmp.path()).isEmpty());

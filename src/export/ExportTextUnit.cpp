@@ -202,7 +202,7 @@ void TExportTextStrategy::Flush()
     const int reason = errno;
     if (written != FBuffer.size())
         throw Exception(QStringLiteral("Writing to \"%1\" failed: %2")
-                            .arg(FExportOpts.FileName, WriteFailure(*FOut, reason)));
+                            .arg(FExportOpts.ShownName(), WriteFailure(*FOut, reason)));
     FBuffer.resize(0); // the capacity stays for the next lines
 }
 
@@ -358,7 +358,7 @@ void TExportTextStrategy::EndExport(bool Success)
         errno = 0;
         if (file && !file->flush())
             throw Exception(QStringLiteral("Writing to \"%1\" failed: %2")
-                                .arg(FExportOpts.FileName, WriteFailure(*file, errno)));
+                                .arg(FExportOpts.ShownName(), WriteFailure(*file, errno)));
         return;
     }
     if (!FExportTextFile.isOpen())
@@ -385,5 +385,5 @@ void TExportTextStrategy::EndExport(bool Success)
     const int reason = errno;
     if (!committed)
         throw Exception(QStringLiteral("Writing to \"%1\" failed: %2")
-                            .arg(FExportOpts.FileName, WriteFailure(FExportTextFile, reason)));
+                            .arg(FExportOpts.ShownName(), WriteFailure(FExportTextFile, reason)));
 }

@@ -32,6 +32,7 @@ struct RExportOptions {
     // The file as messages name it, when FileName is a stand-in written in its place (the
     // exporter's temporary file, renamed onto its target at the end); empty: FileName.
     QString ShownFileName;
+    const QString& ShownName() const { return ShownFileName.isEmpty() ? FileName : ShownFileName; }
     QString Title;
     const QStringList* ClmBottoms = nullptr; // owned by the caller
     const QStringList* Conditions = nullptr;
