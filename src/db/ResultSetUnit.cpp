@@ -127,9 +127,10 @@ QString ServerTemporalText(std::string_view text, double number)
         return number > 0 ? QStringLiteral("infinity") : QStringLiteral("-infinity");
     long long year = 0;
     std::from_chars(text.data(), text.data() + text.size(), year);
-    if (std::isnan(number) || (long long)number == year)
+    if (std::isnan(number) || static_cast<long long>(number) == year)
         return {};
-    return QStringLiteral("година %1 (ODBC драйверът не предава месеца и деня)").arg((long long)number);
+    return QStringLiteral("година %1 (ODBC драйверът не предава месеца и деня)")
+        .arg(static_cast<long long>(number));
 }
 
 // Reads the number the driver makes of the column's server text, for ServerTemporalText.
@@ -310,8 +311,9 @@ bool FetchBlock(TRunResult& run, TBlock& block, TOverflowMap& overflow)
             const bool overlong =
                 col.Text && ind != SQL_NULL_DATA && (ind == SQL_NO_TOTAL || ind > col.ElemSize - TerminatorSize(col.CType));
             const bool hiddenText = col.NullChecked && ind == SQL_NULL_DATA;
+            const char* cellBytes = reinterpret_cast<const char*>(row + col.Offset);
             const std::string_view temporal = col.TemporalChecked && ind >= 0 && ind < col.ElemSize
-                                                  ? std::string_view(reinterpret_cast<const char*>(row + col.Offset), size_t(ind))
+                                                  ? std::string_view(cellBytes, size_t(ind))
                                                   : std::string_view();
             const bool madeUp = !temporal.empty() && DriverTemporalSuspect(col, temporal);
             if (!overlong && !hiddenText && !madeUp)

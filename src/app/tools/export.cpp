@@ -157,7 +157,8 @@ int ExportToStandardOutput(const TRequest& r, const TSqlDBModel& model)
     TProgressLine progress;
     const TExportOutcome outcome = ExportReportToFile(
         *manager, *repository, *r.Report, r.Filters, r.Kind, QStringLiteral("standard output"),
-        QStringLiteral("standard output"), [&progress](qint64 done, qint64 expected, bool last) { progress.Show(done, expected, last); }, &out);
+        QStringLiteral("standard output"),
+        [&progress](qint64 done, qint64 expected, bool last) { progress.Show(done, expected, last); }, &out);
     progress.End();
     if (!outcome.Notice.isEmpty())
         PrintErr(QStringLiteral("auditor-export: %1\n").arg(outcome.Notice));
