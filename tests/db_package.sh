@@ -29,7 +29,8 @@ expected="usr/bin/auditor
 usr/bin/auditor-export
 usr/share/applications/dravik-auditor.desktop
 usr/share/icons/hicolor/scalable/apps/dravik-auditor.svg
-usr/share/man/man1/auditor-export.1.gz"
+usr/share/man/man1/auditor-export.1.gz
+usr/share/man/man1/auditor.1.gz"
 actual=$(cd "$ROOT" && find . -type f -o -type l | sed 's|^\./||' | sort)
 [ "$actual" = "$expected" ] || fail "package files differ from the expected list:
 $(diff <(echo "$expected") <(echo "$actual"))"
@@ -47,7 +48,8 @@ $(diff <(echo "$installed") <(echo "$actual"))"
 # ---------------------------------------------------------------- control fields
 field() { dpkg-deb -f "$DEB" "$1"; }
 depends=$(field Depends)
-for lib in 'libodbc' 'libqt6core6' 'libqt6widgets6' 'libqt6svg6' 'libxlsxwriter' 'qt6-qpa-plugins'; do
+for lib in 'libodbc' 'libqt6core6' 'libqt6widgets6' 'libqt6svg6' 'libxlsxwriter' 'qt6-qpa-plugins' \
+  'qt6-translations-l10n'; do
   grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 recommends=$(field Recommends)
@@ -73,27 +75,34 @@ svg=$ROOT/usr/share/icons/hicolor/scalable/apps/$icon.svg
 [ -f "$svg" ] || fail "Icon=$icon has no $svg"
 grep -q '<svg' "$svg" || fail "the icon is no SVG picture"
 
-# ---------------------------------------------------------------- manual page
-man=$ROOT/usr/share/man/man1/auditor-export.1.gz
-gzip -t "$man" 2>/dev/null || fail "the manual page is not gzipped"
-warnings=$(zcat "$man" | groff -man -Tutf8 -ww -z 2>&1)
-[ -z "$warnings" ] || fail "groff warns on the manual page: $warnings"
-page=$(MANWIDTH=200 man -l "$man" 2>"$T/man.err")
-[ -s "$T/man.err" ] && fail "man -l warns: $(cat "$T/man.err")"
-grep -q '^NAME' <<<"$page" || fail "the manual page has no NAME section"
-grep -q '@[A-Z_]*@' <<<"$page" && fail "the manual page holds an unreplaced @VARIABLE@"
-# Every option the program's --help names is mentioned in the page.
-help=$("$ROOT/usr/bin/auditor-export" --help) || fail "the installed auditor-export --help failed"
-options=$(grep -o -- '--[a-z][a-z-]*' <<<"$help" | sort -u)
-for o in $options; do
-  grep -q -- "$o" <<<"$page" || fail "the manual page does not mention $o"
+# ---------------------------------------------------------------- manual pages
+# One for each program, checked against the program's own --help.
+for prog in auditor auditor-export; do
+  man=$ROOT/usr/share/man/man1/$prog.1.gz
+  gzip -t "$man" 2>/dev/null || { fail "the manual page of $prog is not gzipped"; continue; }
+  warnings=$(zcat "$man" | groff -man -Tutf8 -ww -z 2>&1)
+  [ -z "$warnings" ] || fail "groff warns on the manual page of $prog: $warnings"
+  page=$(MANWIDTH=200 man -l "$man" 2>"$T/man.err")
+  [ -s "$T/man.err" ] && fail "man -l warns on $prog's page: $(cat "$T/man.err")"
+  grep -q '^NAME' <<<"$page" || fail "the manual page of $prog has no NAME section"
+  grep -q "^ *$prog " <<<"$page" || fail "the manual page of $prog does not name it"
+  grep -q '@[A-Z_]*@' <<<"$page" && fail "the manual page of $prog holds an unreplaced @VARIABLE@"
+  grep -q "$prog $(field Version)" <<<"$page" || fail "the manual page of $prog does not name the version"
+  # Every option the program's --help names is mentioned in the page; --help needs no display.
+  help=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$ROOT/usr/bin/$prog" --help) ||
+    fail "the installed $prog --help failed"
+  options=$(grep -o -- '--[a-z][a-z-]*' <<<"$help" | sort -u)
+  [ -n "$options" ] || fail "$prog --help names no option"
+  for o in $options; do
+    grep -q -- "$o" <<<"$page" || fail "the manual page of $prog does not mention $o"
+  done
+  version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$ROOT/usr/bin/$prog" --version) ||
+    fail "$prog --version failed"
+  [ "$version" = "$prog $(field Version)" ] ||
+    fail "$prog --version says \"$version\", the package is $(field Version)"
 done
 
 # ---------------------------------------------------------------- the installed exporter
-version=$("$ROOT/usr/bin/auditor-export" --version) || fail "auditor-export --version failed"
-[ "$version" = "auditor-export $(field Version)" ] ||
-  fail "--version says \"$version\", the package is $(field Version)"
-
 for dsn in AuditDemo AuditDemoPg; do
   login=()
   [ "$dsn" = AuditDemoPg ] && login=(--user dba --password sql)

@@ -2,6 +2,7 @@
 #include "app/ExportBundleUnit.h"
 
 #include "app/ExportRunUnit.h"
+#include "app/FilterNumberCheckUnit.h"
 #include "app/ServerWaitUnit.h"
 #include "app/TempOutputUnit.h"
 #include "db/DbEngineUnit.h"
@@ -121,6 +122,7 @@ TBundleOutcome WriteBundle(const TRequest& r, mode_t umaskValue)
     } snapshotEnd{*manager};
 
     TBundleOutcome outcome;
+    outcome.Notices << UnknownFilterNumbers(*manager, r.Filters);
     QJsonArray reports;
     QByteArray sums;
     const auto reportList = ReportList();

@@ -4,6 +4,7 @@
 #include "db/DbEngineUnit.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <cstdio>
 
@@ -32,6 +33,9 @@ const char* const kUsage =
     "link to one), and the data source's own database file, are refused (exit status 2)\n"
     "before anything is read. \"--output -\" writes the CSV to standard output as it goes\n"
     "(a workbook needs a file); a run that fails part way has then written part of it.\n"
+    "An extension of PATH that names the other format is refused (exit status 2): .csv, .txt\n"
+    "and .tsv go with csv, .xlsx and .xls with xlsx, in either case; any other extension, or\n"
+    "none, is taken as it is.\n"
     "The temporary file of a run that was killed (.NAME.PID.XXXXXX.part beside PATH, NAME\n"
     "its file name) is removed by the next run into the same folder once its process is gone.\n"
     "\n"
@@ -47,7 +51,9 @@ const char* const kUsage =
     "  --store N            store number (0 = every store, the default)\n"
     "  --fiscal-device N    fiscal device number (0 = every device)\n"
     "  --operator N         operator (user) number (0 = every operator)\n"
-    "A filter the report does not offer is refused.\n"
+    "A filter the report does not offer is refused. A number that is not in its list (see\n"
+    "--list) finds no records: that is said in one line on standard error, and the export\n"
+    "goes on.\n"
     "\n"
     "Connection: the data source's registered driver decides the engine (SQLite3 and\n"
     "PostgreSQL Unicode; any other driver is taken for SQL Anywhere). --user and --password\n"
@@ -230,6 +236,21 @@ TRequest ReadBundleRequest(const TArgs& args)
     return r;
 }
 
+// A known file name extension of --output that names the other format: refused, so that no
+// CSV goes into "x.xlsx" nor a workbook into "x.csv". Other or no extensions are left alone.
+void CheckOutputExtension(const QString& output, TExportKind kind)
+{
+    const QString suffix = QFileInfo(output).suffix().toLower();
+    static const QStringList textSuffixes = {QStringLiteral("csv"), QStringLiteral("txt"), QStringLiteral("tsv")};
+    static const QStringList workbookSuffixes = {QStringLiteral("xlsx"), QStringLiteral("xls")};
+    const bool contradicts = kind == ekExcel ? textSuffixes.contains(suffix) : workbookSuffixes.contains(suffix);
+    if (contradicts)
+        throw TUsageError{QStringLiteral("--output \"%1\" ends in .%2, the name of a %3 file, but --format is %4")
+                              .arg(output, QFileInfo(output).suffix(),
+                                   kind == ekExcel ? QStringLiteral("text") : QStringLiteral("spreadsheet"),
+                                   kind == ekExcel ? QStringLiteral("xlsx") : QStringLiteral("csv"))};
+}
+
 } // namespace
 
 TRequest ReadRequest(const TArgs& args)
@@ -283,6 +304,8 @@ TRequest ReadRequest(const TArgs& args)
     // A workbook is a zip archive, written with seeks back to its headers: it needs a file.
     if (r.Output == kStandardOutput && r.Kind == ekExcel)
         throw TUsageError{QStringLiteral("--output - (standard output) takes csv only; a workbook needs a file")};
+    if (!r.PrintSql && r.Output != kStandardOutput)
+        CheckOutputExtension(r.Output, r.Kind);
     r.Quiet = args.Has(QStringLiteral("quiet"));
     r.Timeout = args.Number(QStringLiteral("timeout"), 1, 0);
 

@@ -16,6 +16,7 @@
 #include "app/ExportBundleUnit.h"
 #include "app/ExportCommandLineUnit.h"
 #include "app/ExportRunUnit.h"
+#include "app/FilterNumberCheckUnit.h"
 #include "app/ServerWaitUnit.h"
 #include "app/TempOutputUnit.h"
 #include "db/ChooseDBUnit.h"
@@ -142,6 +143,14 @@ void SayWritten(const TRequest& r, qint64 written, const QString& where)
                      .arg(written == 1 ? QStringLiteral("record") : QStringLiteral("records"), where));
 }
 
+// A store, fiscal device or operator number that is in no lookup finds no records: said
+// before the export goes on.
+void SayUnknownFilterNumbers(TSqlDataManager& manager, const TRequest& r)
+{
+    for (const QString& line : UnknownFilterNumbers(manager, r.Filters))
+        PrintErr(QStringLiteral("auditor-export: %1\n").arg(line));
+}
+
 // --output -: the CSV onto standard output as it is written, with no temporary file.
 int ExportToStandardOutput(const TRequest& r, const TSqlDBModel& model)
 {
@@ -153,6 +162,7 @@ int ExportToStandardOutput(const TRequest& r, const TSqlDBModel& model)
     const std::unique_ptr<TSqlDataManager> manager = Connected(model, r.Timeout, error);
     if (!manager)
         return Fail(error);
+    SayUnknownFilterNumbers(*manager, r);
     const std::unique_ptr<TRepository> repository = TRepository::CreateRepository(*manager);
     TProgressLine progress;
     const TExportOutcome outcome = ExportReportToFile(
@@ -199,6 +209,7 @@ int Export(const TRequest& r, mode_t umaskValue)
     const std::unique_ptr<TSqlDataManager> manager = Connected(model, r.Timeout, error);
     if (!manager)
         return Fail(error);
+    SayUnknownFilterNumbers(*manager, r);
     const std::unique_ptr<TRepository> repository = TRepository::CreateRepository(*manager);
 
     TProgressLine progress;
