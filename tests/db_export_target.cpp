@@ -46,8 +46,8 @@ TEST(ExportTarget, WhatIsNoRegularFileAndTheDatabaseAreRefused)
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const QString folder = out.filePath(QStringLiteral("folder"));
     ASSERT_TRUE(QDir().mkdir(folder));
-    const QString fifoLink = out.filePath(QStringLiteral("to-fifo.csv"));
-    const QString databaseLink = out.filePath(QStringLiteral("to-database.csv"));
+    const QString fifoLink = out.filePath(QStringLiteral("to-fifo.xlsx"));
+    const QString databaseLink = out.filePath(QStringLiteral("to-database.xlsx"));
     const QString hardLink = copy.Dir.filePath(QStringLiteral("hard-link.csv"));
     ASSERT_TRUE(QFile::link(fifo, fifoLink));
     ASSERT_TRUE(QFile::link(copy.File(), databaseLink));
@@ -98,7 +98,7 @@ TEST(ExportTarget, WhatIsNoRegularFileAndTheDatabaseAreRefused)
     EXPECT_TRUE(S_ISCHR(devNullAfter.st_mode));
     EXPECT_EQ(devNullAfter.st_rdev, devNull.st_rdev);
     EXPECT_EQ(devNullAfter.st_ino, devNull.st_ino);
-    EXPECT_EQ(EntriesIn(out.path()), QStringList({"fifo", "folder", "to-database.csv", "to-fifo.csv"}));
+    EXPECT_EQ(EntriesIn(out.path()), QStringList({"fifo", "folder", "to-database.xlsx", "to-fifo.xlsx"}));
     EXPECT_EQ(EntriesIn(folder), QStringList());
     EXPECT_EQ(EntriesIn(copy.Dir.path()), QStringList({"copy.sqlite", "hard-link.csv", "odbc.ini"}));
 
