@@ -4,6 +4,8 @@
 
 #include "AbsReportBaseUnit.h"
 
+#include "DateFieldUnit.h"
+#include "ElidedLabelUnit.h"
 #include "LoadingAnimationUnit.h"
 
 #include <QAction>
@@ -20,6 +22,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QTableView>
@@ -38,9 +42,11 @@ constexpr int kPageButtonWidth = 45;
 constexpr int kPageButtonHeight = 25;
 constexpr int kPagerSpacerWidth = 22;
 
-// System colours of the classic desktop theme the window is drawn in.
+// System colours of the classic desktop theme the window is drawn in, whatever the desktop's
+// own: the panels in these colours write in kPanelText, dark themes too.
 const QColor kInactiveCaptionGradient(215, 228, 242);
 const QColor kActiveCaptionGradient(185, 209, 234);
+const QColor kPanelText(0x1a, 0x1a, 0x1a);
 
 const int kPageSizes[] = {100, 300, 500, 1000, 5000};
 const int kDefaultPageSizeIndex = 2; // "500"
@@ -70,6 +76,15 @@ private:
 void SetBackground(QWidget* w, const QColor& color)
 {
     w->installEventFilter(new TBackgroundFill(w, color));
+}
+
+// A label on one of the panels above: its text in the panel's text colour. A label has no
+// children to pass its palette on to.
+void SetPanelText(QLabel* label)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, kPanelText);
+    label->setPalette(palette);
 }
 
 // The 16x16 pictures: arrows of the filter bar and the Report button's magnifying glass,
@@ -171,6 +186,7 @@ QWidget* LabelledPanel(QWidget* parent, const QString& objectName, int height, c
     layout->setSpacing(3);
     auto add = [&](const QString& text, QWidget* w) {
         auto* label = new QLabel(text, panel);
+        SetPanelText(label);
         layout->addWidget(label);
         w->setParent(panel);
         layout->addWidget(w, 0, Qt::AlignLeft);
@@ -221,6 +237,33 @@ protected:
 
 private:
     std::function<void()> FOnClick;
+};
+
+// The filter panel's scroll area, for windows lower than the panel: it is shown and hidden
+// with the panel and grows by its scroll bar while that is shown.
+class TFilterScroll : public QObject {
+public:
+    TFilterScroll(QScrollArea* area, QWidget* panel) : QObject(area), FArea(area), FPanel(panel)
+    {
+        panel->installEventFilter(this);
+        area->verticalScrollBar()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        const QEvent::Type type = e->type();
+        if (watched == FPanel && (type == QEvent::ShowToParent || type == QEvent::HideToParent))
+            FArea->setVisible(type == QEvent::ShowToParent);
+        if (watched == FArea->verticalScrollBar() && (type == QEvent::Show || type == QEvent::Hide))
+            FArea->setFixedWidth(FPanel->width() +
+                                 (type == QEvent::Show ? FArea->verticalScrollBar()->sizeHint().width() : 0));
+        return false;
+    }
+
+private:
+    QScrollArea* FArea;
+    QWidget* FPanel;
 };
 
 } // namespace
@@ -283,9 +326,11 @@ void BuildReportWidgets(TAbsReportBaseForm& form, std::function<void()> onFilter
     summary->addWidget(form.FiltersShowHidePanel);
     summary->addSpacing(14);
     // What the grid shows: the report's caption and the row count of the latest run.
-    form.SummaryLabel = new QLabel(form.SummaryPanel);
+    // It gives up width to the window: the filters of a run in words may be long.
+    form.SummaryLabel = new TElidedLabel({}, 0, form.SummaryPanel);
     form.SummaryLabel->setObjectName(QStringLiteral("SummaryLabel"));
     form.SummaryLabel->setTextFormat(Qt::RichText);
+    SetPanelText(form.SummaryLabel);
     summary->addWidget(form.SummaryLabel, 1);
     root->addWidget(form.SummaryPanel);
 
@@ -306,7 +351,7 @@ void BuildReportWidgets(TAbsReportBaseForm& form, std::function<void()> onFilter
     filters->setContentsMargins(0, 4, 0, 0);
     filters->setSpacing(0);
     auto datePicker = [&](const QString& name) {
-        auto* d = new QDateEdit(form.FiltersPanel);
+        auto* d = new TDateField(form.FiltersPanel);
         d->setObjectName(name);
         d->setCalendarPopup(true);
         d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
@@ -350,7 +395,16 @@ void BuildReportWidgets(TAbsReportBaseForm& form, std::function<void()> onFilter
     for (QWidget* w : {form.PeriodFilterPanel, form.StoreFilterPanel, form.FpFilterPanel, form.UserFilterPanel})
         filters->addWidget(w);
     filters->addWidget(form.ReportButtonPanel, 1);
-    main->addWidget(form.FiltersPanel);
+    auto* filterScroll = new QScrollArea(form.MainPanel);
+    filterScroll->setObjectName(QStringLiteral("FiltersScrollArea"));
+    filterScroll->setFrameShape(QFrame::NoFrame);
+    filterScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    filterScroll->setWidgetResizable(true);
+    filterScroll->setWidget(form.FiltersPanel);
+    filterScroll->setFixedWidth(kFilterPanelWidth);
+    filterScroll->setMinimumHeight(0);
+    new TFilterScroll(filterScroll, form.FiltersPanel);
+    main->addWidget(filterScroll);
 
     // The grid area and the pager under it.
     form.GridPanel = new QWidget(form.MainPanel);
@@ -429,8 +483,10 @@ void BuildReportWidgets(TAbsReportBaseForm& form, std::function<void()> onFilter
     auto* paging = new QHBoxLayout(form.PagingPanel);
     paging->setContentsMargins(8, 3, 4, 3);
     paging->setSpacing(6);
-    form.RecorsPerPageLabel = new QLabel(QStringLiteral("Записи на страница"), form.PagingPanel);
+    // The pager's buttons keep their room in a narrow window; the caption gives way.
+    form.RecorsPerPageLabel = new TElidedLabel(QStringLiteral("Записи на страница"), 6, form.PagingPanel);
     form.RecorsPerPageLabel->setObjectName(QStringLiteral("RecorsPerPageLabel"));
+    SetPanelText(form.RecorsPerPageLabel);
     form.cbRecordsPerPage = new QComboBox(form.PagingPanel);
     form.cbRecordsPerPage->setObjectName(QStringLiteral("cbRecordsPerPage"));
     for (int size : kPageSizes)
