@@ -30,6 +30,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <map>
 
 namespace {
@@ -76,6 +77,29 @@ private:
 void SetBackground(QWidget* w, const QColor& color)
 {
     w->installEventFilter(new TBackgroundFill(w, color));
+}
+
+// Relative luminance and contrast ratio of the WCAG, for text on a background.
+double Luminance(const QColor& c)
+{
+    auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+double Contrast(const QColor& a, const QColor& b)
+{
+    const double la = Luminance(a), lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// `background`, darkened under light text or lightened under dark text until `text` reads
+// on it (a contrast of 4.5 at least).
+QColor ReadableBehind(QColor background, const QColor& text)
+{
+    const bool lightText = Luminance(text) > 0.5;
+    for (int i = 0; i < 40 && Contrast(background, text) < 4.5; ++i)
+        background = lightText ? background.darker(108) : background.lighter(108);
+    return Contrast(background, text) < 4.5 ? (lightText ? QColor(Qt::black) : QColor(Qt::white)) : background;
 }
 
 // A label on one of the panels above: its text in the panel's text colour. A label has no
@@ -287,8 +311,9 @@ void BuildReportWidgets(TAbsReportBaseForm& form, std::function<void()> onFilter
     form.FiltersShowHidePanel->setObjectName(QStringLiteral("FiltersShowHidePanel"));
     form.FiltersShowHidePanel->setFixedWidth(kFilterPanelWidth);
     form.FiltersShowHidePanel->setCursor(Qt::PointingHandCursor);
-    SetBackground(form.FiltersShowHidePanel, form.palette().color(QPalette::Highlight));
+    // The desktop's highlight colours, the background made deep enough for its text.
     const QColor barText = form.palette().color(QPalette::HighlightedText);
+    SetBackground(form.FiltersShowHidePanel, ReadableBehind(form.palette().color(QPalette::Highlight), barText));
     auto* bar = new QHBoxLayout(form.FiltersShowHidePanel);
     bar->setContentsMargins(10, 0, 10, 0);
     auto arrow = [&](const QString& name, bool right) {
