@@ -69,7 +69,11 @@ TEST_F(ReportWindow, WindowsFitTheirFrame)
             form->FromDateFilterPicker->setDate(QDate(2000, 1, 1));
             form->ToDateFilterPicker->setDate(QDate(2099, 12, 31));
             for (QComboBox* box : {form->StoreFilterLookup, form->FiscalDeviceFilterLookup, form->UserFilterLookup})
+            {
                 box->setCurrentIndex(LongestEntry(box));
+                EXPECT_EQ(box->toolTip(), box->currentText()); // the name the box has no room for
+                EXPECT_LE(box->width(), form->FiltersPanel->width());
+            }
             form->ReportButtonClick();
             ASSERT_TRUE(WaitIdle(*form));
             ExpectFits(main, *form, "run");

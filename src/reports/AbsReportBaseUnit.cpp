@@ -141,7 +141,12 @@ void TAbsReportBaseForm::FillLookup(QComboBox* lookup, TQuery& query)
     for (query.First(); !query.Eof(); query.Next())
         entries.push_back({query.Fields(1).AsString(), query.Fields(0).AsString()});
     lookup->setModel(new TLookupModel(std::move(entries), lookup)); // the box's child
+    // The box is narrower than long names: its tooltip, like its list's, holds the whole.
+    QObject::connect(lookup, &QComboBox::currentIndexChanged, lookup, [lookup] {
+        lookup->setToolTip(lookup->currentText());
+    });
     lookup->setCurrentIndex(0);
+    lookup->setToolTip(lookup->currentText());
 }
 
 // ---------------------------------------------------------------------------------------

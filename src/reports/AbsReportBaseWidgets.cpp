@@ -102,6 +102,16 @@ QColor ReadableBehind(QColor background, const QColor& text)
     return Contrast(background, text) < 4.5 ? (lightText ? QColor(Qt::black) : QColor(Qt::white)) : background;
 }
 
+// `text`, lightened on a dark background or darkened on a light one until its contrast there
+// is `minimum` at least.
+QColor ReadableOn(QColor text, const QColor& background, double minimum)
+{
+    const bool darkBackground = Luminance(background) < 0.18;
+    for (int i = 0; i < 40 && Contrast(text, background) < minimum; ++i)
+        text = darkBackground ? text.lighter(110) : text.darker(110);
+    return Contrast(text, background) < minimum ? (darkBackground ? QColor(Qt::white) : QColor(Qt::black)) : text;
+}
+
 // A label on one of the panels above: its text in the panel's text colour. A label has no
 // children to pass its palette on to.
 void SetPanelText(QLabel* label)
@@ -167,14 +177,19 @@ QIcon MagnifierIcon(qreal dpr)
 }
 
 // The current page's button: never enabled, its number in the (active) highlight colour of
-// `base`. One palette while `base` stays the same.
+// `base`, made to read on the button: a bold accent, as the desktop's own highlight colours
+// are on light buttons, kept unless it fades into the button (dark themes). One palette
+// while `base` stays the same.
+constexpr double kAccentContrast = 3.0;
 QPalette CurrentPagePalette(const QPalette& base)
 {
     static qint64 madeOf = 0;
     static QPalette made;
     if (base.cacheKey() != madeOf) {
         made = base;
-        made.setColor(QPalette::Disabled, QPalette::ButtonText, base.color(QPalette::Active, QPalette::Highlight));
+        made.setColor(QPalette::Disabled, QPalette::ButtonText,
+                      ReadableOn(base.color(QPalette::Active, QPalette::Highlight),
+                                 base.color(QPalette::Disabled, QPalette::Button), kAccentContrast));
         madeOf = base.cacheKey();
     }
     QPalette shown = made;
