@@ -166,11 +166,15 @@ QIcon MagnifierIcon(qreal dpr)
     {
         QPainter p(&pm);
         p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(QColor(0x2b, 0x4f, 0x7a), 2.4, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(10.2, 10.2), QPointF(14.3, 14.3));
-        p.setPen(QPen(QColor(0x2b, 0x4f, 0x7a), 1.6));
-        p.setBrush(QColor(0xd8, 0xea, 0xfb));
-        p.drawEllipse(QPointF(6.6, 6.6), 4.8, 4.8);
+        // A light rim under the dark strokes: the glass shows on dark buttons as well.
+        const std::pair<QColor, double> strokes[] = {{QColor(0xf4, 0xf8, 0xfc), 1.4}, {QColor(0x2b, 0x4f, 0x7a), 0.0}};
+        for (const auto& [color, extra] : strokes) {
+            p.setPen(QPen(color, 2.4 + extra, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(10.2, 10.2), QPointF(14.3, 14.3));
+            p.setPen(QPen(color, 1.6 + extra));
+            p.setBrush(QColor(0xd8, 0xea, 0xfb));
+            p.drawEllipse(QPointF(6.6, 6.6), 4.8, 4.8);
+        }
     }
     icon = QIcon(pm);
     return icon;
