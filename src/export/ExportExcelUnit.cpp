@@ -15,7 +15,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QUrl>
 #include <algorithm>
 #include <cerrno>
@@ -118,6 +117,7 @@ std::function<bool(const QString&)> TExportExcelStrategy::OpenWorkbook = [](cons
 int TExportExcelStrategy::MaxSheetRows = TExportExcelStrategy::kMaxSheetRows;
 std::function<void(const QString&)> TExportExcelStrategy::ScratchFolderChanged;
 
+
 TExportExcelStrategy::~TExportExcelStrategy()
 {
     if (FWorkbook)
@@ -201,13 +201,29 @@ bool TExportExcelStrategy::BeginExport()
     const QByteArray path = QFile::encodeName(FWritePath);
     static const QRegularExpression kStaleScratch(QStringLiteral("auditor-xlsx-(?<pid>[1-9][0-9]*)-[A-Za-z0-9]{6}"));
     RemoveStaleParts(QDir::tempPath(), kStaleScratch, TPartKind::Folder);
-    FScratch = std::make_unique<QTemporaryDir>(
-        QDir(QDir::tempPath()).filePath(QStringLiteral("auditor-xlsx-%1-XXXXXX").arg(ProcessTag())));
-    if (!FScratch->isValid())
-        CannotWrite(QStringLiteral("no folder for its temporary files can be made in \"%1\": %2")
-                        .arg(QDir::tempPath(), FScratch->errorString()));
-    if (ScratchFolderChanged)
-        ScratchFolderChanged(FScratch->path());
+    // The folder is named and announced before it is made, so that a signal never finds it
+    // made and not announced. A name taken already (only a gone process of the same id can
+    // have left it) is passed over.
+    for (;;) {
+        static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+        QString tag;
+        for (int i = 0; i < 6; ++i)
+            tag += QLatin1Char(kChars[QRandomGenerator::global()->bounded(int(sizeof kChars - 1))]);
+        const QString folder =
+            QDir(QDir::tempPath()).filePath(QStringLiteral("auditor-xlsx-%1-%2").arg(ProcessTag(), tag));
+        if (ScratchFolderChanged)
+            ScratchFolderChanged(folder);
+        if (::mkdir(QFile::encodeName(folder).constData(), 0700) == 0) {
+            FScratch = std::make_unique<TScratchFolder>(folder);
+            break;
+        }
+        const int reason = errno;
+        if (ScratchFolderChanged)
+            ScratchFolderChanged(QString());
+        if (reason != EEXIST)
+            CannotWrite(QStringLiteral("no folder for its temporary files can be made in \"%1\": %2")
+                            .arg(QDir::tempPath(), QString::fromLocal8Bit(std::strerror(reason))));
+    }
     QByteArray tmpdir = QFile::encodeName(FScratch->path());
     lxw_workbook_options options = {};
     options.constant_memory = LXW_TRUE;

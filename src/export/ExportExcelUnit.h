@@ -11,7 +11,7 @@
 
 #include "ExportUnit.h"
 
-#include <QTemporaryDir>
+#include <QDir>
 
 #include <functional>
 #include <memory>
@@ -87,8 +87,17 @@ private:
     lxw_workbook* FWorkbook = nullptr;
     lxw_worksheet* Sheet = nullptr;
     std::vector<lxw_worksheet*> FSheets;
-    // The library's temporary files, in a folder of this export's own.
-    std::unique_ptr<QTemporaryDir> FScratch;
+    // The library's temporary files, in a folder of this export's own, removed with what is
+    // in it.
+    struct TScratchFolder {
+        explicit TScratchFolder(QString path) : Path(std::move(path)) {}
+        ~TScratchFolder() { QDir(Path).removeRecursively(); }
+        TScratchFolder(const TScratchFolder&) = delete;
+        TScratchFolder& operator=(const TScratchFolder&) = delete;
+        const QString& path() const { return Path; }
+        QString Path;
+    };
+    std::unique_ptr<TScratchFolder> FScratch;
     std::vector<lxw_format*> FColumnFormats; // number format of each column
     std::vector<lxw_format*> FCellFormats;   // the same with the thin grid, for the cells written
     lxw_format* FNameFormat = nullptr;
