@@ -42,8 +42,9 @@ void ExpectFits(TMainForm& main, TAbsReportBaseForm& form, const char* when)
     // The panel's button, when the panel is shown: in view, or its scroll bar is.
     const auto* filterScroll = form.findChild<QScrollArea*>(QStringLiteral("FiltersScrollArea"));
     ASSERT_TRUE(filterScroll);
-    if (form.ReportButton->isVisible() && !form.rect().contains(report))
+    if (form.ReportButton->isVisible() && !form.rect().contains(report)) {
         EXPECT_TRUE(filterScroll->verticalScrollBar()->isVisible()) << report.bottom() << " > " << form.height();
+    }
 }
 
 TEST_F(ReportWindow, WindowsFitTheirFrame)
