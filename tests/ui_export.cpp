@@ -3,6 +3,8 @@
 // report window's export requests end to end.
 #include "ExportFixture.h"
 
+#include <sys/stat.h>
+
 #include <sys/mman.h>
 
 namespace {
@@ -640,7 +642,16 @@ TEST_F(Export, ReportWindowExportsTheWholeResult)
     QCoreApplication::sendEvent(&form, &excel);
     EXPECT_EQ(outcome, QStringLiteral("Data was exported succesfully!"));
     ASSERT_FALSE(opened.isEmpty());
-    EXPECT_TRUE(opened.startsWith(QDir::tempPath()));
+    // In the user's own folder, for the user alone.
+    const QString folder = TExportExcelStrategy::PrivateWorkbookFolder();
+    EXPECT_EQ(QFileInfo(opened).absolutePath(), folder);
+    const auto mode = [](const QString& path) {
+        struct stat st {};
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+    };
+    EXPECT_EQ(mode(folder), 0700);
+    EXPECT_EQ(mode(opened), 0600);
+    EXPECT_FALSE(folder.startsWith(QDir::tempPath()));
     EXPECT_TRUE(opened.endsWith(QStringLiteral(".xlsx")));
     EXPECT_TRUE(QFileInfo(opened).fileName().startsWith(QStringLiteral("Стоки")));
     EXPECT_TRUE(dialogs.seen.isEmpty()) << dialogs.seen.join(QLatin1String(" | ")).toStdString(); // opened: nothing said

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QUrl>
 #include <algorithm>
 #include <cerrno>
@@ -111,6 +112,19 @@ QString ReasonOfClose(int error, int code)
 
 } // namespace
 
+QString TExportExcelStrategy::PrivateWorkbookFolder()
+{
+    const QString folder =
+        QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + QStringLiteral("/workbooks");
+    if (!QDir().mkpath(folder))
+        throw Exception(QStringLiteral("Cannot make the folder \"%1\" for the workbook").arg(folder));
+    // Readable by its owner alone, also when it was made before with other permissions.
+    if (::chmod(QFile::encodeName(folder).constData(), 0700) != 0)
+        throw Exception(QStringLiteral("Cannot make the folder \"%1\" private: %2")
+                            .arg(folder, QString::fromLocal8Bit(std::strerror(errno))));
+    return folder;
+}
+
 std::function<bool(const QString&)> TExportExcelStrategy::OpenWorkbook = [](const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 };
@@ -176,8 +190,10 @@ bool TExportExcelStrategy::Init(int aRecCount)
     if (!FExportOpts.FileName.isEmpty()) {
         FPath = FExportOpts.FileName;
     } else {
-        // A new file: an earlier export of the same report may still be open.
-        const QDir temp(QDir::tempPath());
+        // A new file in the user's own folder (audit evidence is for nobody else to read, and
+        // a workbook opened unsaved must outlive a reboot); an earlier export of the same
+        // report may still be open.
+        const QDir temp(PrivateWorkbookFolder());
         QString base = FileNameOfTitle(FExportOpts.Title);
         if (base.isEmpty())
             base = QStringLiteral("Export");
@@ -550,6 +566,8 @@ void TExportExcelStrategy::Publish()
     struct stat st {};
     if (::stat(to.constData(), &st) == 0)
         ::chmod(from.constData(), st.st_mode & 07777); // a replaced file keeps its permissions
+    else if (FExportOpts.FileName.isEmpty())
+        ::chmod(from.constData(), 0600); // the user's own workbook, for the user alone
     if (::rename(from.constData(), to.constData()) != 0) {
         const int reason = errno;
         QFile::remove(FWritePath);

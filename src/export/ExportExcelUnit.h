@@ -30,6 +30,9 @@ public:
     // Opens a finished workbook for the user; defaults to the desktop's handler. False when
     // it could not be opened: the user is then told where the workbook is.
     static std::function<bool(const QString& path)> OpenWorkbook;
+    // Where a workbook that is opened unsaved is written: a folder of the user's own under
+    // the program's data folder, readable by the user alone (made so when it is not).
+    static QString PrivateWorkbookFolder();
     // Rows per worksheet; tests lower it to see the continuation without a million rows.
     static int MaxSheetRows;
     // Told of the folder of the library's temporary files when it is made (its path) and

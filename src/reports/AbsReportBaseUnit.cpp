@@ -3,6 +3,7 @@
 #include "AbsReportBaseUnit.h"
 
 #include "AbsReportBaseWidgets.h"
+#include "DateFieldUnit.h"
 #include "LoadingAnimationUnit.h"
 #include "LookupModelUnit.h"
 #include "db/Exception.h"
@@ -105,6 +106,7 @@ bool TAbsReportBaseForm::eventFilter(QObject* watched, QEvent* e)
 {
     if (e->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(e)->key();
+        // A date field holding no date keeps the Enter: the field is shown refused.
         if ((key == Qt::Key_Return || key == Qt::Key_Enter) && ReportButton->isEnabled()) {
             ReportButtonClick();
             return true;
@@ -139,7 +141,12 @@ void TAbsReportBaseForm::FillLookup(QComboBox* lookup, TQuery& query)
     for (query.First(); !query.Eof(); query.Next())
         entries.push_back({query.Fields(1).AsString(), query.Fields(0).AsString()});
     lookup->setModel(new TLookupModel(std::move(entries), lookup)); // the box's child
+    // The box is narrower than long names: its tooltip, like its list's, holds the whole.
+    QObject::connect(lookup, &QComboBox::currentIndexChanged, lookup, [lookup] {
+        lookup->setToolTip(lookup->currentText());
+    });
     lookup->setCurrentIndex(0);
+    lookup->setToolTip(lookup->currentText());
 }
 
 // ---------------------------------------------------------------------------------------
@@ -497,8 +504,25 @@ void TAbsReportBaseForm::ShowPager()
     }
 }
 
+bool TAbsReportBaseForm::CommitDateFields()
+{
+    if (PeriodFilterPanel->isHidden())
+        return true;
+    for (TDateField* field : {FromDateFilterPicker, ToDateFilterPicker}) {
+        if (field->Commit())
+            continue;
+        if (FiltersPanel->isHidden())
+            ToggleFilters();
+        field->setFocus();
+        return false;
+    }
+    return true;
+}
+
 void TAbsReportBaseForm::ReportButtonClick()
 {
+    if (!CommitDateFields())
+        return;
     RunAction([&] {
         CloseReportQuery();
         SetLoadingState(TLoadingState::lsLoading);

@@ -3,6 +3,7 @@
 // filter panel, the Report button, a grid showing one page loaded in the background behind
 // an animated picture, and the pager. Each window has its own data manager and connection.
 
+#include "DateFieldUnit.h"
 #include "ReportListUnit.h"
 #include "ReportPagerUnit.h"
 #include "RepositoryUnit.h"
@@ -19,7 +20,6 @@
 #include <optional>
 
 class QComboBox;
-class QDateEdit;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -93,6 +93,9 @@ private:
     void InitFilters();
     void SetLoadingState(TLoadingState state);
     void ToggleFilters();
+    // The date fields read what was typed in them; false when one holds no date (it is
+    // shown, with the focus on it).
+    bool CommitDateFields();
     void FiltersShowHidePanelClick();
     void CollectFilters();
     void CloseReportQuery();
@@ -146,8 +149,8 @@ public:
     QWidget* MainPanel = nullptr;
     QFrame* FiltersPanel = nullptr;
     QWidget* PeriodFilterPanel = nullptr;
-    QDateEdit* FromDateFilterPicker = nullptr;
-    QDateEdit* ToDateFilterPicker = nullptr;
+    TDateField* FromDateFilterPicker = nullptr;
+    TDateField* ToDateFilterPicker = nullptr;
     QWidget* StoreFilterPanel = nullptr;
     QComboBox* StoreFilterLookup = nullptr;
     QWidget* FpFilterPanel = nullptr;

@@ -4,6 +4,8 @@
 
 #include "AbsReportBaseUnit.h"
 
+#include "DateFieldUnit.h"
+#include "ElidedLabelUnit.h"
 #include "LoadingAnimationUnit.h"
 
 #include <QAction>
@@ -20,12 +22,15 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <map>
 
 namespace {
@@ -38,9 +43,11 @@ constexpr int kPageButtonWidth = 45;
 constexpr int kPageButtonHeight = 25;
 constexpr int kPagerSpacerWidth = 22;
 
-// System colours of the classic desktop theme the window is drawn in.
+// System colours of the classic desktop theme the window is drawn in, whatever the desktop's
+// own: the panels in these colours write in kPanelText, dark themes too.
 const QColor kInactiveCaptionGradient(215, 228, 242);
 const QColor kActiveCaptionGradient(185, 209, 234);
+const QColor kPanelText(0x1a, 0x1a, 0x1a);
 
 const int kPageSizes[] = {100, 300, 500, 1000, 5000};
 const int kDefaultPageSizeIndex = 2; // "500"
@@ -70,6 +77,48 @@ private:
 void SetBackground(QWidget* w, const QColor& color)
 {
     w->installEventFilter(new TBackgroundFill(w, color));
+}
+
+// Relative luminance and contrast ratio of the WCAG, for text on a background.
+double Luminance(const QColor& c)
+{
+    auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+double Contrast(const QColor& a, const QColor& b)
+{
+    const double la = Luminance(a), lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// `background`, darkened under light text or lightened under dark text until `text` reads
+// on it (a contrast of 4.5 at least).
+QColor ReadableBehind(QColor background, const QColor& text)
+{
+    const bool lightText = Luminance(text) > 0.5;
+    for (int i = 0; i < 40 && Contrast(background, text) < 4.5; ++i)
+        background = lightText ? background.darker(108) : background.lighter(108);
+    return Contrast(background, text) < 4.5 ? (lightText ? QColor(Qt::black) : QColor(Qt::white)) : background;
+}
+
+// `text`, lightened on a dark background or darkened on a light one until its contrast there
+// is `minimum` at least.
+QColor ReadableOn(QColor text, const QColor& background, double minimum)
+{
+    const bool darkBackground = Luminance(background) < 0.18;
+    for (int i = 0; i < 40 && Contrast(text, background) < minimum; ++i)
+        text = darkBackground ? text.lighter(110) : text.darker(110);
+    return Contrast(text, background) < minimum ? (darkBackground ? QColor(Qt::white) : QColor(Qt::black)) : text;
+}
+
+// A label on one of the panels above: its text in the panel's text colour. A label has no
+// children to pass its palette on to.
+void SetPanelText(QLabel* label)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, kPanelText);
+    label->setPalette(palette);
 }
 
 // The 16x16 pictures: arrows of the filter bar and the Report button's magnifying glass,
@@ -117,25 +166,34 @@ QIcon MagnifierIcon(qreal dpr)
     {
         QPainter p(&pm);
         p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(QColor(0x2b, 0x4f, 0x7a), 2.4, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(10.2, 10.2), QPointF(14.3, 14.3));
-        p.setPen(QPen(QColor(0x2b, 0x4f, 0x7a), 1.6));
-        p.setBrush(QColor(0xd8, 0xea, 0xfb));
-        p.drawEllipse(QPointF(6.6, 6.6), 4.8, 4.8);
+        // A light rim under the dark strokes: the glass shows on dark buttons as well.
+        const std::pair<QColor, double> strokes[] = {{QColor(0xf4, 0xf8, 0xfc), 1.4}, {QColor(0x2b, 0x4f, 0x7a), 0.0}};
+        for (const auto& [color, extra] : strokes) {
+            p.setPen(QPen(color, 2.4 + extra, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(10.2, 10.2), QPointF(14.3, 14.3));
+            p.setPen(QPen(color, 1.6 + extra));
+            p.setBrush(QColor(0xd8, 0xea, 0xfb));
+            p.drawEllipse(QPointF(6.6, 6.6), 4.8, 4.8);
+        }
     }
     icon = QIcon(pm);
     return icon;
 }
 
 // The current page's button: never enabled, its number in the (active) highlight colour of
-// `base`. One palette while `base` stays the same.
+// `base`, made to read on the button: a bold accent, as the desktop's own highlight colours
+// are on light buttons, kept unless it fades into the button (dark themes). One palette
+// while `base` stays the same.
+constexpr double kAccentContrast = 3.0;
 QPalette CurrentPagePalette(const QPalette& base)
 {
     static qint64 madeOf = 0;
     static QPalette made;
     if (base.cacheKey() != madeOf) {
         made = base;
-        made.setColor(QPalette::Disabled, QPalette::ButtonText, base.color(QPalette::Active, QPalette::Highlight));
+        made.setColor(QPalette::Disabled, QPalette::ButtonText,
+                      ReadableOn(base.color(QPalette::Active, QPalette::Highlight),
+                                 base.color(QPalette::Disabled, QPalette::Button), kAccentContrast));
         madeOf = base.cacheKey();
     }
     QPalette shown = made;
@@ -171,6 +229,7 @@ QWidget* LabelledPanel(QWidget* parent, const QString& objectName, int height, c
     layout->setSpacing(3);
     auto add = [&](const QString& text, QWidget* w) {
         auto* label = new QLabel(text, panel);
+        SetPanelText(label);
         layout->addWidget(label);
         w->setParent(panel);
         layout->addWidget(w, 0, Qt::AlignLeft);
@@ -223,6 +282,33 @@ private:
     std::function<void()> FOnClick;
 };
 
+// The filter panel's scroll area, for windows lower than the panel: it is shown and hidden
+// with the panel and grows by its scroll bar while that is shown.
+class TFilterScroll : public QObject {
+public:
+    TFilterScroll(QScrollArea* area, QWidget* panel) : QObject(area), FArea(area), FPanel(panel)
+    {
+        panel->installEventFilter(this);
+        area->verticalScrollBar()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        const QEvent::Type type = e->type();
+        if (watched == FPanel && (type == QEvent::ShowToParent || type == QEvent::HideToParent))
+            FArea->setVisible(type == QEvent::ShowToParent);
+        if (watched == FArea->verticalScrollBar() && (type == QEvent::Show || type == QEvent::Hide))
+            FArea->setFixedWidth(FPanel->width() +
+                                 (type == QEvent::Show ? FArea->verticalScrollBar()->sizeHint().width() : 0));
+        return false;
+    }
+
+private:
+    QScrollArea* FArea;
+    QWidget* FPanel;
+};
+
 } // namespace
 
 void BuildReportWidgets(TAbsReportBaseForm& form, std::function<void()> onFilterBarClick)
@@ -244,8 +330,9 @@ void BuildReportWidgets(TAbsReportBaseForm& form, std::function<void()> onFilter
     form.FiltersShowHidePanel->setObjectName(QStringLiteral("FiltersShowHidePanel"));
     form.FiltersShowHidePanel->setFixedWidth(kFilterPanelWidth);
     form.FiltersShowHidePanel->setCursor(Qt::PointingHandCursor);
-    SetBackground(form.FiltersShowHidePanel, form.palette().color(QPalette::Highlight));
+    // The desktop's highlight colours, the background made deep enough for its text.
     const QColor barText = form.palette().color(QPalette::HighlightedText);
+    SetBackground(form.FiltersShowHidePanel, ReadableBehind(form.palette().color(QPalette::Highlight), barText));
     auto* bar = new QHBoxLayout(form.FiltersShowHidePanel);
     bar->setContentsMargins(10, 0, 10, 0);
     auto arrow = [&](const QString& name, bool right) {
@@ -283,9 +370,11 @@ void BuildReportWidgets(TAbsReportBaseForm& form, std::function<void()> onFilter
     summary->addWidget(form.FiltersShowHidePanel);
     summary->addSpacing(14);
     // What the grid shows: the report's caption and the row count of the latest run.
-    form.SummaryLabel = new QLabel(form.SummaryPanel);
+    // It gives up width to the window: the filters of a run in words may be long.
+    form.SummaryLabel = new TElidedLabel({}, 0, form.SummaryPanel);
     form.SummaryLabel->setObjectName(QStringLiteral("SummaryLabel"));
     form.SummaryLabel->setTextFormat(Qt::RichText);
+    SetPanelText(form.SummaryLabel);
     summary->addWidget(form.SummaryLabel, 1);
     root->addWidget(form.SummaryPanel);
 
@@ -306,7 +395,7 @@ void BuildReportWidgets(TAbsReportBaseForm& form, std::function<void()> onFilter
     filters->setContentsMargins(0, 4, 0, 0);
     filters->setSpacing(0);
     auto datePicker = [&](const QString& name) {
-        auto* d = new QDateEdit(form.FiltersPanel);
+        auto* d = new TDateField(form.FiltersPanel);
         d->setObjectName(name);
         d->setCalendarPopup(true);
         d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
@@ -350,7 +439,16 @@ void BuildReportWidgets(TAbsReportBaseForm& form, std::function<void()> onFilter
     for (QWidget* w : {form.PeriodFilterPanel, form.StoreFilterPanel, form.FpFilterPanel, form.UserFilterPanel})
         filters->addWidget(w);
     filters->addWidget(form.ReportButtonPanel, 1);
-    main->addWidget(form.FiltersPanel);
+    auto* filterScroll = new QScrollArea(form.MainPanel);
+    filterScroll->setObjectName(QStringLiteral("FiltersScrollArea"));
+    filterScroll->setFrameShape(QFrame::NoFrame);
+    filterScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    filterScroll->setWidgetResizable(true);
+    filterScroll->setWidget(form.FiltersPanel);
+    filterScroll->setFixedWidth(kFilterPanelWidth);
+    filterScroll->setMinimumHeight(0);
+    new TFilterScroll(filterScroll, form.FiltersPanel);
+    main->addWidget(filterScroll);
 
     // The grid area and the pager under it.
     form.GridPanel = new QWidget(form.MainPanel);
@@ -429,8 +527,10 @@ void BuildReportWidgets(TAbsReportBaseForm& form, std::function<void()> onFilter
     auto* paging = new QHBoxLayout(form.PagingPanel);
     paging->setContentsMargins(8, 3, 4, 3);
     paging->setSpacing(6);
-    form.RecorsPerPageLabel = new QLabel(QStringLiteral("Записи на страница"), form.PagingPanel);
+    // The pager's buttons keep their room in a narrow window; the caption gives way.
+    form.RecorsPerPageLabel = new TElidedLabel(QStringLiteral("Записи на страница"), 6, form.PagingPanel);
     form.RecorsPerPageLabel->setObjectName(QStringLiteral("RecorsPerPageLabel"));
+    SetPanelText(form.RecorsPerPageLabel);
     form.cbRecordsPerPage = new QComboBox(form.PagingPanel);
     form.cbRecordsPerPage->setObjectName(QStringLiteral("cbRecordsPerPage"));
     for (int size : kPageSizes)
