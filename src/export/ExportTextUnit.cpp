@@ -23,29 +23,6 @@ QString WriteFailure(const QIODevice& file, int savedErrno)
     return savedErrno != 0 ? qt_error_string(savedErrno) : file.errorString();
 }
 
-// Why the save dialog's choice cannot take the export, in the window's words; empty when
-// it can.
-QString RefusalText(const TOutputCheck& check, const QString& path)
-{
-    const QString shown = QDir::toNativeSeparators(path);
-    QString what;
-    switch (check.Refusal) {
-    case TOutputRefusal::None: return {};
-    case TOutputRefusal::Folder: what = QStringLiteral("папка"); break;
-    case TOutputRefusal::Fifo: what = QStringLiteral("именуван канал (FIFO)"); break;
-    case TOutputRefusal::Device: what = QStringLiteral("устройство"); break;
-    case TOutputRefusal::Socket: what = QStringLiteral("сокет"); break;
-    case TOutputRefusal::OtherKind: what = QStringLiteral("нещо различно от обикновен файл"); break;
-    case TOutputRefusal::DatabaseFile:
-        return QStringLiteral("„%1“ е файл на базата данни, от която е справката. Изберете друго име.").arg(shown);
-    case TOutputRefusal::Unreadable:
-        return QStringLiteral("„%1“ не може да бъде проверен: %2. Изберете друго име.").arg(shown, check.Reason);
-    }
-    return QStringLiteral("„%1“ е %2%3, а не обикновен файл: справката не може да бъде записана там. "
-                          "Изберете друго име.")
-        .arg(shown, check.ThroughLink ? QStringLiteral("връзка към ") : QString(), what);
-}
-
 constexpr qsizetype kFlushBytes = 256 * 1024;
 const QString kNoPath = QStringLiteral("\"::-!-::\"");
 
@@ -141,7 +118,7 @@ bool TExportTextStrategy::ChooseFile()
         LastExportDir = QFileInfo(path).absolutePath();
         const TOutputCheck check = CheckOutputTarget(path, FExportOpts.DataSourceFiles);
         if (check.Refused()) {
-            QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), RefusalText(check, path),
+            QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), OutputRefusalText(check, path),
                             QMessageBox::Ok, QApplication::activeWindow());
             box.setObjectName(QStringLiteral("OutputRefused"));
             box.exec();

@@ -89,3 +89,24 @@ TOutputCheck CheckOutputTarget(const QString& path, const QStringList& keepOut)
     }
     return check;
 }
+
+QString OutputRefusalText(const TOutputCheck& check, const QString& path)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    QString what;
+    switch (check.Refusal) {
+    case TOutputRefusal::None: return {};
+    case TOutputRefusal::Folder: what = QStringLiteral("папка"); break;
+    case TOutputRefusal::Fifo: what = QStringLiteral("именуван канал (FIFO)"); break;
+    case TOutputRefusal::Device: what = QStringLiteral("устройство"); break;
+    case TOutputRefusal::Socket: what = QStringLiteral("сокет"); break;
+    case TOutputRefusal::OtherKind: what = QStringLiteral("нещо различно от обикновен файл"); break;
+    case TOutputRefusal::DatabaseFile:
+        return QStringLiteral("„%1“ е файл на базата данни, от която е справката. Изберете друго име.").arg(shown);
+    case TOutputRefusal::Unreadable:
+        return QStringLiteral("„%1“ не може да бъде проверен: %2. Изберете друго име.").arg(shown, check.Reason);
+    }
+    return QStringLiteral("„%1“ е %2%3, а не обикновен файл: справката не може да бъде записана там. "
+                          "Изберете друго име.")
+        .arg(shown, check.ThroughLink ? QStringLiteral("връзка към ") : QString(), what);
+}

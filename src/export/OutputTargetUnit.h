@@ -42,3 +42,7 @@ QStringList DataSourceFiles(const TSqlDBModel& model);
 // DataSourceFiles) is compared by file identity, device and inode, so that another name
 // of the same file (a link, a hard link, "..") is refused as well.
 TOutputCheck CheckOutputTarget(const QString& path, const QStringList& keepOut);
+
+// Why a path chosen in a save dialog cannot take the export, in the window's words (for a
+// message box); empty when it can.
+QString OutputRefusalText(const TOutputCheck& check, const QString& path);
