@@ -3,6 +3,9 @@
 // report window's export requests end to end.
 #include "ExportFixture.h"
 
+#include "export/WorkbookOpenerUnit.h"
+
+#include <QFileDialog>
 #include <sys/stat.h>
 
 #include <sys/mman.h>
@@ -660,18 +663,72 @@ TEST_F(Export, ReportWindowExportsTheWholeResult)
     ASSERT_EQ(sheets.size(), 1);
     EXPECT_EQ(sheets[0][QStringLiteral("rows")].toArray().size(), 1201);
 
-    // The desktop cannot open it: a message box says where the workbook is.
+    // The desktop cannot open it: the user is asked where to save it, with its name proposed,
+    // and the workbook goes there.
     opens = false;
     opened.clear();
-    dialogs.answer = [](QWidget* w) { qobject_cast<QDialog*>(w)->accept(); };
+    QTemporaryDir saveDir;
+    const QString saved = saveDir.filePath(QStringLiteral("одит.xlsx"));
+    QString proposed;
+    dialogs.answer = [&](QWidget* w) {
+        if (auto* save = qobject_cast<QFileDialog*>(w)) {
+            proposed = save->findChild<QLineEdit*>()->text();
+            save->setDirectory(saveDir.path());
+            save->findChild<QLineEdit*>()->setText(QStringLiteral("одит")); // as a user types it
+        }
+        qobject_cast<QDialog*>(w)->accept();
+    };
+    QCoreApplication::sendEvent(&form, &excel);
+    ASSERT_FALSE(opened.isEmpty());
+    EXPECT_EQ(proposed, QFileInfo(opened).fileName());
+    EXPECT_EQ(dialogs.seen, QStringList{QStringLiteral("QFileDialog")});
+    EXPECT_FALSE(QFile::exists(opened));
+    EXPECT_EQ(ReadWorkbook(saved)[0][QStringLiteral("rows")].toArray().size(), 1201);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(mode(saved), int(0666 & ~mask));
+    dialogs.seen.clear();
+
+    // Given up: a message box says where the workbook stays.
+    opened.clear();
+    dialogs.answer = [](QWidget* w) {
+        if (qobject_cast<QFileDialog*>(w))
+            qobject_cast<QDialog*>(w)->reject();
+        else
+            qobject_cast<QDialog*>(w)->accept();
+    };
     QCoreApplication::sendEvent(&form, &excel);
     TExportExcelStrategy::OpenWorkbook = desktopOpener;
     ASSERT_FALSE(opened.isEmpty());
     EXPECT_TRUE(QFile::exists(opened));
-    ASSERT_EQ(dialogs.seen.size(), 1);
-    EXPECT_TRUE(dialogs.seen[0].contains(QDir::toNativeSeparators(opened))) << dialogs.seen[0].toStdString();
+    ASSERT_EQ(dialogs.seen.size(), 2);
+    EXPECT_EQ(dialogs.seen[0], QStringLiteral("QFileDialog"));
+    EXPECT_TRUE(dialogs.seen[1].contains(QDir::toNativeSeparators(opened))) << dialogs.seen[1].toStdString();
     dialogs.seen.clear();
     QFile::remove(opened);
+}
+
+// The desktop's program for workbooks: where none is named (an empty data folder for the
+// desktop's settings), nothing is started and the caller offers to save instead.
+TEST(WorkbookOpener, NoProgramForWorkbooksStartsNothing)
+{
+    QTemporaryDir home;
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME"), oldDirs = qgetenv("XDG_DATA_DIRS"),
+                     oldData = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
+    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
+    qputenv("XDG_DATA_DIRS", home.filePath(QStringLiteral("none")).toUtf8());
+    bool failed = false;
+    EXPECT_FALSE(HasWorkbookHandler());
+    EXPECT_FALSE(OpenWorkbookWithDesktop(home.filePath(QStringLiteral("a.xlsx")), [&] { failed = true; }));
+    for (const auto& [name, value] : {std::pair{"XDG_CONFIG_HOME", oldConfig}, std::pair{"XDG_DATA_HOME", oldData},
+                                      std::pair{"XDG_DATA_DIRS", oldDirs}})
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    Pump(100);
+    EXPECT_FALSE(failed);
 }
 
 } // namespace

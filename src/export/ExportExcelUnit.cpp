@@ -6,17 +6,16 @@
 #include "OutputTargetUnit.h"
 #include "SheetTextUnit.h"
 #include "StalePartUnit.h"
+#include "WorkbookOpenerUnit.h"
 #include "ZipReadBackUnit.h"
 #include "db/Exception.h"
 
 #include <QDateTime>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QStandardPaths>
-#include <QUrl>
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -126,7 +125,7 @@ QString TExportExcelStrategy::PrivateWorkbookFolder()
 }
 
 std::function<bool(const QString&)> TExportExcelStrategy::OpenWorkbook = [](const QString& path) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return OpenWorkbookWithDesktop(path, [path] { OfferToSaveWorkbook(path); });
 };
 int TExportExcelStrategy::MaxSheetRows = TExportExcelStrategy::kMaxSheetRows;
 std::function<void(const QString&)> TExportExcelStrategy::ScratchFolderChanged;
@@ -586,8 +585,8 @@ void TExportExcelStrategy::EndExport(bool Success)
     }
     Close(workbook);
     Publish();
-    // A workbook the desktop cannot open is there all the same: the user learns where.
+    // A workbook the desktop cannot open is saved where the user says, or the user learns
+    // where it stays.
     if (FExportOpts.FileName.isEmpty() && OpenWorkbook && !OpenWorkbook(FPath))
-        ShowError(QStringLiteral("Работната книга е записана, но не може да бъде отворена:\n%1")
-                      .arg(QDir::toNativeSeparators(FPath)));
+        OfferToSaveWorkbook(FPath);
 }
