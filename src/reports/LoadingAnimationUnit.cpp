@@ -20,11 +20,22 @@ TLoadingAnimation::TLoadingAnimation(QWidget* parent) : QWidget(parent)
 void TLoadingAnimation::Start()
 {
     FFrame = 0;
+    FClock.start();
     FTimer.start();
     update();
 }
 
 void TLoadingAnimation::Stop() { FTimer.stop(); }
+
+QString TLoadingAnimation::ElapsedText(qint64 ms)
+{
+    if (ms < 1000)
+        return {};
+    const qint64 seconds = ms / 1000;
+    if (seconds < 60)
+        return QStringLiteral("Зареждане… %1 с").arg(seconds);
+    return QStringLiteral("Зареждане… %1:%2 мин").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
 
 void TLoadingAnimation::paintEvent(QPaintEvent*)
 {
@@ -44,5 +55,11 @@ void TLoadingAnimation::paintEvent(QPaintEvent*)
         painter.setPen(QPen(c, pen, Qt::SolidLine, Qt::FlatCap));
         const qreal start = head + i * (kSweep / kSegments);
         painter.drawArc(box, int(start * 16), int((kSweep / kSegments + 0.8) * 16));
+    }
+    const QString elapsed = FTimer.isActive() ? ElapsedText(FClock.elapsed()) : QString();
+    if (!elapsed.isEmpty()) {
+        painter.setPen(QColor(0x33, 0x33, 0x33)); // dark on the picture's own white
+        const QRectF below(0, box.bottom() + pen + 6, width(), painter.fontMetrics().height() + 4);
+        painter.drawText(below, Qt::AlignHCenter | Qt::AlignTop, elapsed);
     }
 }

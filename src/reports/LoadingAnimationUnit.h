@@ -1,7 +1,10 @@
 #pragma once
 // TLoadingAnimation: the animated picture over a report's grid while a page loads: a
-// circular arc that fades along its length and turns, on white; 24 frames of 70 ms.
+// circular arc that fades along its length and turns, on white; 24 frames of 70 ms. After a
+// second the time spent so far is written under it.
 
+#include <QElapsedTimer>
+#include <QString>
 #include <QTimer>
 #include <QWidget>
 
@@ -16,11 +19,15 @@ public:
     void Stop();
     bool Animating() const { return FTimer.isActive(); }
     int Frame() const { return FFrame; }
+    // The time written under the arc after `ms` milliseconds of loading: nothing in the first
+    // second, then "Зареждане… 5 с", from a minute on "Зареждане… 1:05 мин".
+    static QString ElapsedText(qint64 ms);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     QTimer FTimer;
+    QElapsedTimer FClock;
     int FFrame = 0;
 };
