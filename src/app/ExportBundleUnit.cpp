@@ -137,10 +137,7 @@ TBundleOutcome WriteBundle(const TRequest& r, mode_t umaskValue)
         TExportOutcome written;
         try {
             written = ExportReportToFile(*manager, *repository, report, filters, r.Kind, folder.FilePath(name),
-                                         QDir(r.OutputDir).filePath(name),
-                                         [&progress](qint64 done, qint64 expected, bool last) {
-                                             progress.Show(done, expected, last);
-                                         });
+                                         QDir(r.OutputDir).filePath(name), progress.Follower());
         } catch (const EDatabaseError& e) {
             throw EDatabaseError(QStringLiteral("%1: %2").arg(key, e.Message()), e.SqlState(), e.NativeError());
         } catch (const Exception& e) {

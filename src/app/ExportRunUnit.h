@@ -62,6 +62,11 @@ public:
     void SetPrefix(const QString& prefix) { FPrefix = prefix.toUtf8(); }
 
     void Show(qint64 done, qint64 total, bool force = false);
+    // Show as the export's progress callback (see ExportReportToFile).
+    std::function<void(qint64, qint64, bool)> Follower()
+    {
+        return [this](qint64 done, qint64 expected, bool last) { Show(done, expected, last); };
+    }
     // Ends the line, so that what follows starts on a line of its own.
     void End();
 

@@ -143,12 +143,16 @@ void SayWritten(const TRequest& r, qint64 written, const QString& where)
                      .arg(written == 1 ? QStringLiteral("record") : QStringLiteral("records"), where));
 }
 
-// A store, fiscal device or operator number that is in no lookup finds no records: said
-// before the export goes on.
-void SayUnknownFilterNumbers(TSqlDataManager& manager, const TRequest& r)
+// The connection of one report's export; null, with the reason in `error`, when it cannot
+// be made. A store, fiscal device or operator number that is in no lookup finds no records:
+// that is said before the export goes on.
+std::unique_ptr<TSqlDataManager> ConnectedForExport(const TSqlDBModel& model, const TRequest& r, QString& error)
 {
-    for (const QString& line : UnknownFilterNumbers(manager, r.Filters))
-        PrintErr(QStringLiteral("auditor-export: %1\n").arg(line));
+    std::unique_ptr<TSqlDataManager> manager = Connected(model, r.Timeout, error);
+    if (manager)
+        for (const QString& line : UnknownFilterNumbers(*manager, r.Filters))
+            PrintErr(QStringLiteral("auditor-export: %1\n").arg(line));
+    return manager;
 }
 
 // --output -: the CSV onto standard output as it is written, with no temporary file.
@@ -159,16 +163,14 @@ int ExportToStandardOutput(const TRequest& r, const TSqlDBModel& model)
         return Fail(QStringLiteral("cannot write to standard output: %1").arg(out.errorString()));
     TSqlDataModule dataModule;
     QString error;
-    const std::unique_ptr<TSqlDataManager> manager = Connected(model, r.Timeout, error);
+    const std::unique_ptr<TSqlDataManager> manager = ConnectedForExport(model, r, error);
     if (!manager)
         return Fail(error);
-    SayUnknownFilterNumbers(*manager, r);
     const std::unique_ptr<TRepository> repository = TRepository::CreateRepository(*manager);
     TProgressLine progress;
     const TExportOutcome outcome = ExportReportToFile(
         *manager, *repository, *r.Report, r.Filters, r.Kind, QStringLiteral("standard output"),
-        QStringLiteral("standard output"),
-        [&progress](qint64 done, qint64 expected, bool last) { progress.Show(done, expected, last); }, &out);
+        QStringLiteral("standard output"), progress.Follower(), &out);
     progress.End();
     if (!outcome.Notice.isEmpty())
         PrintErr(QStringLiteral("auditor-export: %1\n").arg(outcome.Notice));
@@ -206,18 +208,14 @@ int Export(const TRequest& r, mode_t umaskValue)
         return Fail(QStringLiteral("cannot write into the folder of \"%1\": %2").arg(r.Output, error));
 
     TSqlDataModule dataModule;
-    const std::unique_ptr<TSqlDataManager> manager = Connected(model, r.Timeout, error);
+    const std::unique_ptr<TSqlDataManager> manager = ConnectedForExport(model, r, error);
     if (!manager)
         return Fail(error);
-    SayUnknownFilterNumbers(*manager, r);
     const std::unique_ptr<TRepository> repository = TRepository::CreateRepository(*manager);
 
     TProgressLine progress;
-    const auto showProgress = [&progress](qint64 done, qint64 expected, bool last) {
-        progress.Show(done, expected, last);
-    };
-    const TExportOutcome outcome =
-        ExportReportToFile(*manager, *repository, *r.Report, r.Filters, r.Kind, temp.Path(), r.Output, showProgress);
+    const TExportOutcome outcome = ExportReportToFile(*manager, *repository, *r.Report, r.Filters, r.Kind,
+                                                      temp.Path(), r.Output, progress.Follower());
     progress.End();
 
     // What stands at the target may have changed while the export ran.
