@@ -5,8 +5,6 @@
 
 #include <algorithm>
 
-#include "FieldTextUnit.h"
-
 #include <QRegularExpression>
 #include <charconv>
 #include <cmath>
@@ -106,17 +104,16 @@ QString DecodeLong(SQLSMALLINT cType, const QByteArray& all)
 
 // psqlODBC writes a date or time stamp it cannot carry as another one: infinity as
 // "9999-12-31 23:59:59", -infinity as "9999-01-01 00:00:00 BC" or "0000-00-00", a year past
-// 9999 as its first four digits with month and day "00". Such a text, and any other that is
-// no date (but for a time stamp BC, which it writes whole), is checked against the number
-// the driver reads from the start of the server's own text.
+// 9999 as its first four digits with month and day "00". Such a text is checked against
+// the number the driver reads from the start of the server's own text. Read on every
+// temporal cell: the bytes are looked at, nothing is made of them.
 bool DriverTemporalSuspect(const TColumn& col, std::string_view text)
 {
     if (col.Type == ftTime)
         return false; // a time is passed on as the server wrote it
-    if (text.starts_with("9999-"))
+    if (text.starts_with("9999-") || text.starts_with("0000-"))
         return true;
-    TIsoTemporal t;
-    return !text.ends_with(" BC") && !ParseIsoTemporal(QString::fromLatin1(text.data(), qsizetype(text.size())), t);
+    return text.size() >= 10 && text[4] == '-' && (text.substr(5, 2) == "00" || text.substr(8, 2) == "00");
 }
 
 // The engine's own text of a value the driver made up, from the number it reads from the
