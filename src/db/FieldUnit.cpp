@@ -48,6 +48,15 @@ QString TemporalDisplay(const QString& text, TFieldType type)
            (withTime ? FractionText(t) : QString());
 }
 
+// A fraction of a second with a digit other than 0 after the third.
+bool FinerThanMilliseconds(const TIsoTemporal& t)
+{
+    for (qsizetype i = 3; i < t.Fraction.size(); ++i)
+        if (t.Fraction[i] != u'0')
+            return true;
+    return false;
+}
+
 // The typed value of such a text; the text itself when it is none, or when its fraction of
 // a second is finer than the milliseconds a time value holds.
 QVariant TemporalValue(const QString& text, TFieldType type)
@@ -55,7 +64,7 @@ QVariant TemporalValue(const QString& text, TFieldType type)
     TIsoTemporal t;
     if (!ParseIsoTemporal(text, t))
         return text;
-    if (t.Fraction.size() > 3 && t.Microsecond % 1000 != 0)
+    if (FinerThanMilliseconds(t))
         return TemporalDisplay(text, type);
     const QTime time(t.Hour, t.Minute, t.Second, t.Microsecond / 1000);
     if (type == ftTime)
