@@ -276,12 +276,8 @@ TEST_F(ReportWindow, TheTwelveReports)
         {CmdActionsLog, rkUsersLog, "Лог на действията", 1},
     };
     QTemporaryDir dir;
-    BuildApplicationRibbonMarkup();
-    TUIRibbon::SetSettingsFolders(dir.path(), dir.path());
-    TMainForm main({kPostgresDsn, kPgPassword});
-    main.ExeDir = dir.path();
-    main.show();
-    main.LoadRibbon();
+    const std::unique_ptr<TMainForm> mainWindow = MainOnDemo(dir);
+    TMainForm& main = *mainWindow;
     ASSERT_TRUE(main.Repository());
     const QJsonObject all = ExpectedNumbers()[QStringLiteral("filters")].toArray()[0].toObject();
     ASSERT_EQ(all[QStringLiteral("name")].toString(), QStringLiteral("all"));

@@ -50,12 +50,8 @@ void ExpectFits(TMainForm& main, TAbsReportBaseForm& form, const char* when)
 TEST_F(ReportWindow, WindowsFitTheirFrame)
 {
     QTemporaryDir dir;
-    BuildApplicationRibbonMarkup();
-    TUIRibbon::SetSettingsFolders(dir.path(), dir.path());
-    TMainForm main({kPostgresDsn, kPgPassword});
-    main.ExeDir = dir.path();
-    main.show();
-    main.LoadRibbon();
+    const std::unique_ptr<TMainForm> mainWindow = MainOnDemo(dir);
+    TMainForm& main = *mainWindow;
     ASSERT_TRUE(main.Repository());
     for (const QSize size : {QSize(640, 480), QSize(1280, 1024)}) {
         SCOPED_TRACE(size.width());

@@ -138,6 +138,19 @@ protected:
         return Open<TItemsForm>(dbSqlite, kScratchDsn);
     }
 
+    // The main window shown on the PostgreSQL demo database, its ribbon loaded, its settings
+    // in `dir`.
+    static std::unique_ptr<TMainForm> MainOnDemo(const QTemporaryDir& dir)
+    {
+        BuildApplicationRibbonMarkup();
+        TUIRibbon::SetSettingsFolders(dir.path(), dir.path());
+        auto main = std::make_unique<TMainForm>(QStringList{kPostgresDsn, kPgPassword});
+        main->ExeDir = dir.path();
+        main->show();
+        main->LoadRibbon();
+        return main;
+    }
+
     // A main window on the scratch PostgreSQL database (after the message that it is no
     // audit database) with the partners report open in it: its rows are slow to come.
     std::unique_ptr<TMainForm> MainWithScratchPartners(const QTemporaryDir& dir)
