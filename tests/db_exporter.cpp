@@ -262,7 +262,7 @@ TEST_F(Exporter, PrintSqlIsTheQueryBuildersOutput)
          {"--from", "2026-03-13", "--to", "2026-03-13", "--page", "2"}, logPage2},
         {{"--dsn", "AuditDemo", "--engine", "postgres"}, dbPostgres, "partners", rkPartners, {}, {}},
         {{"--dsn", "SaDsn"}, dbSybase, "payments", rkPayments, salesArgs, sales},
-        {{"--dsn", "OddDsn"}, dbSybase, "stores", rkStores, {"--page-size", "100"}, TReportFilters{0, 0, 0, 0, 0, 0, 100}},
+        {{"--dsn", "OddDsn"}, dbSybase, "stores", rkStores, {"--page-size", "100"}, TReportFilters{.RecordsPerPage = 100}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE((c.source.join(u' ') + u' ' + QLatin1String(c.report)).toStdString());

@@ -33,7 +33,7 @@ TReportFilters OfferedFilters(TReportKind kind, TReportFilters f)
     if (kind >= rkItems && kind <= rkUsers)
         return {};
     if (kind == rkUsersLog)
-        return {f.FromDate, f.ToDate, 0, 0, 0, 0, 0};
+        return {.FromDate = f.FromDate, .ToDate = f.ToDate};
     return f;
 }
 

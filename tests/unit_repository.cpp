@@ -21,7 +21,8 @@ double Day(int y, int m, int d) { return DateToDays(QDate(y, m, d)); }
 TReportFilters Filters(double from, double to, int32_t store, int32_t device, int32_t user, int32_t page,
                        int32_t perPage)
 {
-    return TReportFilters{from, to, store, device, user, page, perPage};
+    return TReportFilters{.FromDate = from, .ToDate = to, .StoreN = store, .FiscalDeviceN = device, .UserN = user,
+                          .PageNumber = page, .RecordsPerPage = perPage};
 }
 
 const std::string kSummaryItems =

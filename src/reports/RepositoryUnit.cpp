@@ -19,67 +19,67 @@ QDate DayZero() { return QDate(1899, 12, 30); }
 constexpr const char16_t* kSalesOrder = u" ORDER BY EndDocDate,UNP";
 
 constexpr TReportColumn kSalesSummaryColumns[] = {
-    {u"UNP", u"УНП"},
+    {u"UNP", u"УНП", TColumnRole::Text},
     {u"DocNomer", u"Номер документ"},
-    {u"StoreName", u"Търговски Обект"},
+    {u"StoreName", u"Търговски Обект", TColumnRole::Text},
     {u"StartDocDate", u"Дата откриване продажба"},
     {u"StartDocTime", u"Време откриване продажба"},
     {u"PosId", u"Код на работно място"},
     {u"UserKod", u"Код на оператор"},
-    {u"TotalSumNoVat", u"Сума лв. без ДДС"},
-    {u"SumDiscounts", u"Отстъпка лв."},
-    {u"SumVAT", u"ДДС сума"},
-    {u"TotalSumWithVAT", u"Дължима сума"},
-    {u"InvoiceNumber", u"Номер фактура"},
+    {u"TotalSumNoVat", u"Сума лв. без ДДС", TColumnRole::Amount},
+    {u"SumDiscounts", u"Отстъпка лв.", TColumnRole::Amount},
+    {u"SumVAT", u"ДДС сума", TColumnRole::Amount},
+    {u"TotalSumWithVAT", u"Дължима сума", TColumnRole::Amount},
+    {u"InvoiceNumber", u"Номер фактура", TColumnRole::Text},
     {u"InvoiceDate", u"Дата фактура"},
     {u"EndDocDate", u"Дата приключване продажба"},
     {u"EndDocTime", u"Време приключване продажба"},
-    {u"PartnerCode", u"Клиент код"},
-    {u"PartnerName", u"Клиент име"},
+    {u"PartnerCode", u"Клиент код", TColumnRole::Text},
+    {u"PartnerName", u"Клиент име", TColumnRole::Text},
 };
 
 constexpr TReportColumn kSalesDetailColumns[] = {
-    {u"UNP", u"УНП"},
+    {u"UNP", u"УНП", TColumnRole::Text},
     {u"DocNomer", u"Номер документ"},
-    {u"ItemCode", u"Код на стоката"},
-    {u"ItemName", u"Наименование на стоката"},
+    {u"ItemCode", u"Код на стоката", TColumnRole::Text},
+    {u"ItemName", u"Наименование на стоката", TColumnRole::Text},
     {u"SoldItems", u"Количество"},
     {u"UnitPrice", u"Единична цена (без отстъпка) – без ДДС, в лв."},
-    {u"Discount", u"Отстъпка (сума) – в лв."},
+    {u"Discount", u"Отстъпка (сума) – в лв.", TColumnRole::Amount},
     {u"VAT", u"ДДС ставка"},
-    {u"VATSum", u"ДДС – сума, в лв."},
-    {u"CostSum", u"Обща сума – в лв."},
+    {u"VATSum", u"ДДС – сума, в лв.", TColumnRole::Amount},
+    {u"CostSum", u"Обща сума – в лв.", TColumnRole::Amount},
 };
 
 constexpr TReportColumn kPaymentsColumns[] = {
-    {u"UNP", u"УНП"},
+    {u"UNP", u"УНП", TColumnRole::Text},
     {u"DocNomer", u"Номер документ"},
-    {u"StoreName", u"Търговски Обект"},
+    {u"StoreName", u"Търговски Обект", TColumnRole::Text},
     {u"StartDocDate", u"Дата откриване продажба"},
     {u"UserCode", u"Код на оператор"},
-    {u"TotalSumNoVat", u"Сума лв. без ДДС"},
-    {u"TotalSumWithVAT", u"Платена сума, лв."},
-    {u"SumVAT", u"ДДС - сума - в лв."},
+    {u"TotalSumNoVat", u"Сума лв. без ДДС", TColumnRole::Amount},
+    {u"TotalSumWithVAT", u"Платена сума, лв.", TColumnRole::Amount},
+    {u"SumVAT", u"ДДС - сума - в лв.", TColumnRole::Amount},
     {u"EndDocDate", u"Дата приключване продажба"},
-    {u"PartnerCode", u"Клиент код"},
-    {u"PartnerName", u"Клиент име"},
+    {u"PartnerCode", u"Клиент код", TColumnRole::Text},
+    {u"PartnerName", u"Клиент име", TColumnRole::Text},
     {u"FiscalDeviceN", u"Номер на ФУ"},
     {u"PayDate", u"Дата на плащане"},
-    {u"PayTypeName", u"Начин на плащане"},
+    {u"PayTypeName", u"Начин на плащане", TColumnRole::Text},
 };
 
 constexpr TReportColumn kReversedSalesColumns[] = {
-    {u"UNP", u"УНП"},
+    {u"UNP", u"УНП", TColumnRole::Text},
     {u"DocNomer", u"Номер документ"},
-    {u"StoreName", u"Търговски Обект"},
-    {u"ItemCode", u"Код на стоката"},
-    {u"ItemName", u"Наименование на стоката"},
+    {u"StoreName", u"Търговски Обект", TColumnRole::Text},
+    {u"ItemCode", u"Код на стоката", TColumnRole::Text},
+    {u"ItemName", u"Наименование на стоката", TColumnRole::Text},
     {u"SoldItems", u"Количество"},
     {u"UnitPrice", u"Единична цена (без отстъпка) – без ДДС, в лв."},
-    {u"Discount", u"Отстъпка (сума) – в лв."},
+    {u"Discount", u"Отстъпка (сума) – в лв.", TColumnRole::Amount},
     {u"VAT", u"ДДС ставка"},
-    {u"VATSum", u"ДДС – сума, в лв."},
-    {u"CostSum", u"Обща сума – в лв."},
+    {u"VATSum", u"ДДС – сума, в лв.", TColumnRole::Amount},
+    {u"CostSum", u"Обща сума – в лв.", TColumnRole::Amount},
     {u"EndDocDate", u"Дата приключване продажба"},
     {u"EndDocTime", u"Време на приключване на продажба"},
     {u"SaleReversedDate", u"Дата на сторниране на продажбата"},
@@ -89,17 +89,17 @@ constexpr TReportColumn kReversedSalesColumns[] = {
 };
 
 constexpr TReportColumn kRevokedSalesColumns[] = {
-    {u"UNP", u"УНП"},
+    {u"UNP", u"УНП", TColumnRole::Text},
     {u"DocNomer", u"Номер документ"},
-    {u"StoreName", u"Търговски Обект"},
-    {u"ItemCode", u"Код на стоката"},
-    {u"ItemName", u"Наименование на стоката"},
+    {u"StoreName", u"Търговски Обект", TColumnRole::Text},
+    {u"ItemCode", u"Код на стоката", TColumnRole::Text},
+    {u"ItemName", u"Наименование на стоката", TColumnRole::Text},
     {u"SoldItems", u"Количество"},
     {u"UnitPrice", u"Единична цена (без отстъпка) – без ДДС, в лв."},
-    {u"Discount", u"Отстъпка (сума) – в лв."},
+    {u"Discount", u"Отстъпка (сума) – в лв.", TColumnRole::Amount},
     {u"VAT", u"ДДС ставка"},
-    {u"VATSum", u"ДДС – сума, в лв."},
-    {u"CostSum", u"Обща сума – в лв."},
+    {u"VATSum", u"ДДС – сума, в лв.", TColumnRole::Amount},
+    {u"CostSum", u"Обща сума – в лв.", TColumnRole::Amount},
     {u"StartDocDate", u"Дата откриване продажба"},
     {u"StartDocTime", u"Време на откриване на продажба"},
     {u"SaleRevokedDate", u"Дата на анулиране на продажбата"},
@@ -109,16 +109,16 @@ constexpr TReportColumn kRevokedSalesColumns[] = {
 };
 
 constexpr TReportColumn kItemsColumns[] = {
-    {u"ItemCode", u"Код на стоката"},
-    {u"ItemName", u"Наименование"},
+    {u"ItemCode", u"Код на стоката", TColumnRole::Text},
+    {u"ItemName", u"Наименование", TColumnRole::Text},
     {u"ItemCreateDate", u"Дата на добавяне на стоката"},
     {u"ItemLastChangeDate", u"Дата на последна промяна"},
     {u"ItemDeactivatedDate", u"Дата на деактивиране"},
 };
 
 constexpr TReportColumn kPartnersColumns[] = {
-    {u"Bulstat", u"БУЛСТАТ"},
-    {u"PartnerName", u"Име на партньора"},
+    {u"Bulstat", u"БУЛСТАТ", TColumnRole::Text},
+    {u"PartnerName", u"Име на партньора", TColumnRole::Text},
     {u"PartnerCreateDate", u"Дата на добавяне на партньора"},
     {u"PartnerLastChangeDate", u"Дата на последна промяна"},
     {u"PartnerDeactivatedDate", u"Дата на деактивиране"},
@@ -126,7 +126,7 @@ constexpr TReportColumn kPartnersColumns[] = {
 
 constexpr TReportColumn kActivityTypesColumns[] = {
     {u"OperationCode", u"Код"},
-    {u"OperationName", u"Наименование"},
+    {u"OperationName", u"Наименование", TColumnRole::Text},
     {u"OperationCreateDate", u"Дата на добавяне в системата"},
     {u"OperationChangeDate", u"Дата на последна промяна"},
     {u"OperationDeactivateDate", u"Дата на деактивиране"},
@@ -134,7 +134,7 @@ constexpr TReportColumn kActivityTypesColumns[] = {
 
 constexpr TReportColumn kPayTypesColumns[] = {
     {u"PayTypeCode", u"Код"},
-    {u"PayTypeName", u"Наименование"},
+    {u"PayTypeName", u"Наименование", TColumnRole::Text},
     {u"PayTypeCreateDate", u"Дата на добавяне в системата"},
     {u"PayTypeChangeDate", u"Дата на последна промяна"},
     {u"PayTypeDate", u"Дата на деактивиране"},
@@ -142,8 +142,8 @@ constexpr TReportColumn kPayTypesColumns[] = {
 
 constexpr TReportColumn kStoresColumns[] = {
     {u"PartnerCode", u"Код"},
-    {u"PartnerName", u"Наименование"},
-    {u"PartnerAddress", u"Местонахождение"},
+    {u"PartnerName", u"Наименование", TColumnRole::Text},
+    {u"PartnerAddress", u"Местонахождение", TColumnRole::Text},
     {u"PartnerCreateDate", u"Дата на добавяне в системата"},
     {u"PartnerLastChangeDate", u"Дата на последна промяна"},
     {u"PartnerDeactivatedDate", u"Дата на деактивиране"},
@@ -151,22 +151,22 @@ constexpr TReportColumn kStoresColumns[] = {
 
 constexpr TReportColumn kUsersColumns[] = {
     {u"UserID", u"Уникален код"},
-    {u"UserName", u"Имена по документ за самоличност"},
+    {u"UserName", u"Имена по документ за самоличност", TColumnRole::Text},
     {u"UserCreateDate", u"Дата на добавяне в системата"},
     {u"UserChangeDate", u"Дата на последна промяна"},
     {u"UserDeactivatedDate", u"Дата на деактивиране"},
-    {u"ActivitiesForPeriod", u"Присвоени роли"},
-    {u"Notes", u"Бележки"},
+    {u"ActivitiesForPeriod", u"Присвоени роли", TColumnRole::Text},
+    {u"Notes", u"Бележки", TColumnRole::Text},
 };
 
 constexpr TReportColumn kUsersLogColumns[] = {
     {u"UserID", u"Код оператор"},
-    {u"UserName", u"Име оператор"},
-    {u"Role", u"Роля"},
+    {u"UserName", u"Име оператор", TColumnRole::Text},
+    {u"Role", u"Роля", TColumnRole::Text},
     {u"ActivityDateTime", u"Дата и час"},
-    {u"ActivityType", u"Вид дейност"},
-    {u"ActivityText", u"Описание"},
-    {u"UNP", u"УНП"},
+    {u"ActivityType", u"Вид дейност", TColumnRole::Text},
+    {u"ActivityText", u"Описание", TColumnRole::Text},
+    {u"UNP", u"УНП", TColumnRole::Text},
 };
 
 #define REPORT(kind, name, view, columns, orderBy) \

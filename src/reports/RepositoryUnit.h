@@ -26,6 +26,12 @@ struct TReportFilters {
     int32_t UserN = 0;          // 0 = every user
     int32_t PageNumber = 0;     // zero-based page index
     int32_t RecordsPerPage = 0; // 0 or less = no paging
+    // The order chosen by a click on a column title: the column's index in the report's
+    // columns (-1 = the report's own order), ascending unless SortDescending.
+    int32_t SortColumn = -1;
+    bool SortDescending = false;
+    // A text searched in the report's text columns (empty = none).
+    QString FindText{};
 };
 
 enum TReportKind : std::uint8_t {
@@ -44,10 +50,15 @@ enum TReportKind : std::uint8_t {
 };
 inline constexpr int ReportKindCount = 12;
 
-// One shown column: the view's column and the caption it is selected under.
+// What a shown column holds, for the work done on columns of a kind: the text columns are
+// searched, the amounts (money) are summed.
+enum class TColumnRole : std::uint8_t { Other, Text, Amount };
+
+// One shown column: the view's column, the caption it is selected under and its role.
 struct TReportColumn {
     const char16_t* Column;
     const char16_t* Caption;
+    TColumnRole Role = TColumnRole::Other;
 };
 
 // One report of the catalogue.
