@@ -255,7 +255,7 @@ TEST_F(ReportWindow, ClosingWhileTheServerHangsReturnsAtOnce)
         }
         ASSERT_FALSE(form.isNull()); // still held by its worker
         EXPECT_FALSE(form->isVisible());
-        EXPECT_TRUE(partners->PageQuery().Executing());
+        EXPECT_TRUE(partners->LoadingPageQuery().Executing());
 
         ::kill(pid, SIGCONT); // the cancel is taken, the worker lets go, the window is freed
         EXPECT_TRUE(PumpUntil([&] { return form.isNull(); }, 20000));

@@ -10,6 +10,7 @@
 #include "common/MessageBoxUnit.h"
 #include "export/OutputTargetUnit.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -23,6 +24,8 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QSet>
+#include <QShortcut>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <algorithm>
 
@@ -30,6 +33,8 @@ namespace {
 
 constexpr int kGridSampleRows = 200;   // rows measured to size the grid's columns
 constexpr int kMaxColumnWidth = 360;
+// A page move that has not brought its page within this time shows the loading picture.
+constexpr int kSlowPageMs = 300;
 
 const QString kAllEntries = QStringLiteral("<Всички>");
 
@@ -57,14 +62,38 @@ TAbsReportBaseForm::TAbsReportBaseForm(QWidget* AOwner, const TSqlDBModel* aDBMo
     setAttribute(Qt::WA_DeleteOnClose);
     FSqlManager = TSqlDataModule::CreateManager(aDBModel);
     TOdbcConnection& connection = FSqlManager->OpenConnection();
-    for (TQuery* q : {&ReportQuery, &ExportQuery, &StoreFilterQuery, &FiscalDeviceQuery, &UserFilterQuery})
+    for (TQuery* q : {&PageQueryA, &PageQueryB, &ExportQuery, &StoreFilterQuery, &FiscalDeviceQuery, &UserFilterQuery})
         q->SetConnection(&connection);
     StoreFilterQuery.SetSQL(QString::fromUtf16(LookupListItem(TLookupKind::Stores).Sql));
     FiscalDeviceQuery.SetSQL(QString::fromUtf16(LookupListItem(TLookupKind::FiscalDevices).Sql));
     UserFilterQuery.SetSQL(QString::fromUtf16(LookupListItem(TLookupKind::Operators).Sql));
-    ReportQuery.AfterOpen = [this] { ReportQueryAfterOpen(); };
-    ReportQuery.OnOpenError = [this](const QString& message) { ReportQueryOpenError(message); };
+    // Only the query loading a page reports; a page given up says nothing.
+    for (TQuery* q : {&PageQueryA, &PageQueryB}) {
+        q->AfterOpen = [this, q] {
+            if (q == FLoadingPage)
+                ReportQueryAfterOpen();
+        };
+        q->OnOpenError = [this, q](const QString& message) {
+            if (q == FLoadingPage)
+                ReportQueryOpenError(message);
+        };
+    }
     BuildReportWidgets(*this, [this] { FiltersShowHidePanelClick(); });
+    FSlowPageTimer = new QTimer(this);
+    FSlowPageTimer->setSingleShot(true);
+    FSlowPageTimer->setInterval(kSlowPageMs);
+    QObject::connect(FSlowPageTimer, &QTimer::timeout, this, [this] {
+        if (FPageLoading)
+            SetLoadingState(TLoadingState::lsLoading);
+    });
+    FAbandonedWatch = new QTimer(this);
+    FAbandonedWatch->setInterval(250);
+    QObject::connect(FAbandonedWatch, &QTimer::timeout, this, [this] {
+        if (FLoadingPage->Executing())
+            return;
+        FAbandonedWatch->stop();
+        EnableReportControls();
+    });
     ConnectControls();
     ShowPager(); // nothing to page through until the first run; the page-size box runs the report
     FFilterOrigWidth = FiltersPanel->width();
@@ -75,7 +104,8 @@ TAbsReportBaseForm::~TAbsReportBaseForm()
     // The grid lets go of the page before the queries (and then the connection) go.
     if (ReportDataSource)
         ReportDataSource->SetDataSet(nullptr);
-    ReportQuery.Close();
+    PageQueryA.Close();
+    PageQueryB.Close();
 }
 
 void TAbsReportBaseForm::FormCreate()
@@ -96,6 +126,12 @@ void TAbsReportBaseForm::ConnectControls()
     QObject::connect(PreviousPageButton, &QPushButton::clicked, this, [this] { PreviousPageButtonClick(); });
     QObject::connect(NextPageButton, &QPushButton::clicked, this, [this] { NextPageButtonClick(); });
     QObject::connect(LastPageButton, &QPushButton::clicked, this, [this] { LastPageButtonClick(); });
+    QObject::connect(CancelLoadButton, &QPushButton::clicked, this, [this] { CancelPageLoad(); });
+    // Esc is taken only while a page loads: at other times it stays with the focused control.
+    FCancelShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    FCancelShortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    FCancelShortcut->setEnabled(false);
+    QObject::connect(FCancelShortcut, &QShortcut::activated, this, [this] { CancelPageLoad(); });
     // Enter in a filter field runs the report as the Report button does.
     for (QWidget* field : std::initializer_list<QWidget*>{FromDateFilterPicker, ToDateFilterPicker, StoreFilterLookup,
                                                           FiscalDeviceFilterLookup, UserFilterLookup})
@@ -159,6 +195,7 @@ void TAbsReportBaseForm::SetLoadingState(TLoadingState state)
     ReportDBGrid->setVisible(loaded);
     LoadingPanel->setVisible(!loaded);
     LoadingGifImage->setVisible(state == TLoadingState::lsLoading);
+    CancelLoadButton->setVisible(state == TLoadingState::lsLoading);
     if (state == TLoadingState::lsLoading)
         LoadingGifImage->Start();
     else
@@ -222,7 +259,10 @@ void TAbsReportBaseForm::closeEvent(QCloseEvent* e)
     // A page still loading is cancelled; the window (and with it its connection) is freed.
     ReportDataSource->SetDataSet(nullptr);
     const bool exportStopped = ExportQuery.TryClose(kClosePatience);
-    if (!(ReportQuery.TryClose(kClosePatience) && exportStopped) && parentWidget()) {
+    PageQueryA.TryClose(kClosePatience);
+    PageQueryB.TryClose(kClosePatience);
+    const bool pagesStopped = !PageQueryA.Executing() && !PageQueryB.Executing();
+    if (!(pagesStopped && exportStopped) && parentWidget()) {
         // The server does not answer the cancel (stopped, or cut off without a word): the
         // window goes at once, out of its frame, and is freed once its worker has let go of
         // the query and the connection. Should the program end first, it is left as it is.
@@ -231,7 +271,7 @@ void TAbsReportBaseForm::closeEvent(QCloseEvent* e)
         setParent(nullptr);
         auto* reaper = new QTimer(this);
         connect(reaper, &QTimer::timeout, this, [this] {
-            if (!ReportQuery.Executing() && !ExportQuery.Executing())
+            if (!PageQueryA.Executing() && !PageQueryB.Executing() && !ExportQuery.Executing())
                 deleteLater();
         });
         reaper->start(250);
@@ -277,28 +317,50 @@ void TAbsReportBaseForm::CollectFilters()
         FCurrentFilters.UserN = KeyOf(UserFilterLookup);
 }
 
-void TAbsReportBaseForm::CloseReportQuery()
+void TAbsReportBaseForm::PageLoadEnded()
+{
+    FPageLoading = false;
+    FSlowPageTimer->stop();
+    FCancelShortcut->setEnabled(false);
+}
+
+void TAbsReportBaseForm::CloseLoadingPage()
+{
+    FLoadingPage->Close();
+    PageLoadEnded();
+}
+
+void TAbsReportBaseForm::ClearShownPage()
 {
     ReportDataSource->SetDataSet(nullptr);
-    ReportQuery.Close();
-    FPageLoading = false;
+    FShownPage->Close();
 }
 
 void TAbsReportBaseForm::RunReportQuery()
 {
-    CloseReportQuery();
+    // The page on screen stays until the new one has arrived.
+    CloseLoadingPage();
+    TQuery& page = *FLoadingPage;
     QString reportSql, recCountSql;
     FillReportQuery(reportSql, recCountSql);
-    ReportQuery.SetSQL(reportSql);
+    page.SetSQL(reportSql);
     // The count runs first on the page's own worker: the window never waits for either.
     // Both run plainly: a page is read whole anyway, and a server cursor would be planned
     // for its first rows (no parallel workers, an index walked to a deep OFFSET).
     FSqlManager->OpenConnection();
-    ReportQuery.SetPreludeSQL(recCountSql);
-    ReportQuery.SetRunMode(FSqlManager->QuickSelectSwitch());
+    page.SetPreludeSQL(recCountSql);
+    page.SetRunMode(FSqlManager->QuickSelectSwitch());
     DisableReportControls();
-    ReportQuery.OpenAsync();
+    page.OpenAsync();
     FPageLoading = true;
+    FCancelShortcut->setEnabled(true);
+    // Esc reaches the window only through a control of its own: the one clicked may just
+    // have been disabled, or hidden with the filter panel.
+    const QWidget* focus = QApplication::focusWidget();
+    if (!focus || !isAncestorOf(focus) || !focus->isEnabled() || !focus->isVisible())
+        setFocus(Qt::OtherFocusReason);
+    if (FLoadingState != TLoadingState::lsLoading)
+        FSlowPageTimer->start();
 }
 
 bool TAbsReportBaseForm::ReconnectOnce(const QString& sqlState)
@@ -314,7 +376,7 @@ bool TAbsReportBaseForm::ReconnectOnce(const QString& sqlState)
 
 void TAbsReportBaseForm::CountArrived()
 {
-    FCurrentRecCount = ReportQuery.PreludeValue().toInt();
+    FCurrentRecCount = FLoadingPage->PreludeValue().toInt();
     UpdateSummary(true);
     if (FPendingMove) {
         FPager.Commit(*FPendingMove, TReportPager::PageCount(FCurrentRecCount, FCurrentFilters.RecordsPerPage));
@@ -325,19 +387,21 @@ void TAbsReportBaseForm::CountArrived()
 
 void TAbsReportBaseForm::ReportQueryAfterOpen()
 {
-    FPageLoading = false;
+    PageLoadEnded();
     CountArrived();
     try {
-        TSqlDataManager::FetchAllQuery(ReportQuery);
-        const TReportFilters& f = FCurrentFilters;
-        ReportDataSource->SetFirstRowNumber(f.RecordsPerPage > 0 ? qint64(f.PageNumber) * f.RecordsPerPage + 1 : 1);
-        ReportDataSource->SetDataSet(&ReportQuery);
-        FitColumns();
+        TSqlDataManager::FetchAllQuery(*FLoadingPage);
     } catch (const Exception& e) {
-        CloseReportQuery();
+        CloseLoadingPage();
         ReportQueryOpenError(e.Message());
         return;
     }
+    const TReportFilters& f = FCurrentFilters;
+    ReportDataSource->SetFirstRowNumber(f.RecordsPerPage > 0 ? qint64(f.PageNumber) * f.RecordsPerPage + 1 : 1);
+    ReportDataSource->SetDataSet(FLoadingPage);
+    std::swap(FShownPage, FLoadingPage);
+    FLoadingPage->Close(); // the page that was on screen
+    FitColumns();
     EnableReportControls();
     SetLoadingState(TLoadingState::lsLoaded);
 }
@@ -388,25 +452,26 @@ void TAbsReportBaseForm::ReportQueryOpenError(const QString& message)
 {
     // The page did not come: no picture, no grid, and the controls back for another try.
     // A count that failed leaves the filters, the count and the pager of the run before.
-    FPageLoading = false;
+    PageLoadEnded();
     // A connection the server dropped (terminated, restarted) is made anew once, and the
     // same count and page run on it; when that fails, its reason is what the user sees.
     QString failure = message;
     try {
-        if (ReconnectOnce(ReportQuery.LastErrorState())) {
+        if (ReconnectOnce(FLoadingPage->LastErrorState())) {
             RunReportQuery();
             return;
         }
     } catch (const Exception& e) {
         failure = e.Message();
     }
-    if (ReportQuery.PreludeDone()) {
+    if (FLoadingPage->PreludeDone()) {
         CountArrived();
     } else {
         FCurrentFilters = FFiltersBefore;
         FCurrentRecCount = FCountBefore;
         FPendingMove.reset();
     }
+    ClearShownPage();
     EnableReportControls();
     SetLoadingState(TLoadingState::lsBlank);
     UpdateSummary(false);
@@ -466,6 +531,9 @@ void TAbsReportBaseForm::RunAction(const std::function<void()>& action)
     const int countBefore = FCurrentRecCount;
     FFiltersBefore = before;
     FCountBefore = countBefore;
+    FPagerBefore = FPager;
+    FStateBefore = FLoadingState;
+    FFiltersShownBefore = !FiltersPanel->isHidden();
     FPendingMove.reset();
     FReconnected = false;
     try {
@@ -474,6 +542,8 @@ void TAbsReportBaseForm::RunAction(const std::function<void()>& action)
         FPendingMove.reset();
         FCurrentFilters = before;
         FCurrentRecCount = countBefore;
+        CloseLoadingPage();
+        ClearShownPage();
         EnableReportControls();
         SetLoadingState(TLoadingState::lsBlank);
         UpdateSummary(false);
@@ -524,8 +594,7 @@ void TAbsReportBaseForm::ReportButtonClick()
     if (!CommitDateFields())
         return;
     RunAction([&] {
-        CloseReportQuery();
-        SetLoadingState(TLoadingState::lsLoading);
+        SetLoadingState(TLoadingState::lsLoading); // the page of the run before waits behind it
         if (!FiltersPanel->isHidden())
             ToggleFilters();
         CollectFilters();
@@ -559,6 +628,36 @@ void TAbsReportBaseForm::PreviousPageButtonClick()
 void TAbsReportBaseForm::LastPageButtonClick()
 {
     RunAction([&] { MovePager(TPagerAction::paLast); });
+}
+
+void TAbsReportBaseForm::CancelPageLoad()
+{
+    if (!FPageLoading)
+        return;
+    // A server that does not take the cancel keeps the statement with the worker, which
+    // drops its page when it ends; the controls wait for that (one statement at a time).
+    const bool stopped = FLoadingPage->TryClose(kClosePatience);
+    PageLoadEnded();
+    FCurrentFilters = FFiltersBefore;
+    FCurrentRecCount = FCountBefore;
+    FPendingMove.reset();
+    FPager = FPagerBefore;
+    ShowPager();
+    if (FCurrentFilters.RecordsPerPage > 0) {
+        const QSignalBlocker quiet(cbRecordsPerPage);
+        const int index = cbRecordsPerPage->findText(QString::number(FCurrentFilters.RecordsPerPage));
+        if (index >= 0)
+            cbRecordsPerPage->setCurrentIndex(index);
+    }
+    const bool shown = FStateBefore == TLoadingState::lsLoaded && FShownPage->Active();
+    SetLoadingState(shown ? TLoadingState::lsLoaded : TLoadingState::lsBlank);
+    UpdateSummary(shown);
+    if (FFiltersShownBefore && FiltersPanel->isHidden())
+        ToggleFilters();
+    if (stopped)
+        EnableReportControls();
+    else
+        FAbandonedWatch->start();
 }
 
 // ---------------------------------------------------------------------------------------

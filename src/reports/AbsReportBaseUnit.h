@@ -23,7 +23,9 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QPushButton;
+class QShortcut;
 class QTableView;
+class QTimer;
 class TLoadingAnimation;
 
 // Window messages, as custom event types with the numbers of the original messages.
@@ -58,9 +60,12 @@ public:
     int CurrentRecCount() const { return FCurrentRecCount; }
     TReportUIFilters ReportUIFilters() const { return FReportUIFilters; }
     TLoadingState LoadingState() const { return FLoadingState; }
-    // A page was asked for and has not arrived (or failed) yet.
+    // A page was asked for and has not arrived (or failed, or been given up) yet.
     bool PageLoading() const { return FPageLoading; }
-    TQuery& PageQuery() { return ReportQuery; }
+    // The page on screen, and the one being loaded in its place (the two change roles when
+    // a page arrives).
+    TQuery& PageQuery() { return *FShownPage; }
+    TQuery& LoadingPageQuery() { return *FLoadingPage; }
     TDataSource& DataSource() { return *ReportDataSource; }
     TSqlDataManager& SqlManager() { return *FSqlManager; }
 
@@ -71,6 +76,10 @@ public:
     void PreviousPageButtonClick();
     void NextPageButtonClick();
     void LastPageButtonClick();
+    // Gives up the page being loaded (Esc, the Cancel button on the loading picture): its
+    // statement is cancelled and the window is as it was before the click, the page it
+    // showed included.
+    void CancelPageLoad();
 
 protected:
     bool event(QEvent* e) override;
@@ -98,7 +107,9 @@ private:
     bool CommitDateFields();
     void FiltersShowHidePanelClick();
     void CollectFilters();
-    void CloseReportQuery();
+    void PageLoadEnded(); // the page arrived, failed or was given up
+    void CloseLoadingPage();
+    void ClearShownPage();
     void RunReportQuery();
     void ReportQueryAfterOpen();
     void ReportQueryOpenError(const QString& message);
@@ -127,10 +138,23 @@ private:
     TReportFilters FFiltersBefore;
     int FCountBefore = 0;
     std::optional<TReportPager::TMove> FPendingMove;
+    TReportPager FPagerBefore;
+    TLoadingState FStateBefore = TLoadingState::lsBlank;
+    bool FFiltersShownBefore = false;
+    // A page move shows the loading picture only once it takes longer than a moment.
+    QTimer* FSlowPageTimer = nullptr;
+    // Polls a given-up statement that its server has not let go of yet: the controls stay
+    // disabled until it has.
+    QTimer* FAbandonedWatch = nullptr;
+    QShortcut* FCancelShortcut = nullptr;
     bool FReconnected = false; // the action under way has already made a new connection
 
     // Bound to FSqlManager's connection; declared after it, so freed before it.
-    TQuery ReportQuery{nullptr, ckStatic};
+    // The page on screen stays while the next one loads on the other query.
+    TQuery PageQueryA{nullptr, ckStatic};
+    TQuery PageQueryB{nullptr, ckStatic};
+    TQuery* FShownPage = &PageQueryA;
+    TQuery* FLoadingPage = &PageQueryB;
     TQuery ExportQuery{nullptr, ckForwardOnly};
     TQuery StoreFilterQuery{nullptr, ckStatic};
     TQuery FiscalDeviceQuery{nullptr, ckStatic};
@@ -172,5 +196,6 @@ public:
     QTableView* ReportDBGrid = nullptr;
     QWidget* LoadingPanel = nullptr;
     TLoadingAnimation* LoadingGifImage = nullptr;
+    QPushButton* CancelLoadButton = nullptr;
     TDataSource* ReportDataSource = nullptr;
 };

@@ -516,6 +516,12 @@ void BuildReportWidgets(TAbsReportBaseForm& form, std::function<void()> onFilter
     form.LoadingGifImage = new TLoadingAnimation(form.LoadingPanel);
     form.LoadingGifImage->setObjectName(QStringLiteral("LoadingGifImage"));
     loading->addWidget(form.LoadingGifImage);
+    // Under the arc: the way out of a load that takes too long (Esc does the same).
+    form.CancelLoadButton = new QPushButton(QStringLiteral("Отказ"), form.LoadingGifImage);
+    form.CancelLoadButton->setObjectName(QStringLiteral("CancelLoadButton"));
+    form.CancelLoadButton->setToolTip(QStringLiteral("Прекратява зареждането и връща предишния изглед (Esc)"));
+    form.CancelLoadButton->setFocusPolicy(Qt::NoFocus);
+    form.LoadingGifImage->PlaceBelow(form.CancelLoadButton);
     stack->addWidget(form.ReportDBGrid, 0, 0);
     stack->addWidget(form.LoadingPanel, 0, 0);
     gridLayout->addWidget(gridArea, 1);

@@ -37,13 +37,43 @@ QString TLoadingAnimation::ElapsedText(qint64 ms)
     return QStringLiteral("Зареждане… %1:%2 мин").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
+QRectF TLoadingAnimation::ArcBox() const
+{
+    const int side = std::clamp(std::min(width(), height()) / 6, 24, 72);
+    return QRectF((width() - side) / 2.0, (height() - side) / 2.0, side, side);
+}
+
+QRectF TLoadingAnimation::TextLine(const QRectF& arc) const
+{
+    const qreal pen = std::max(3.0, arc.width() / 9.0);
+    return QRectF(0, arc.bottom() + pen + 6, width(), fontMetrics().height() + 4);
+}
+
+void TLoadingAnimation::PlaceBelow(QWidget* control)
+{
+    FBelow = control;
+    control->setParent(this);
+    PlaceControl();
+}
+
+void TLoadingAnimation::resizeEvent(QResizeEvent*) { PlaceControl(); }
+
+void TLoadingAnimation::PlaceControl()
+{
+    if (!FBelow)
+        return;
+    const QSize size = FBelow->sizeHint().expandedTo(QSize(96, 0));
+    const QRectF line = TextLine(ArcBox());
+    FBelow->setGeometry(int((width() - size.width()) / 2.0), int(line.bottom() + 10), size.width(), size.height());
+}
+
 void TLoadingAnimation::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const int side = std::clamp(std::min(width(), height()) / 6, 24, 72);
+    const QRectF box = ArcBox();
+    const qreal side = box.width();
     const qreal pen = std::max(3.0, side / 9.0);
-    const QRectF box((width() - side) / 2.0, (height() - side) / 2.0, side, side);
     // The arc is drawn as short segments whose opacity falls from head to tail.
     constexpr int kSegments = 36;
     constexpr qreal kSweep = 270.0;
@@ -59,7 +89,6 @@ void TLoadingAnimation::paintEvent(QPaintEvent*)
     const QString elapsed = FTimer.isActive() ? ElapsedText(FClock.elapsed()) : QString();
     if (!elapsed.isEmpty()) {
         painter.setPen(QColor(0x33, 0x33, 0x33)); // dark on the picture's own white
-        const QRectF below(0, box.bottom() + pen + 6, width(), painter.fontMetrics().height() + 4);
-        painter.drawText(below, Qt::AlignHCenter | Qt::AlignTop, elapsed);
+        painter.drawText(TextLine(box), Qt::AlignHCenter | Qt::AlignTop, elapsed);
     }
 }
