@@ -341,6 +341,26 @@ TEST_F(Exporter, CsvAndSpreadsheetOfAFilteredSalesReport)
         for (int i = 1; i < rows.size(); ++i) // UNP, text in both
             EXPECT_EQ(rows[i][0][QStringLiteral("value")].toString(), lines[i].section(u'\t', 0, 0));
         EXPECT_FALSE(rows[1][0][QStringLiteral("bold")].toBool());
+
+        // Ready to read and to print: the names frozen with an autofilter over every row,
+        // landscape A4 one page wide with the names on each page; the properties say what
+        // the rows are of.
+        const QJsonObject sheet = sheets[0].toObject();
+        EXPECT_EQ(sheet[QStringLiteral("freeze")].toString(), QStringLiteral("A2"));
+        EXPECT_EQ(sheet[QStringLiteral("autofilter")].toString(), QStringLiteral("A1:Q%1").arg(count + 1));
+        EXPECT_EQ(sheet[QStringLiteral("orientation")].toString(), QStringLiteral("landscape"));
+        EXPECT_EQ(sheet[QStringLiteral("paper")].toInt(), 9);
+        EXPECT_TRUE(sheet[QStringLiteral("fit_to_page")].toBool());
+        EXPECT_EQ(sheet[QStringLiteral("fit_width")].toInt(), 1);
+        EXPECT_EQ(sheet[QStringLiteral("fit_height")].toInt(), 0);
+        EXPECT_EQ(sheet[QStringLiteral("print_title_rows")].toString(), QStringLiteral("$1:$1"));
+        const QJsonObject doc = sheet[QStringLiteral("doc")].toObject();
+        EXPECT_EQ(doc[QStringLiteral("title")].toString(), ReportTitle(rkSalesSummary));
+        const QString subject = doc[QStringLiteral("subject")].toString();
+        const QRegularExpression said(QStringLiteral("^Източник: %1 · Период: 01\\.03\\.2026 – 31\\.03\\.2026 · "
+                                                     "Обект: \\D.*$")
+                                          .arg(Source(type)[1]));
+        EXPECT_TRUE(said.match(subject).hasMatch()) << subject.toStdString();
     }
 }
 

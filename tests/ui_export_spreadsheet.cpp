@@ -391,6 +391,10 @@ TEST_F(Export, SpreadsheetContinuesOnFurtherWorksheets)
         const QJsonArray rows = s[QStringLiteral("rows")].toArray();
         EXPECT_EQ(rows[0][0][QStringLiteral("value")].toString(), QStringLiteral("Code"));
         EXPECT_LE(rows.size(), 50);
+        // Each sheet has its names frozen and its own autofilter over its rows.
+        EXPECT_EQ(s[QStringLiteral("freeze")].toString(), QStringLiteral("A2"));
+        EXPECT_EQ(s[QStringLiteral("autofilter")].toString(), QStringLiteral("A1:B%1").arg(rows.size()));
+        EXPECT_EQ(s[QStringLiteral("print_title_rows")].toString(), QStringLiteral("$1:$1"));
         for (int r = 1; r < rows.size(); ++r)
             codes << rows[r][0][QStringLiteral("value")].toInt();
     }

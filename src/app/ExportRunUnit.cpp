@@ -1,12 +1,14 @@
 // The data source of an auditor-export run and one report's export (see ExportRunUnit.h).
 #include "app/ExportRunUnit.h"
 
+#include "app/FilterNumberCheckUnit.h"
 #include "app/ServerWaitUnit.h"
 #include "db/ChooseDBUnit.h"
 #include "db/DbEngineUnit.h"
 #include "db/Exception.h"
 #include "db/OdbcConnectionUnit.h"
 #include "db/QueryUnit.h"
+#include "reports/RunWordsUnit.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -76,6 +78,13 @@ TExportOutcome ExportReportToFile(TSqlDataManager& manager, const TRepository& r
         expected = int(std::clamp<qint64>(recCount - skipped, 0, filters.RecordsPerPage));
     }
 
+    // The workbook's properties name the lookups' entries; they are read before the rows.
+    QString subject;
+    if (kind == ekExcel)
+        subject = RunSubject(manager.DbModel().DSN, RunFilterWords(filters, [&manager](TLookupKind k, int n) {
+                                 return LookupName(manager, k, n).value_or(QString());
+                             }));
+
     TQuery query(nullptr, ckForwardOnly);
     query.SetConnection(&manager.Connection());
     query.SetSQL(reportSql);
@@ -84,6 +93,7 @@ TExportOutcome ExportReportToFile(TSqlDataManager& manager, const TRepository& r
     query.First();
 
     RExportOptions opts = TExportForm::GetReportOpts(kind, QString::fromUtf16(report.Title));
+    opts.Subject = subject;
     opts.FileName = file;
     opts.ShownFileName = shownFile;
     opts.Device = device;

@@ -5,19 +5,25 @@
 #include "db/QueryUnit.h"
 #include "reports/ReportListUnit.h"
 
-namespace {
-
-bool LookupHolds(TSqlDataManager& manager, TLookupKind kind, qint64 number)
+std::optional<QString> LookupName(TSqlDataManager& manager, TLookupKind kind, qint64 number)
 {
     TQuery query(&manager.Connection(), ckForwardOnly);
     query.SetSQL(QString::fromUtf16(LookupListItem(kind).Sql));
     TServerWaitWatch::Expect();
     query.Open();
-    bool found = false;
-    for (; !found && !query.Eof(); query.Next())
-        found = !query.Fields(0).IsNull() && query.Fields(0).AsLargeInt() == number;
+    std::optional<QString> name;
+    for (; !name && !query.Eof(); query.Next())
+        if (!query.Fields(0).IsNull() && query.Fields(0).AsLargeInt() == number)
+            name = query.Fields(1).AsString();
     TServerWaitWatch::Idle();
-    return found;
+    return name;
+}
+
+namespace {
+
+bool LookupHolds(TSqlDataManager& manager, TLookupKind kind, qint64 number)
+{
+    return LookupName(manager, kind, number).has_value();
 }
 
 } // namespace

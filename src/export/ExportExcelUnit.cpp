@@ -7,6 +7,7 @@
 #include "SheetTextUnit.h"
 #include "StalePartUnit.h"
 #include "WorkbookOpenerUnit.h"
+#include "WorkbookPrintUnit.h"
 #include "ZipReadBackUnit.h"
 #include "db/Exception.h"
 
@@ -254,6 +255,7 @@ bool TExportExcelStrategy::BeginExport()
     FTitleFormat = workbook_add_format(FWorkbook);
     format_set_align(FTitleFormat, LXW_ALIGN_CENTER);
     format_set_align(FTitleFormat, LXW_ALIGN_VERTICAL_CENTER);
+    SetWorkbookProperties(FWorkbook, FExportOpts.Title, FExportOpts.Subject);
     return true;
 }
 
@@ -404,6 +406,7 @@ void TExportExcelStrategy::StartSheet(bool first)
     }
     if (!Sheet)
         CannotWrite(reason != 0 ? InTemporaryFolder(reason) : QStringLiteral("no worksheet can be added"));
+    FinishSheet();
     FSheets.push_back(Sheet);
     for (int c = 0; c < NumCols; ++c)
         Check(worksheet_set_column(Sheet, lxw_col_t(c), lxw_col_t(c), FWidths[size_t(c)], FColumnFormats[size_t(c)]),
@@ -430,7 +433,16 @@ void TExportExcelStrategy::StartSheet(bool first)
         Check(worksheet_write_string(Sheet, row, lxw_col_t(c), SheetText(FDataSet->Fields(c).FieldName()).constData(),
                                      FNameFormat),
               "worksheet_write_string");
+    SetSheetForReading(Sheet, row);
+    FNameRow = row;
     StartDataRow = int(row) + 1;
+}
+
+void TExportExcelStrategy::FinishSheet()
+{
+    if (FSheets.empty() || NumCols == 0)
+        return;
+    SetSheetFilter(FSheets.back(), FNameRow, lxw_row_t(StartDataRow - 1), lxw_col_t(NumCols - 1));
 }
 
 void TExportExcelStrategy::WriteRow(const TRow& row)
@@ -480,7 +492,11 @@ void TExportExcelStrategy::WriteRecord()
         WritePending();
 }
 
-void TExportExcelStrategy::WriteFooter() { WritePending(); }
+void TExportExcelStrategy::WriteFooter()
+{
+    WritePending();
+    FinishSheet();
+}
 
 void TExportExcelStrategy::CheckSheetFile(lxw_worksheet* sheet, bool flush) const
 {

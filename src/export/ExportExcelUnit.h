@@ -71,6 +71,8 @@ private:
     void WritePending();
     void WriteRow(const TRow& row);
     void StartSheet(bool first);
+    // The sheet that has its last row: its autofilter over the rows written.
+    void FinishSheet();
     void Check(int error, const char* what) const;
     // Every failure to write the workbook, in one line: "Cannot write "FILE": REASON".
     [[noreturn]] void CannotWrite(const QString& reason) const;
@@ -87,6 +89,7 @@ private:
     int NumRows = 0;
     int NumCols = 0;
     int StartDataRow = 0;           // zero-based row of the next record on the current sheet
+    std::uint32_t FNameRow = 0;     // the row of the field names on the current sheet
     lxw_workbook* FWorkbook = nullptr;
     lxw_worksheet* Sheet = nullptr;
     std::vector<lxw_worksheet*> FSheets;

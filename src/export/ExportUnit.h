@@ -34,6 +34,8 @@ struct RExportOptions {
     QString ShownFileName;
     const QString& ShownName() const { return ShownFileName.isEmpty() ? FileName : ShownFileName; }
     QString Title;
+    // What the rows are of (data source, period, filters), for a workbook's properties.
+    QString Subject;
     const QStringList* ClmBottoms = nullptr; // owned by the caller
     const QStringList* Conditions = nullptr;
     const QStringList* Footer = nullptr;

@@ -6,6 +6,7 @@
 #include "DateFieldUnit.h"
 #include "LoadingAnimationUnit.h"
 #include "LookupModelUnit.h"
+#include "RunWordsUnit.h"
 #include "db/Exception.h"
 #include "common/MessageBoxUnit.h"
 #include "export/OutputTargetUnit.h"
@@ -423,29 +424,13 @@ void TAbsReportBaseForm::UpdateSummary(bool withCount)
 
 QStringList TAbsReportBaseForm::FilterWords() const
 {
-    const TReportFilters& f = FCurrentFilters;
-    QStringList words;
-    if (f.FromDate != 0 || f.ToDate != 0)
-        words << QStringLiteral("Период: %1 – %2")
-                     .arg(DaysToDate(f.FromDate).toString(QStringLiteral("dd.MM.yyyy")),
-                          DaysToDate(f.ToDate).toString(QStringLiteral("dd.MM.yyyy")));
-    const struct {
-        int Key;
-        const QComboBox* Lookup;
-        const char16_t* Label;
-    } keyed[] = {
-        {f.StoreN, StoreFilterLookup, u"Обект"},
-        {f.FiscalDeviceN, FiscalDeviceFilterLookup, u"Фискално устройство"},
-        {f.UserN, UserFilterLookup, u"Оператор"},
-    };
-    for (const auto& k : keyed) {
-        if (k.Key == 0)
-            continue;
-        const int index = k.Lookup->findData(QString::number(k.Key));
-        words << QStringLiteral("%1: %2").arg(QString::fromUtf16(k.Label),
-                                              index >= 0 ? k.Lookup->itemText(index) : QString::number(k.Key));
-    }
-    return words;
+    return RunFilterWords(FCurrentFilters, [this](TLookupKind kind, int number) {
+        const QComboBox* lookup = kind == TLookupKind::Stores          ? StoreFilterLookup
+                                  : kind == TLookupKind::FiscalDevices ? FiscalDeviceFilterLookup
+                                                                       : UserFilterLookup;
+        const int index = lookup->findData(QString::number(number));
+        return index >= 0 ? lookup->itemText(index) : QString();
+    });
 }
 
 void TAbsReportBaseForm::ReportQueryOpenError(const QString& message)
@@ -704,6 +689,7 @@ void TAbsReportBaseForm::ExportReport(TExportKind kind)
     RExportOptions opts = TExportForm::GetReportOpts(kind, windowTitle());
     if (FDbModel)
         opts.DataSourceFiles = DataSourceFiles(*FDbModel);
+    opts.Subject = RunSubject(FDbModel ? FDbModel->DSN : QString(), FilterWords());
     if (ExportHandler()) {
         WaitForExportQuery(reopen);
         ExportHandler()(ExportQuery, opts, FCurrentRecCount);

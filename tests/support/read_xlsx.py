@@ -94,8 +94,18 @@ def main(path):
         widths = {k: v.width for k, v in ws.column_dimensions.items()}
         column_borders = {k: bool(v.border and v.border.left and v.border.left.style)
                           for k, v in ws.column_dimensions.items()}
+        setup = ws.page_setup
+        fit = ws.sheet_properties.pageSetUpPr
         out.append({"name": ws.title, "merged": [str(r) for r in ws.merged_cells.ranges],
-                    "rows": rows, "widths": widths, "column_borders": column_borders})
+                    "rows": rows, "widths": widths, "column_borders": column_borders,
+                    "freeze": ws.freeze_panes or "", "autofilter": ws.auto_filter.ref or "",
+                    "orientation": setup.orientation or "", "paper": int(setup.paperSize or 0),
+                    "fit_to_page": bool(fit and fit.fitToPage),
+                    "fit_width": int(setup.fitToWidth if setup.fitToWidth is not None else 1),
+                    "fit_height": int(setup.fitToHeight if setup.fitToHeight is not None else 1),
+                    "print_title_rows": ws.print_title_rows or "",
+                    "doc": {"title": wb.properties.title or "", "subject": wb.properties.subject or "",
+                            "description": wb.properties.description or ""}})
     json.dump(out, sys.stdout, ensure_ascii=False)
 
 
