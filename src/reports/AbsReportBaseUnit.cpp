@@ -6,6 +6,7 @@
 #include "DateFieldUnit.h"
 #include "LoadingAnimationUnit.h"
 #include "LookupModelUnit.h"
+#include "ReportMemoryUnit.h"
 #include "RunWordsUnit.h"
 #include "db/Exception.h"
 #include "common/MessageBoxUnit.h"
@@ -109,10 +110,12 @@ TAbsReportBaseForm::~TAbsReportBaseForm()
     PageQueryB.Close();
 }
 
-void TAbsReportBaseForm::FormCreate()
+void TAbsReportBaseForm::FormCreate(TReportKind kind)
 {
+    FKind = kind;
     FReportUIFilters = GetReportUIFilters();
     InitFilters();
+    RecallLastRun();
     SetLoadingState(TLoadingState::lsBlank);
     UpdateSummary(false);
 }
@@ -167,6 +170,54 @@ void TAbsReportBaseForm::InitFilters()
     FillLookup(FiscalDeviceFilterLookup, FiscalDeviceQuery);
     TSqlDataManager::OpenQueryClean(UserFilterQuery);
     FillLookup(UserFilterLookup, UserFilterQuery);
+}
+
+void TAbsReportBaseForm::RecallLastRun()
+{
+    if (!FDbModel || FDbModel->DSN.isEmpty())
+        return;
+    const std::optional<TReportFilters> run = TReportMemory::Recall(FDbModel->DSN, FKind);
+    if (!run)
+        return;
+    if (run->FromDate != 0 && run->ToDate != 0) {
+        FromDateFilterPicker->setDate(DaysToDate(run->FromDate));
+        ToDateFilterPicker->setDate(DaysToDate(run->ToDate));
+    }
+    // A store, device or operator no longer in its list leaves "every one".
+    const std::pair<QComboBox*, int32_t> keyed[] = {
+        {StoreFilterLookup, run->StoreN}, {FiscalDeviceFilterLookup, run->FiscalDeviceN}, {UserFilterLookup, run->UserN}};
+    for (const auto& [lookup, key] : keyed) {
+        const int index = key != 0 ? lookup->findData(QString::number(key)) : -1;
+        if (index >= 0)
+            lookup->setCurrentIndex(index);
+    }
+    if (run->RecordsPerPage > 0) {
+        const QSignalBlocker quiet(cbRecordsPerPage); // a change of the box runs the report
+        const int index = cbRecordsPerPage->findText(QString::number(run->RecordsPerPage));
+        if (index >= 0)
+            cbRecordsPerPage->setCurrentIndex(index);
+    }
+    // The order and the find are those of the first run.
+    FCurrentFilters.SortColumn = run->SortColumn;
+    FCurrentFilters.SortDescending = run->SortDescending;
+    FCurrentFilters.FindText = run->FindText;
+}
+
+void TAbsReportBaseForm::RememberRun()
+{
+    if (!FDbModel || FDbModel->DSN.isEmpty())
+        return;
+    TReportFilters run = FCurrentFilters;
+    run.PageNumber = 0;
+    const auto same = [](const TReportFilters& a, const TReportFilters& b) {
+        return a.FromDate == b.FromDate && a.ToDate == b.ToDate && a.StoreN == b.StoreN &&
+               a.FiscalDeviceN == b.FiscalDeviceN && a.UserN == b.UserN && a.RecordsPerPage == b.RecordsPerPage &&
+               a.SortColumn == b.SortColumn && a.SortDescending == b.SortDescending && a.FindText == b.FindText;
+    };
+    if (FRemembered && same(*FRemembered, run))
+        return; // a page move
+    TReportMemory::Remember(FDbModel->DSN, FKind, run);
+    FRemembered = run;
 }
 
 void TAbsReportBaseForm::FillLookup(QComboBox* lookup, TQuery& query)
@@ -401,6 +452,7 @@ void TAbsReportBaseForm::ReportQueryAfterOpen()
     ReportDataSource->SetFirstRowNumber(f.RecordsPerPage > 0 ? qint64(f.PageNumber) * f.RecordsPerPage + 1 : 1);
     ReportDataSource->SetDataSet(FLoadingPage);
     std::swap(FShownPage, FLoadingPage);
+    RememberRun();
     FLoadingPage->Close(); // the page that was on screen
     FitColumns();
     EnableReportControls();

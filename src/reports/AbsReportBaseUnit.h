@@ -59,6 +59,7 @@ public:
     const TReportFilters& CurrentFilters() const { return FCurrentFilters; }
     int CurrentRecCount() const { return FCurrentRecCount; }
     TReportUIFilters ReportUIFilters() const { return FReportUIFilters; }
+    TReportKind Kind() const { return FKind; }
     TLoadingState LoadingState() const { return FLoadingState; }
     // A page was asked for and has not arrived (or failed, or been given up) yet.
     bool PageLoading() const { return FPageLoading; }
@@ -86,13 +87,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     // Called by the concrete report's constructor: asks it for its filters and sets the
-    // window up (a virtual call cannot be made from this class's own constructor).
-    void FormCreate();
+    // window up (a virtual call cannot be made from this class's own constructor), with the
+    // filters, page size, order and find of the report's last run on the same data source.
+    void FormCreate(TReportKind kind);
 
     const TSqlDBModel* FDbModel;
     TRepository* FRepository;
     std::unique_ptr<TSqlDataManager> FSqlManager;
     TReportUIFilters FReportUIFilters = 0;
+    TReportKind FKind = rkSalesSummary;
     int FFilterOrigWidth = 0;
     TReportFilters FCurrentFilters;
     int FCurrentRecCount = 0;
@@ -100,6 +103,8 @@ protected:
 private:
     void ConnectControls();
     void InitFilters();
+    void RecallLastRun();
+    void RememberRun();
     void SetLoadingState(TLoadingState state);
     void ToggleFilters();
     // The date fields read what was typed in them; false when one holds no date (it is
@@ -148,6 +153,7 @@ private:
     QTimer* FAbandonedWatch = nullptr;
     QShortcut* FCancelShortcut = nullptr;
     bool FReconnected = false; // the action under way has already made a new connection
+    std::optional<TReportFilters> FRemembered; // the run last written to the memory
 
     // Bound to FSqlManager's connection; declared after it, so freed before it.
     // The page on screen stays while the next one loads on the other query.

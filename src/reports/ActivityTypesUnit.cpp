@@ -5,7 +5,7 @@ TActivityTypesForm::TActivityTypesForm(QWidget* AOwner, const TSqlDBModel* aDBMo
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
     setWindowTitle(ReportTitle(rkActivityTypes));
-    FormCreate();
+    FormCreate(rkActivityTypes);
 }
 
 TReportUIFilters TActivityTypesForm::GetReportUIFilters() const { return ReportListItem(rkActivityTypes).Filters; }

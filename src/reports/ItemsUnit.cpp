@@ -5,7 +5,7 @@ TItemsForm::TItemsForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
     setWindowTitle(ReportTitle(rkItems));
-    FormCreate();
+    FormCreate(rkItems);
 }
 
 TReportUIFilters TItemsForm::GetReportUIFilters() const { return ReportListItem(rkItems).Filters; }

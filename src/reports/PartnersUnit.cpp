@@ -5,7 +5,7 @@ TPartnersForm::TPartnersForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepo
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
     setWindowTitle(ReportTitle(rkPartners));
-    FormCreate();
+    FormCreate(rkPartners);
 }
 
 TReportUIFilters TPartnersForm::GetReportUIFilters() const { return ReportListItem(rkPartners).Filters; }

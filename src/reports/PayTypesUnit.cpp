@@ -5,7 +5,7 @@ TPayTypesForm::TPayTypesForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepo
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
     setWindowTitle(ReportTitle(rkPayTypes));
-    FormCreate();
+    FormCreate(rkPayTypes);
 }
 
 TReportUIFilters TPayTypesForm::GetReportUIFilters() const { return ReportListItem(rkPayTypes).Filters; }

@@ -5,7 +5,7 @@ TPaymentsForm::TPaymentsForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepo
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
     setWindowTitle(ReportTitle(rkPayments));
-    FormCreate();
+    FormCreate(rkPayments);
 }
 
 TReportUIFilters TPaymentsForm::GetReportUIFilters() const { return ReportListItem(rkPayments).Filters; }

@@ -5,7 +5,7 @@ TReversedSalesForm::TReversedSalesForm(QWidget* AOwner, const TSqlDBModel* aDBMo
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
     setWindowTitle(ReportTitle(rkReversedSales));
-    FormCreate();
+    FormCreate(rkReversedSales);
 }
 
 TReportUIFilters TReversedSalesForm::GetReportUIFilters() const { return ReportListItem(rkReversedSales).Filters; }

@@ -5,7 +5,7 @@ TRevokedSalesForm::TRevokedSalesForm(QWidget* AOwner, const TSqlDBModel* aDBMode
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
     setWindowTitle(ReportTitle(rkRevokedSales));
-    FormCreate();
+    FormCreate(rkRevokedSales);
 }
 
 TReportUIFilters TRevokedSalesForm::GetReportUIFilters() const { return ReportListItem(rkRevokedSales).Filters; }

@@ -5,7 +5,7 @@ TSalesDetailForm::TSalesDetailForm(QWidget* AOwner, const TSqlDBModel* aDBModel,
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
     setWindowTitle(ReportTitle(rkSalesDetail));
-    FormCreate();
+    FormCreate(rkSalesDetail);
 }
 
 TReportUIFilters TSalesDetailForm::GetReportUIFilters() const { return ReportListItem(rkSalesDetail).Filters; }

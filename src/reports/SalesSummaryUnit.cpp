@@ -5,7 +5,7 @@ TSalesSummaryForm::TSalesSummaryForm(QWidget* AOwner, const TSqlDBModel* aDBMode
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
     setWindowTitle(ReportTitle(rkSalesSummary));
-    FormCreate();
+    FormCreate(rkSalesSummary);
 }
 
 TReportUIFilters TSalesSummaryForm::GetReportUIFilters() const { return ReportListItem(rkSalesSummary).Filters; }

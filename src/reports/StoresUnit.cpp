@@ -5,7 +5,7 @@ TStoresForm::TStoresForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TReposito
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
     setWindowTitle(ReportTitle(rkStores));
-    FormCreate();
+    FormCreate(rkStores);
 }
 
 TReportUIFilters TStoresForm::GetReportUIFilters() const { return ReportListItem(rkStores).Filters; }

@@ -5,7 +5,7 @@ TUsersLogForm::TUsersLogForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepo
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
     setWindowTitle(ReportTitle(rkUsersLog));
-    FormCreate();
+    FormCreate(rkUsersLog);
 }
 
 TReportUIFilters TUsersLogForm::GetReportUIFilters() const { return ReportListItem(rkUsersLog).Filters; }

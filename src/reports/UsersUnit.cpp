@@ -5,7 +5,7 @@ TUsersForm::TUsersForm(QWidget* AOwner, const TSqlDBModel* aDBModel, TRepository
     : TAbsReportBaseForm(AOwner, aDBModel, aRepository)
 {
     setWindowTitle(ReportTitle(rkUsers));
-    FormCreate();
+    FormCreate(rkUsers);
 }
 
 TReportUIFilters TUsersForm::GetReportUIFilters() const { return ReportListItem(rkUsers).Filters; }
