@@ -156,19 +156,10 @@ TEST_F(ReportWindow, AGivenUpPageOnAHungServerKeepsTheControlsUntilItLetsGo)
     BuildScratchReports(*db, 10);
     auto form = Open<TPartnersForm>(dbPostgres, kScratchPgDsn); // its rows sleep on the server
     form->ReportButtonClick();
-    int pid = 0;
-    PumpUntil([&] {
-        pid = db->FastSql(QStringLiteral("select pid from pg_stat_activity where wait_event = 'PgSleep' "
-                                         "and state = 'active' and pid <> pg_backend_pid()"))
-                  .toInt();
-        return pid != 0;
-    });
+    const int pid = SleepingBackend(*db);
     ASSERT_NE(pid, 0);
-    struct TStopped {
-        int Pid;
-        ~TStopped() { ::kill(Pid, SIGCONT); }
-    } stopped{pid};
-    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    const TStoppedBackend stopped(pid);
+    ASSERT_TRUE(stopped.Stopped);
 
     QTest::mouseClick(form->CancelLoadButton, Qt::LeftButton);
     EXPECT_FALSE(form->PageLoading());

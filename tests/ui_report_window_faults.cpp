@@ -230,19 +230,10 @@ TEST_F(ReportWindow, ClosingWhileTheServerHangsReturnsAtOnce)
         partners->ReportButtonClick();
         // The window's session, stopped in the middle of its page: the only one asleep in the
         // slow view's function.
-        int pid = 0;
-        PumpUntil([&] {
-            pid = db->FastSql(QStringLiteral("select pid from pg_stat_activity where wait_event = 'PgSleep' "
-                                             "and state = 'active' and pid <> pg_backend_pid()"))
-                      .toInt();
-            return pid != 0;
-        });
+        const int pid = SleepingBackend(*db);
         ASSERT_NE(pid, 0);
-        struct TStopped { // the backend goes on again however the test ends
-            int Pid;
-            ~TStopped() { ::kill(Pid, SIGCONT); }
-        } stopped{pid};
-        ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+        const TStoppedBackend stopped(pid);
+        ASSERT_TRUE(stopped.Stopped);
 
         // Returns: the cancel is not answered, nothing waits for it.
         if (wholeProgram) {

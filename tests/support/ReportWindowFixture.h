@@ -174,6 +174,31 @@ protected:
     std::list<std::unique_ptr<TRepository>> repositories;
 };
 
+// The session of a window reading the slow partners view of the scratch PostgreSQL
+// database, in the middle of its page: the only one asleep in the view's function; 0 when
+// none comes.
+inline int SleepingBackend(TSqlDataManager& db)
+{
+    int pid = 0;
+    PumpUntil([&] {
+        pid = db.FastSql(QStringLiteral("select pid from pg_stat_activity where wait_event = 'PgSleep' "
+                                        "and state = 'active' and pid <> pg_backend_pid()"))
+                  .toInt();
+        return pid != 0;
+    });
+    return pid;
+}
+
+// A server process stopped (SIGSTOP) while this lives; it goes on again however a test ends.
+struct TStoppedBackend {
+    explicit TStoppedBackend(int pid) : Pid(pid) { Stopped = ::kill(pid, SIGSTOP) == 0; }
+    ~TStoppedBackend() { ::kill(Pid, SIGCONT); }
+    TStoppedBackend(const TStoppedBackend&) = delete;
+    TStoppedBackend& operator=(const TStoppedBackend&) = delete;
+    int Pid;
+    bool Stopped;
+};
+
 // Connections to the database of `db` other than its own.
 inline int OtherBackends(TSqlDataManager& db)
 {
