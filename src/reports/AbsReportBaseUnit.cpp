@@ -6,6 +6,8 @@
 #include "DateFieldUnit.h"
 #include "LoadingAnimationUnit.h"
 #include "LookupModelUnit.h"
+#include "ReportTotalsUnit.h"
+#include "TotalsRowUnit.h"
 #include "db/Exception.h"
 #include "common/MessageBoxUnit.h"
 #include "export/OutputTargetUnit.h"
@@ -24,6 +26,7 @@
 #include <QTableView>
 #include <QSet>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <algorithm>
 
 namespace {
@@ -75,12 +78,22 @@ TAbsReportBaseForm::~TAbsReportBaseForm()
     // The grid lets go of the page before the queries (and then the connection) go.
     if (ReportDataSource)
         ReportDataSource->SetDataSet(nullptr);
+    FTotals.reset();
     ReportQuery.Close();
 }
 
 void TAbsReportBaseForm::FormCreate()
 {
     FReportUIFilters = GetReportUIFilters();
+    // The report's kind is the one whose caption the concrete window has taken.
+    for (const TReportListItem& item : ReportList()) {
+        if (ReportTitle(item.Kind) != windowTitle() || !TReportTotals::HasAmounts(item.Kind))
+            continue;
+        TotalsRow = new TTotalsRow(ReportDBGrid, GridPanel); // under the grid, above the pager
+        static_cast<QVBoxLayout*>(GridPanel->layout())->insertWidget(1, TotalsRow);
+        FTotals = std::make_unique<TReportTotals>(*FSqlManager, *FRepository, item.Kind, *TotalsRow);
+        break;
+    }
     InitFilters();
     SetLoadingState(TLoadingState::lsBlank);
     UpdateSummary(false);
@@ -222,7 +235,8 @@ void TAbsReportBaseForm::closeEvent(QCloseEvent* e)
     // A page still loading is cancelled; the window (and with it its connection) is freed.
     ReportDataSource->SetDataSet(nullptr);
     const bool exportStopped = ExportQuery.TryClose(kClosePatience);
-    if (!(ReportQuery.TryClose(kClosePatience) && exportStopped) && parentWidget()) {
+    const bool totalsStopped = !FTotals || FTotals->TryStop(kClosePatience);
+    if (!(ReportQuery.TryClose(kClosePatience) && exportStopped && totalsStopped) && parentWidget()) {
         // The server does not answer the cancel (stopped, or cut off without a word): the
         // window goes at once, out of its frame, and is freed once its worker has let go of
         // the query and the connection. Should the program end first, it is left as it is.
@@ -231,7 +245,7 @@ void TAbsReportBaseForm::closeEvent(QCloseEvent* e)
         setParent(nullptr);
         auto* reaper = new QTimer(this);
         connect(reaper, &QTimer::timeout, this, [this] {
-            if (!ReportQuery.Executing() && !ExportQuery.Executing())
+            if (!ReportQuery.Executing() && !ExportQuery.Executing() && !(FTotals && FTotals->Executing()))
                 deleteLater();
         });
         reaper->start(250);
@@ -294,6 +308,8 @@ void TAbsReportBaseForm::RunReportQuery()
     // Both run plainly: a page is read whole anyway, and a server cursor would be planned
     // for its first rows (no parallel workers, an index walked to a deep OFFSET).
     FSqlManager->OpenConnection();
+    if (FTotals) // the sums of new filters follow the page, in the count's and page's transaction
+        FTotals->BeforeRun(FCurrentFilters);
     ReportQuery.SetPreludeSQL(recCountSql);
     ReportQuery.SetRunMode(FSqlManager->QuickSelectSwitch());
     DisableReportControls();
@@ -340,6 +356,8 @@ void TAbsReportBaseForm::ReportQueryAfterOpen()
     }
     EnableReportControls();
     SetLoadingState(TLoadingState::lsLoaded);
+    if (FTotals)
+        FTotals->PageArrived();
 }
 
 void TAbsReportBaseForm::UpdateSummary(bool withCount)
@@ -389,6 +407,8 @@ void TAbsReportBaseForm::ReportQueryOpenError(const QString& message)
     // The page did not come: no picture, no grid, and the controls back for another try.
     // A count that failed leaves the filters, the count and the pager of the run before.
     FPageLoading = false;
+    if (FTotals)
+        FTotals->PageFailed();
     // A connection the server dropped (terminated, restarted) is made anew once, and the
     // same count and page run on it; when that fails, its reason is what the user sees.
     QString failure = message;
@@ -471,6 +491,8 @@ void TAbsReportBaseForm::RunAction(const std::function<void()>& action)
     try {
         action();
     } catch (const Exception& e) {
+        if (FTotals)
+            FTotals->PageFailed();
         FPendingMove.reset();
         FCurrentFilters = before;
         FCurrentRecCount = countBefore;
@@ -568,8 +590,8 @@ void TAbsReportBaseForm::ExportReport(TExportKind kind)
 {
     // One statement at a time on the window's connection: while a page loads, or an earlier
     // export's statement is still with a server that did not take its cancel, the request
-    // is refused without a word (the ribbon stays usable).
-    if (FPageLoading || ExportQuery.Executing())
+    // is refused without a word (the ribbon stays usable); so it is while the totals run.
+    if (FPageLoading || ExportQuery.Executing() || (FTotals && FTotals->Executing()))
         return;
     const int keepRecordsPerPage = FCurrentFilters.RecordsPerPage;
     struct TRestore {

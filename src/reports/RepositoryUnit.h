@@ -106,6 +106,17 @@ public:
     void FillUsersQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const;
     void FillUsersLogQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const;
 
+    // The sums of a report's amount columns over its whole filtered result (the WHERE
+    // clause of its count, no paging, no order), as one statement returning one row with
+    // three values for each amount column, in the catalogue's order: the exact sum (NULL
+    // for no value), the number of values that are no number and the number of numbers that
+    // cannot be added exactly to the cent; the last two are left out of the sum. On SQLite,
+    // where an amount may be a double or a stored text, the sum is a whole number of
+    // hundredths (TotalsInHundredths); elsewhere it is the engine's exact decimal as text.
+    // Empty when the report has no amount column. Nothing touches the database.
+    QString FillTotalsQuery(TReportKind kind, TReportFilters reportFilters) const;
+    bool TotalsInHundredths() const;
+
 private:
     QString FormatSqlDate(double date) const;
     QString BuildWhereClause(TReportFilters reportFilters) const;
