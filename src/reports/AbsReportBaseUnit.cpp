@@ -545,6 +545,8 @@ void TAbsReportBaseForm::ReportButtonClick()
 {
     if (!CommitDateFields())
         return;
+    if (FTotals)
+        FTotals->Refresh();
     RunAction([&] {
         CloseReportQuery();
         SetLoadingState(TLoadingState::lsLoading);

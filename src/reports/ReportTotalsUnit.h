@@ -41,6 +41,9 @@ public:
     // manager holds one read transaction for the count, the page and the sums. Throws
     // EDatabaseError when the transaction cannot be held.
     void BeforeRun(const TReportFilters& filters);
+    // The next run computes the sums again, also for the same filters (the Report button
+    // reads the database anew).
+    void Refresh() { FSql.clear(); }
     // The page has come: the sums waiting for it start.
     void PageArrived();
     // The page did not come: the sums waiting for it are not computed.

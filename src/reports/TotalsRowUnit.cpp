@@ -31,7 +31,7 @@ TTotalsRow::TTotalsRow(QTableView* grid, QWidget* parent) : QWidget(parent), FGr
     connect(header, &QHeaderView::geometriesChanged, this, repaint);
     connect(grid->horizontalScrollBar(), &QScrollBar::valueChanged, this, repaint);
     grid->installEventFilter(this);
-    setVisible(grid->isVisibleTo(parent));
+    setVisible(!grid->isHidden());
 }
 
 QSize TTotalsRow::sizeHint() const { return {100, fontMetrics().height() + 8}; }
@@ -53,8 +53,8 @@ void TTotalsRow::SetCaption(const QString& caption, const QString& toolTip, bool
 bool TTotalsRow::eventFilter(QObject* watched, QEvent* e)
 {
     // Shown with the grid: no figures under the loading picture or a blank window.
-    if (watched == FGrid && (e->type() == QEvent::Show || e->type() == QEvent::Hide))
-        setVisible(e->type() == QEvent::Show);
+    if (watched == FGrid && (e->type() == QEvent::ShowToParent || e->type() == QEvent::HideToParent))
+        setVisible(e->type() == QEvent::ShowToParent);
     else if (watched == FGrid && e->type() == QEvent::Resize)
         update();
     return QWidget::eventFilter(watched, e);
