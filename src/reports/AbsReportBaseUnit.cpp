@@ -470,7 +470,10 @@ void TAbsReportBaseForm::FitColumns()
                 measured.insert(std::move(text));
             }
         }
-        ReportDBGrid->setColumnWidth(c, std::min(kMaxColumnWidth, std::max(captionWidth, contentWidth) + padding));
+        int width = std::min(kMaxColumnWidth, std::max(captionWidth, contentWidth) + padding);
+        if (TotalsRow) // the sum of the whole result under the column fits too
+            width = std::max(width, TotalsRow->NeededWidth(c));
+        ReportDBGrid->setColumnWidth(c, width);
     }
 }
 

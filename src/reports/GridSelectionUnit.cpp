@@ -36,6 +36,7 @@ TGridSelection::TGridSelection(QTableView* grid, TDataSource* source, QWidget* s
     FLabel = new QLabel(summaryBar); // the bar's child
     FLabel->setObjectName(QStringLiteral("SelectionLabel"));
     FLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    FLabel->setContentsMargins(12, 0, 8, 0);
     FLabel->hide();
     if (auto* layout = qobject_cast<QHBoxLayout*>(summaryBar->layout()))
         layout->addWidget(FLabel);

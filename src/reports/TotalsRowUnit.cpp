@@ -39,7 +39,17 @@ QSize TTotalsRow::sizeHint() const { return {100, fontMetrics().height() + 8}; }
 void TTotalsRow::SetCells(std::vector<TCell> cells)
 {
     FCells = std::move(cells);
+    for (int c = 0; c < int(FCells.size()) && c < FGrid->horizontalHeader()->count(); ++c)
+        if (FGrid->columnWidth(c) < NeededWidth(c))
+            FGrid->setColumnWidth(c, NeededWidth(c));
     update();
+}
+
+int TTotalsRow::NeededWidth(int logicalColumn) const
+{
+    if (logicalColumn < 0 || logicalColumn >= int(FCells.size()) || FCells[size_t(logicalColumn)].Text.isEmpty())
+        return 0;
+    return fontMetrics().horizontalAdvance(FCells[size_t(logicalColumn)].Text) + 2 * kPadding + 2;
 }
 
 void TTotalsRow::SetCaption(const QString& caption, const QString& toolTip, bool marked)

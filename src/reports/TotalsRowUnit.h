@@ -21,7 +21,10 @@ public:
     TTotalsRow(QTableView* grid, QWidget* parent);
 
     // The figures, indexed by the grid's logical column; columns past the end show nothing.
+    // A column narrower than its figure is widened to it.
     void SetCells(std::vector<TCell> cells);
+    // The width column `logicalColumn` needs for its figure (0 for none).
+    int NeededWidth(int logicalColumn) const;
     // The text at the row's left, and its tooltip. A long caption gives way to the first
     // figure: it is cut short, its tooltip keeps the whole.
     void SetCaption(const QString& caption, const QString& toolTip = {}, bool marked = false);
