@@ -72,6 +72,13 @@ void BuildScratchAmounts(TSqlDataManager& db, const QString& select)
     db.FastSql(QStringLiteral("insert into SalesSummaryAudit ") + select);
 }
 
+// Drops that table when a test ends: left there, it would make the scratch database an audit
+// database to the tests that follow.
+struct TScratchAmountsGone {
+    TSqlDataManager& Db;
+    ~TScratchAmountsGone() { Db.FastSql(QStringLiteral("drop table if exists SalesSummaryAudit")); }
+};
+
 } // namespace
 
 // Every filter record's sums of the generator, and its totals of every amount column over
@@ -113,6 +120,7 @@ TEST(ReportTotals, AgreeWithTheGeneratorsSumsOnBothEngines)
 TEST(ReportTotals, SqliteSumIsExactOverAMillionDoubles)
 {
     auto db = TestManager(dbSqlite, kScratchDsn);
+    TScratchAmountsGone gone{*db};
     BuildScratchAmounts(*db, QStringLiteral(
         "select 0, 0, 0, ((x * 2654435761) % 999999999989) / 100.0 from (with recursive c(x) as (select 1 union all "
         "select x + 1 from c where x < 1000000) select x from c)"));
@@ -169,6 +177,7 @@ TEST(ReportTotals, SqliteValuesThatAreNoAmountAreLeftOutAndCounted)
         notNumbers += !v.Number && !isNull ? 1 : 0;
         inexact += v.Number && !v.Added ? 1 : 0;
     }
+    TScratchAmountsGone gone{*db};
     BuildScratchAmounts(*db, rows.join(QStringLiteral(" union all ")));
     ASSERT_EQ(db->FastSql(QStringLiteral("select count(*) from SalesSummaryAudit where typeof(TotalSumWithVAT) = 'text'"))
                   .toInt(),

@@ -47,6 +47,17 @@ void BuildScratchSales(TSqlDataManager& db, const QStringList& amounts, const QS
                    .arg(today, amount, partnerName));
 }
 
+// Drops those scratch sales when a test ends (made before its windows, so gone after them):
+// left there, they would make the scratch database an audit database to the tests that follow.
+struct TScratchSalesGone {
+    TSqlDataManager& Db;
+    ~TScratchSalesGone()
+    {
+        Db.FastSql(QStringLiteral("drop view if exists SalesSummaryAudit"));
+        Db.FastSql(QStringLiteral("drop table if exists ScratchSales"));
+    }
+};
+
 QString SumCell(const TAbsReportBaseForm& form, int column = kTotalSumWithVAT)
 {
     const auto& cells = form.TotalsRow->Cells();
@@ -145,6 +156,7 @@ TEST_F(ReportWindow, TotalsFollowTheFiltersNotThePages)
 TEST_F(ReportWindow, SelectedNumbersAndLeftOutValues)
 {
     auto db = TestManager(dbSqlite, kScratchDsn);
+    TScratchSalesGone gone{*db};
     BuildScratchSales(*db, {QStringLiteral("1234.50"), QStringLiteral("0.10"), QStringLiteral("0.20"),
                             QStringLiteral("'12,50'")},
                       QStringLiteral("amount"), QStringLiteral("'Име' || char(9) || '\"' || x"));
@@ -202,6 +214,7 @@ TEST_F(ReportWindow, SelectedNumbersAndLeftOutValues)
 TEST_F(ReportWindow, TotalsSeeTheDataOfTheirCountAndPage)
 {
     auto db = TestManager(dbPostgres, kScratchPgDsn);
+    TScratchSalesGone gone{*db};
     BuildScratchSales(*db, {QStringLiteral("1.00"), QStringLiteral("2.00"), QStringLiteral("3.00"),
                             QStringLiteral("4.00"), QStringLiteral("5.00")},
                       QStringLiteral("amount"), QStringLiteral("slow_text(x)"));
@@ -229,6 +242,7 @@ TEST_F(ReportWindow, TotalsSeeTheDataOfTheirCountAndPage)
 TEST_F(ReportWindow, ClosingWhileTheTotalsHangReturnsAtOnce)
 {
     auto db = TestManager(dbPostgres, kScratchPgDsn);
+    TScratchSalesGone gone{*db};
     BuildScratchSales(*db, {QStringLiteral("1.00"), QStringLiteral("2.00"), QStringLiteral("3.00")},
                       QStringLiteral("slow_amount(amount)"));
     const int before = OtherBackends(*db);
@@ -278,4 +292,37 @@ TEST_F(ReportWindow, ClosingWhileTheTotalsHangReturnsAtOnce)
     ::kill(pid, SIGCONT);
     EXPECT_TRUE(PumpUntil([&] { return form.isNull(); }, 20000));
     EXPECT_TRUE(PumpUntil([&] { return OtherBackends(*db) == before; }, 10000));
+}
+
+// An export asked for while the sums run goes first, with the rows of the count; the sums
+// go on after it.
+TEST_F(ReportWindow, AnExportWhileTheTotalsRunGoesFirst)
+{
+    auto db = TestManager(dbPostgres, kScratchPgDsn);
+    TScratchSalesGone gone{*db};
+    BuildScratchSales(*db, {QStringLiteral("1.00"), QStringLiteral("2.00"), QStringLiteral("3.00")},
+                      QStringLiteral("slow_amount(amount)"));
+    QStringList exported;
+    int expectedRecords = -1;
+    TAbsReportBaseForm::SetExportHandler([&](TQuery& query, const RExportOptions&, int expected) {
+        expectedRecords = expected;
+        for (; !query.Eof(); query.Next())
+            exported << query.Fields(0).AsString();
+    });
+    struct TRestoreHandler {
+        ~TRestoreHandler() { TAbsReportBaseForm::SetExportHandler(nullptr); }
+    } restoreHandler;
+    auto form = Open<TSalesSummaryForm>(dbPostgres, kScratchPgDsn);
+    form->ReportButtonClick();
+    ASSERT_TRUE(PumpUntil([&] {
+        return form->LoadingState() == TLoadingState::lsLoaded &&
+               form->Totals()->State() == TReportTotals::TState::Running;
+    }));
+    QEvent csv(WM_EXPORT_CSV);
+    QCoreApplication::sendEvent(form.get(), &csv);
+    EXPECT_EQ(expectedRecords, 3);
+    EXPECT_EQ(exported.size(), 3);
+    EXPECT_EQ(form->Totals()->State(), TReportTotals::TState::Running);
+    ASSERT_TRUE(WaitIdle(*form));
+    EXPECT_EQ(SumCell(*form), QStringLiteral("6.00"));
 }

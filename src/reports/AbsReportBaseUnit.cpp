@@ -595,9 +595,21 @@ void TAbsReportBaseForm::ExportReport(TExportKind kind)
 {
     // One statement at a time on the window's connection: while a page loads, or an earlier
     // export's statement is still with a server that did not take its cancel, the request
-    // is refused without a word (the ribbon stays usable); so it is while the totals run.
-    if (FPageLoading || ExportQuery.Executing() || (FTotals && FTotals->Executing()))
+    // is refused without a word (the ribbon stays usable).
+    if (FPageLoading || ExportQuery.Executing())
         return;
+    // Sums under way make room for the export, in the same read transaction, and go on
+    // after it.
+    if (FTotals && !FTotals->Interrupt(kClosePatience))
+        return;
+    struct TResumeTotals {
+        TAbsReportBaseForm* Form;
+        ~TResumeTotals()
+        {
+            if (Form->FTotals && !Form->ExportQuery.Executing())
+                Form->FTotals->PageArrived();
+        }
+    } resume{this};
     const int keepRecordsPerPage = FCurrentFilters.RecordsPerPage;
     struct TRestore {
         TAbsReportBaseForm* Form;

@@ -121,6 +121,16 @@ void TReportTotals::PageFailed()
     Show();
 }
 
+bool TReportTotals::Interrupt(std::chrono::milliseconds patience)
+{
+    if (FState != TState::Running)
+        return true;
+    if (!FQuery.TryClose(patience))
+        return false;
+    FState = TState::Waiting;
+    return true;
+}
+
 bool TReportTotals::TryStop(std::chrono::milliseconds patience)
 {
     const bool stopped = FQuery.TryClose(patience);

@@ -48,6 +48,10 @@ public:
     void PageArrived();
     // The page did not come: the sums waiting for it are not computed.
     void PageFailed();
+    // Sums under way give the connection to another statement of the window (an export):
+    // their statement is given up, they wait in their transaction for PageArrived to start
+    // them again. False when the statement did not give way within `patience`.
+    bool Interrupt(std::chrono::milliseconds patience);
     // Gives up a running statement, waiting at most `patience` for it (see TQuery::TryClose).
     bool TryStop(std::chrono::milliseconds patience);
     bool Executing() const { return FQuery.Executing(); }
