@@ -326,3 +326,23 @@ TEST_F(ReportWindow, AnExportWhileTheTotalsRunGoesFirst)
     ASSERT_TRUE(WaitIdle(*form));
     EXPECT_EQ(SumCell(*form), QStringLiteral("6.00"));
 }
+
+// Sums the engine cannot compute (a hostile PostgreSQL view with texts for amounts) fail
+// in the row, with the engine's reason and no message box; the page is shown.
+TEST_F(ReportWindow, ATotalsFailureIsSaidInTheRow)
+{
+    auto db = TestManager(dbPostgres, kScratchPgDsn);
+    TScratchSalesGone gone{*db};
+    BuildScratchSales(*db, {QStringLiteral("1.50"), QStringLiteral("2.25")},
+                      QStringLiteral("replace(CAST(amount AS text), '.', ',')"));
+    auto form = Open<TSalesSummaryForm>(dbPostgres, kScratchPgDsn);
+    form->ReportButtonClick();
+    ASSERT_TRUE(WaitIdle(*form));
+    EXPECT_EQ(form->LoadingState(), TLoadingState::lsLoaded);
+    EXPECT_EQ(Column(*form, kTotalSumWithVAT), (QStringList{QStringLiteral("1,50"), QStringLiteral("2,25")}));
+    ASSERT_EQ(form->Totals()->State(), TReportTotals::TState::Failed);
+    EXPECT_TRUE(form->TotalsRow->Caption().startsWith(u"Общо: сумите не са изчислени – "));
+    EXPECT_TRUE(form->TotalsRow->CaptionToolTip().contains(u"1,50")) << form->TotalsRow->CaptionToolTip().toStdString();
+    EXPECT_TRUE(SumCell(*form).isEmpty());
+    EXPECT_TRUE(form->ReportButton->isEnabled());
+}
