@@ -1,8 +1,8 @@
 #pragma once
 // The report query builder: checks that a connected database is an audit database and
 // turns a filter record into the count query and the page query of each report, and into
-// the statement of the sums of its amount columns. The
-// report catalogue (view, captioned columns and ordering of every report) lives here too.
+// the statement of the sums of its amount columns. The report catalogue (view, captioned
+// columns and ordering of every report) lives here too.
 
 #include "db/SqlDbModelUnit.h"
 
