@@ -176,4 +176,45 @@ TEST_F(ReportWindow, AGivenUpPageOnAHungServerKeepsTheControlsUntilItLetsGo)
     EXPECT_EQ(form->CurrentRecCount(), 0);
 }
 
+// The totals row goes back too: the sums of the run before, not those of the run given up.
+TEST_F(ReportWindow, AGivenUpRunKeepsTheSumsOfTheRunBefore)
+{
+    auto form = Open<TSalesSummaryForm>(dbPostgres);
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->FromDateFilterPicker->setDate(QDate(2026, 3, 1));
+    form->ToDateFilterPicker->setDate(QDate(2026, 3, 31));
+    form->ReportButtonClick();
+    ASSERT_TRUE(WaitIdle(*form));
+    ASSERT_TRUE(form->Totals());
+    ASSERT_EQ(form->Totals()->State(), TReportTotals::TState::Done);
+    const QStringList sums = form->Totals()->Sums();
+    const QString summary = form->SummaryLabel->text();
+
+    auto db = TestManager(dbPostgres);
+    auto locker = TestManager(dbPostgres);
+    locker->OpenConnection().SetAutoCommit(false);
+    locker->FastSql(QStringLiteral("LOCK TABLE Sales IN ACCESS EXCLUSIVE MODE"));
+    form->StoreFilterLookup->setCurrentIndex(1);
+    form->ReportButtonClick();
+    EXPECT_TRUE(PumpUntil([&] {
+        return db->FastSql(QStringLiteral("select count(*) from pg_stat_activity where wait_event_type = 'Lock' "
+                                          "and datname = current_database()"))
+                   .toInt() == 1;
+    }, 10000));
+    EXPECT_EQ(form->Totals()->State(), TReportTotals::TState::Waiting);
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : form.get(), Qt::Key_Escape);
+    locker->Connection().EndTransaction();
+    EXPECT_FALSE(form->PageLoading());
+    EXPECT_EQ(form->Totals()->State(), TReportTotals::TState::Done);
+    EXPECT_EQ(form->Totals()->Sums(), sums);
+    EXPECT_EQ(form->SummaryLabel->text(), summary);
+
+    // With the lock gone the same click runs, with the sums of its store.
+    form->ReportButtonClick();
+    ASSERT_TRUE(WaitIdle(*form));
+    EXPECT_EQ(form->Totals()->State(), TReportTotals::TState::Done);
+    EXPECT_NE(form->Totals()->Sums(), sums);
+}
+
 } // namespace

@@ -62,3 +62,9 @@ QString TPostgresDataManager::BeginReadSnapshot()
                             .arg(isolation));
     return QStringLiteral("REPEATABLE READ, READ ONLY");
 }
+
+void TPostgresDataManager::HoldReadTransaction()
+{
+    // A REPEATABLE READ transaction keeps the snapshot of its first statement for all of them.
+    FConn.HoldTransaction(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"));
+}

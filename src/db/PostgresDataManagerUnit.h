@@ -9,6 +9,7 @@ public:
     explicit TPostgresDataManager(const TSqlDBModel& dbModel);
     // One REPEATABLE READ, READ ONLY transaction.
     QString BeginReadSnapshot() override;
+    void HoldReadTransaction() override;
 
 protected:
     void SetConnectionParameters() override;

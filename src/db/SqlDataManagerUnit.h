@@ -53,6 +53,15 @@ public:
     virtual QString BeginReadSnapshot() = 0;
     virtual void EndReadSnapshot() { FConn.EndTransaction(); }
 
+    // One read-only transaction for the statements that follow, from the next one to
+    // EndReadTransaction, with the strongest isolation the engine gives a reader without a
+    // statement of its own: statements run one after another on the query workers (a count,
+    // its page, the page's totals) see the same data where the engine allows. Sends nothing
+    // now; throws EDatabaseError when the driver refuses.
+    virtual void HoldReadTransaction() { FConn.HoldTransaction({}); }
+    // Ends it (rolled back once its last statement is done).
+    void EndReadTransaction() { FConn.EndTransaction(); }
+
     static void OpenQueryClean(TQuery& qry);
     static void FetchAllQuery(TQuery& qry);
 

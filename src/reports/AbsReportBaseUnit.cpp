@@ -8,6 +8,8 @@
 #include "LookupModelUnit.h"
 #include "ReportMemoryUnit.h"
 #include "RunWordsUnit.h"
+#include "ReportTotalsUnit.h"
+#include "TotalsRowUnit.h"
 #include "db/Exception.h"
 #include "common/MessageBoxUnit.h"
 #include "export/OutputTargetUnit.h"
@@ -29,6 +31,7 @@
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <algorithm>
 
 namespace {
@@ -94,6 +97,8 @@ TAbsReportBaseForm::TAbsReportBaseForm(QWidget* AOwner, const TSqlDBModel* aDBMo
         if (FLoadingPage->Executing())
             return;
         FAbandonedWatch->stop();
+        if (FTotals)
+            FTotals->PageGivenUp();
         EnableReportControls();
     });
     ConnectControls();
@@ -106,6 +111,7 @@ TAbsReportBaseForm::~TAbsReportBaseForm()
     // The grid lets go of the page before the queries (and then the connection) go.
     if (ReportDataSource)
         ReportDataSource->SetDataSet(nullptr);
+    FTotals.reset();
     PageQueryA.Close();
     PageQueryB.Close();
 }
@@ -114,6 +120,11 @@ void TAbsReportBaseForm::FormCreate(TReportKind kind)
 {
     FKind = kind;
     FReportUIFilters = GetReportUIFilters();
+    if (TReportTotals::HasAmounts(kind)) {
+        TotalsRow = new TTotalsRow(ReportDBGrid, GridPanel); // under the grid, above the pager
+        static_cast<QVBoxLayout*>(GridPanel->layout())->insertWidget(1, TotalsRow);
+        FTotals = std::make_unique<TReportTotals>(*FSqlManager, *FRepository, kind, *TotalsRow);
+    }
     InitFilters();
     RecallLastRun();
     SetLoadingState(TLoadingState::lsBlank);
@@ -314,7 +325,8 @@ void TAbsReportBaseForm::closeEvent(QCloseEvent* e)
     PageQueryA.TryClose(kClosePatience);
     PageQueryB.TryClose(kClosePatience);
     const bool pagesStopped = !PageQueryA.Executing() && !PageQueryB.Executing();
-    if (!(pagesStopped && exportStopped) && parentWidget()) {
+    const bool totalsStopped = !FTotals || FTotals->TryStop(kClosePatience);
+    if (!(pagesStopped && exportStopped && totalsStopped) && parentWidget()) {
         // The server does not answer the cancel (stopped, or cut off without a word): the
         // window goes at once, out of its frame, and is freed once its worker has let go of
         // the query and the connection. Should the program end first, it is left as it is.
@@ -323,7 +335,8 @@ void TAbsReportBaseForm::closeEvent(QCloseEvent* e)
         setParent(nullptr);
         auto* reaper = new QTimer(this);
         connect(reaper, &QTimer::timeout, this, [this] {
-            if (!PageQueryA.Executing() && !PageQueryB.Executing() && !ExportQuery.Executing())
+            if (!PageQueryA.Executing() && !PageQueryB.Executing() && !ExportQuery.Executing() &&
+                !(FTotals && FTotals->Executing()))
                 deleteLater();
         });
         reaper->start(250);
@@ -400,6 +413,8 @@ void TAbsReportBaseForm::RunReportQuery()
     // Both run plainly: a page is read whole anyway, and a server cursor would be planned
     // for its first rows (no parallel workers, an index walked to a deep OFFSET).
     FSqlManager->OpenConnection();
+    if (FTotals) // the sums of new filters follow the page, in the count's and page's transaction
+        FTotals->BeforeRun(FCurrentFilters);
     page.SetPreludeSQL(recCountSql);
     page.SetRunMode(FSqlManager->QuickSelectSwitch());
     DisableReportControls();
@@ -457,6 +472,8 @@ void TAbsReportBaseForm::ReportQueryAfterOpen()
     FitColumns();
     EnableReportControls();
     SetLoadingState(TLoadingState::lsLoaded);
+    if (FTotals)
+        FTotals->PageArrived();
 }
 
 void TAbsReportBaseForm::UpdateSummary(bool withCount)
@@ -490,6 +507,8 @@ void TAbsReportBaseForm::ReportQueryOpenError(const QString& message)
     // The page did not come: no picture, no grid, and the controls back for another try.
     // A count that failed leaves the filters, the count and the pager of the run before.
     PageLoadEnded();
+    if (FTotals)
+        FTotals->PageFailed();
     // A connection the server dropped (terminated, restarted) is made anew once, and the
     // same count and page run on it; when that fails, its reason is what the user sees.
     QString failure = message;
@@ -552,7 +571,10 @@ void TAbsReportBaseForm::FitColumns()
                 measured.insert(std::move(text));
             }
         }
-        ReportDBGrid->setColumnWidth(c, std::min(kMaxColumnWidth, std::max(captionWidth, contentWidth) + padding));
+        int width = std::min(kMaxColumnWidth, std::max(captionWidth, contentWidth) + padding);
+        if (TotalsRow) // the sum of the whole result under the column fits too
+            width = std::max(width, TotalsRow->NeededWidth(c));
+        ReportDBGrid->setColumnWidth(c, width);
     }
 }
 
@@ -576,6 +598,8 @@ void TAbsReportBaseForm::RunAction(const std::function<void()>& action)
     try {
         action();
     } catch (const Exception& e) {
+        if (FTotals)
+            FTotals->PageFailed();
         FPendingMove.reset();
         FCurrentFilters = before;
         FCurrentRecCount = countBefore;
@@ -630,6 +654,8 @@ void TAbsReportBaseForm::ReportButtonClick()
 {
     if (!CommitDateFields())
         return;
+    if (FTotals)
+        FTotals->Refresh();
     RunAction([&] {
         SetLoadingState(TLoadingState::lsLoading); // the page of the run before waits behind it
         if (!FiltersPanel->isHidden())
@@ -691,10 +717,13 @@ void TAbsReportBaseForm::CancelPageLoad()
     UpdateSummary(shown);
     if (FFiltersShownBefore && FiltersPanel->isHidden())
         ToggleFilters();
-    if (stopped)
+    if (stopped) {
+        if (FTotals)
+            FTotals->PageGivenUp();
         EnableReportControls();
-    else
-        FAbandonedWatch->start();
+    } else {
+        FAbandonedWatch->start(); // the read transaction of the sums ends after the statement
+    }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -707,6 +736,18 @@ void TAbsReportBaseForm::ExportReport(TExportKind kind)
     // is refused without a word (the ribbon stays usable).
     if (FPageLoading || ExportQuery.Executing())
         return;
+    // Sums under way make room for the export, in the same read transaction, and go on
+    // after it.
+    if (FTotals && !FTotals->Interrupt(kClosePatience))
+        return;
+    struct TResumeTotals {
+        TAbsReportBaseForm* Form;
+        ~TResumeTotals()
+        {
+            if (Form->FTotals && !Form->ExportQuery.Executing())
+                Form->FTotals->PageArrived();
+        }
+    } resume{this};
     const int keepRecordsPerPage = FCurrentFilters.RecordsPerPage;
     struct TRestore {
         TAbsReportBaseForm* Form;

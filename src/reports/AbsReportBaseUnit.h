@@ -26,7 +26,10 @@ class QPushButton;
 class QShortcut;
 class QTableView;
 class QTimer;
+class TGridSelection;
 class TLoadingAnimation;
+class TReportTotals;
+class TTotalsRow;
 
 // Window messages, as custom event types with the numbers of the original messages.
 inline constexpr QEvent::Type WM_EXPORT_CSV = QEvent::Type(1027);
@@ -69,6 +72,8 @@ public:
     TQuery& LoadingPageQuery() { return *FLoadingPage; }
     TDataSource& DataSource() { return *ReportDataSource; }
     TSqlDataManager& SqlManager() { return *FSqlManager; }
+    // The sums of the amount columns; null for a report without amount columns.
+    const TReportTotals* Totals() const { return FTotals.get(); }
 
     // The pager's handlers and the Report button, callable like a click.
     void ReportButtonClick();
@@ -165,6 +170,7 @@ private:
     TQuery StoreFilterQuery{nullptr, ckStatic};
     TQuery FiscalDeviceQuery{nullptr, ckStatic};
     TQuery UserFilterQuery{nullptr, ckStatic};
+    std::unique_ptr<TReportTotals> FTotals; // on the same connection, after the page
 
 public:
     // Widgets, owned by the window.
@@ -204,4 +210,6 @@ public:
     TLoadingAnimation* LoadingGifImage = nullptr;
     QPushButton* CancelLoadButton = nullptr;
     TDataSource* ReportDataSource = nullptr;
+    TTotalsRow* TotalsRow = nullptr; // under the grid of a report with amount columns
+    TGridSelection* GridSelection = nullptr;
 };

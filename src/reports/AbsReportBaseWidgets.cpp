@@ -6,11 +6,11 @@
 
 #include "DateFieldUnit.h"
 #include "ElidedLabelUnit.h"
+#include "GridSelectionUnit.h"
 #include "LoadingAnimationUnit.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFrame>
@@ -479,34 +479,10 @@ void BuildReportWidgets(TAbsReportBaseForm& form, std::function<void()> onFilter
         const int h = 2 * form.fontMetrics().lineSpacing() + 10;
         form.ReportDBGrid->horizontalHeader()->setFixedHeight(h);
     }
-    // Ctrl+C copies the selected cells as TAB-separated lines, as spreadsheets paste them.
-    auto* copy = new QAction(form.ReportDBGrid);
-    copy->setShortcut(QKeySequence::Copy);
-    copy->setShortcutContext(Qt::WidgetShortcut);
-    QObject::connect(copy, &QAction::triggered, &form, [&form] {
-        const QModelIndexList cells = form.ReportDBGrid->selectionModel()->selectedIndexes();
-        if (cells.isEmpty())
-            return;
-        int top = INT_MAX, bottom = -1, left = INT_MAX, right = -1;
-        for (const QModelIndex& i : cells) {
-            top = std::min(top, i.row());
-            bottom = std::max(bottom, i.row());
-            left = std::min(left, i.column());
-            right = std::max(right, i.column());
-        }
-        QString text;
-        for (int r = top; r <= bottom; ++r) {
-            for (int c = left; c <= right; ++c) {
-                if (c > left)
-                    text += QLatin1Char('\t');
-                if (form.ReportDBGrid->selectionModel()->isSelected(form.ReportDataSource->index(r, c)))
-                    text += form.ReportDataSource->CellText(r, c);
-            }
-            text += QLatin1Char('\n');
-        }
-        QApplication::clipboard()->setText(text);
-    });
-    form.ReportDBGrid->addAction(copy);
+    // The selected cells: their figures in the summary bar, their copy by Ctrl+C and the
+    // context menu.
+    form.GridSelection = new TGridSelection(form.ReportDBGrid, form.ReportDataSource, form.SummaryPanel);
+    SetPanelText(form.GridSelection->Label());
 
     form.LoadingPanel = new QWidget(gridArea);
     form.LoadingPanel->setObjectName(QStringLiteral("LoadingPanel"));

@@ -5,6 +5,7 @@
 #include "db/Exception.h"
 #include "db/SqlDataManagerUnit.h"
 
+#include <QStringList>
 #include <cmath>
 #include <functional>
 #include <exception>
@@ -343,6 +344,51 @@ void TRepository::FillReportQuery(TReportKind kind, QString& reportSql, QString&
     reportSql += QStringView(def.OrderBy);
     if (FEngine->Paging == TPagingForm::LimitOffset)
         reportSql += paging;
+}
+
+namespace {
+
+// One amount column's three totals on SQLite. A value is added as hundredths when it is a
+// whole number, or a double that is the nearest double to a number of two decimals (it is
+// equal to its own rounding to two places), and well inside the range where a double holds
+// every hundredth: such sums are exact 64-bit integers. A stored text or blob is no number;
+// a double with more decimals, or a number too large for that, cannot be added exactly.
+QString SqliteAmountTotals(QStringView column)
+{
+    const QString c = column.toString();
+    const QString exact =
+        QStringLiteral("(typeof(%1) = 'integer' AND %1 BETWEEN -1e12 AND 1e12 OR typeof(%1) = 'real' AND "
+                       "%1 BETWEEN -1e12 AND 1e12 AND %1 = round(%1, 2))")
+            .arg(c);
+    return QStringLiteral("sum(CASE WHEN %2 THEN CAST(round(%1 * 100) AS INTEGER) END), "
+                          "sum(typeof(%1) IN ('text', 'blob')), "
+                          "sum(typeof(%1) IN ('integer', 'real') AND NOT %2)")
+        .arg(c, exact);
+}
+
+} // namespace
+
+bool TRepository::TotalsInHundredths() const { return FDialect == dbSqlite; }
+
+QString TRepository::FillTotalsQuery(TReportKind kind, TReportFilters reportFilters) const
+{
+    const TReportDef& def = ReportDef(kind);
+    QStringList sums;
+    for (int i = 0; i < def.ColumnCount; ++i) {
+        if (def.Columns[i].Role != TColumnRole::Amount)
+            continue;
+        const QStringView column(def.Columns[i].Column);
+        if (TotalsInHundredths())
+            sums << SqliteAmountTotals(column);
+        else if (FDialect == dbPostgres) // a double column's values are added as the decimals they show
+            sums << QStringLiteral("CAST(sum(CAST(%1 AS numeric)) AS varchar), 0, 0").arg(column);
+        else
+            sums << QStringLiteral("CAST(sum(%1) AS varchar(100)), 0, 0").arg(column);
+    }
+    if (sums.isEmpty())
+        return {};
+    return QStringLiteral("SELECT ") + sums.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
+           QString::fromUtf16(def.View) + QLatin1Char(' ') + BuildWhereClause(reportFilters);
 }
 
 void TRepository::FillSalesSummaryQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const

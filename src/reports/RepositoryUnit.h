@@ -1,7 +1,8 @@
 #pragma once
 // The report query builder: checks that a connected database is an audit database and
-// turns a filter record into the count query and the page query of each report. The
-// report catalogue (view, captioned columns and ordering of every report) lives here too.
+// turns a filter record into the count query and the page query of each report, and into
+// the statement of the sums of its amount columns. The report catalogue (view, captioned
+// columns and ordering of every report) lives here too.
 
 #include "db/SqlDbModelUnit.h"
 
@@ -105,6 +106,17 @@ public:
     void FillStoresQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const;
     void FillUsersQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const;
     void FillUsersLogQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const;
+
+    // The sums of a report's amount columns over its whole filtered result (the WHERE
+    // clause of its count, no paging, no order), as one statement returning one row with
+    // three values for each amount column, in the catalogue's order: the exact sum (NULL
+    // for no value), the number of values that are no number and the number of numbers that
+    // cannot be added exactly to the cent; the last two are left out of the sum. On SQLite,
+    // where an amount may be a double or a stored text, the sum is a whole number of
+    // hundredths (TotalsInHundredths); elsewhere it is the engine's exact decimal as text.
+    // Empty when the report has no amount column. Nothing touches the database.
+    QString FillTotalsQuery(TReportKind kind, TReportFilters reportFilters) const;
+    bool TotalsInHundredths() const;
 
 private:
     QString FormatSqlDate(double date) const;

@@ -13,6 +13,7 @@
 #include "reports/PayTypesUnit.h"
 #include "reports/PaymentsUnit.h"
 #include "reports/ReportListUnit.h"
+#include "reports/ReportTotalsUnit.h"
 #include "reports/SalesDetailUnit.h"
 #include "reports/SalesSummaryUnit.h"
 
@@ -38,11 +39,16 @@
 #include <malloc.h>
 
 
-// Waits until the window is no longer busy with a page: loaded, or failed and given back.
+// Waits until the window is no longer busy with a page (loaded, or failed and given back)
+// nor with the totals that follow it.
 inline bool WaitIdle(TAbsReportBaseForm& form)
 {
-    return PumpUntil([&] { return form.LoadingState() != TLoadingState::lsLoading && !form.PageLoading() &&
-                                  form.ReportButton->isEnabled(); });
+    return PumpUntil([&] {
+        const TReportTotals* totals = form.Totals();
+        return form.LoadingState() != TLoadingState::lsLoading && !form.PageLoading() &&
+               form.ReportButton->isEnabled() &&
+               !(totals && (totals->Executing() || totals->State() == TReportTotals::TState::Running));
+    });
 }
 
 inline QStringList Column(TAbsReportBaseForm& form, int column)
