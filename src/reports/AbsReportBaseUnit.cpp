@@ -6,6 +6,7 @@
 #include "DateFieldUnit.h"
 #include "LoadingAnimationUnit.h"
 #include "LookupModelUnit.h"
+#include "ReportSortFindUnit.h"
 #include "db/Exception.h"
 #include "common/MessageBoxUnit.h"
 #include "export/OutputTargetUnit.h"
@@ -65,6 +66,7 @@ TAbsReportBaseForm::TAbsReportBaseForm(QWidget* AOwner, const TSqlDBModel* aDBMo
     ReportQuery.AfterOpen = [this] { ReportQueryAfterOpen(); };
     ReportQuery.OnOpenError = [this](const QString& message) { ReportQueryOpenError(message); };
     BuildReportWidgets(*this, [this] { FiltersShowHidePanelClick(); });
+    SortFind = new TReportSortFind(*this); // the window's child
     ConnectControls();
     ShowPager(); // nothing to page through until the first run; the page-size box runs the report
     FFilterOrigWidth = FiltersPanel->width();
@@ -352,6 +354,7 @@ void TAbsReportBaseForm::UpdateSummary(bool withCount)
         for (const QString& words : FilterWords())
             parts << words.toHtmlEscaped();
     }
+    SortFind->ShowState();
     if (FDbModel && !FDbModel->DSN.isEmpty())
         parts << QStringLiteral("Източник: %1").arg(FDbModel->DSN).toHtmlEscaped();
     SummaryLabel->setText(parts.join(QStringLiteral("&nbsp;&nbsp;·&nbsp;&nbsp;")));
@@ -381,6 +384,7 @@ QStringList TAbsReportBaseForm::FilterWords() const
         words << QStringLiteral("%1: %2").arg(QString::fromUtf16(k.Label),
                                               index >= 0 ? k.Lookup->itemText(index) : QString::number(k.Key));
     }
+    words << SortFind->Words(f);
     return words;
 }
 
@@ -531,6 +535,24 @@ void TAbsReportBaseForm::ReportButtonClick()
         CollectFilters();
         MovePager(TPagerAction::paReset);
     });
+}
+
+bool TAbsReportBaseForm::RerunWith(const std::function<void(TReportFilters&)>& change)
+{
+    if (FPageLoading || !ReportButton->isEnabled())
+        return false;
+    if (FLoadingState == TLoadingState::lsBlank) {
+        change(FCurrentFilters);
+        ReportButtonClick();
+        return true;
+    }
+    RunAction([&] {
+        change(FCurrentFilters);
+        CloseReportQuery();
+        SetLoadingState(TLoadingState::lsLoading);
+        MovePager(TPagerAction::paReset);
+    });
+    return true;
 }
 
 void TAbsReportBaseForm::cbRecordsPerPageChange()

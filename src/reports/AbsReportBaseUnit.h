@@ -25,6 +25,7 @@ class QLabel;
 class QPushButton;
 class QTableView;
 class TLoadingAnimation;
+class TReportSortFind;
 
 // Window messages, as custom event types with the numbers of the original messages.
 inline constexpr QEvent::Type WM_EXPORT_CSV = QEvent::Type(1027);
@@ -71,6 +72,10 @@ public:
     void PreviousPageButtonClick();
     void NextPageButtonClick();
     void LastPageButtonClick();
+
+    // Changes the order or the find of the latest run and runs it again from its first page
+    // (before any run, as the Report button does). Ignored, false, while a page loads.
+    bool RerunWith(const std::function<void(TReportFilters&)>& change);
 
 protected:
     bool event(QEvent* e) override;
@@ -173,4 +178,5 @@ public:
     QWidget* LoadingPanel = nullptr;
     TLoadingAnimation* LoadingGifImage = nullptr;
     TDataSource* ReportDataSource = nullptr;
+    TReportSortFind* SortFind = nullptr;
 };
