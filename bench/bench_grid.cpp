@@ -49,6 +49,8 @@ void AmountDescending(TReportFilters& f)
 void FindCompanyForm(TReportFilters& f) { f.FindText = QStringLiteral("еоод"); }
 
 const TStatement kStatements[] = {
+    // The count the window runs without a find, beside which the find's cost shows.
+    {"count", rkSalesSummary, TPart::Count, [](TReportFilters&, int) {}},
     {"sort_first", rkSalesSummary, TPart::Page, [](TReportFilters& f, int) { AmountDescending(f); }},
     {"sort_deep", rkSalesSummary, TPart::Page,
      [](TReportFilters& f, int deep) {

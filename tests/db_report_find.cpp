@@ -128,7 +128,7 @@ TEST(ReportFind, HostileTextsOnPostgresAlsoWithoutStandardConformingStrings)
         }
     } reset;
     auto db = TestManager(dbPostgres, kScratchPgDsn); // a new session takes the database's setting
-    ASSERT_EQ(db->FastSql(QStringLiteral("show standard_conforming_strings")).toString(), QStringLiteral("off"));
+    ASSERT_EQ(db->FastSql(QStringLiteral("select current_setting('standard_conforming_strings')")).toString(), QStringLiteral("off"));
     CheckFindCases(*db);
 }
 

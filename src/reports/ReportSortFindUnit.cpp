@@ -53,9 +53,11 @@ TReportSortFind::TReportSortFind(TAbsReportBaseForm& form) : QObject(&form), FFo
     close->setText(QStringLiteral("✕"));
     close->setAutoRaise(true);
     close->setToolTip(QStringLiteral("Затваряне (Esc)"));
+    FindField->setMinimumWidth(FindField->fontMetrics().horizontalAdvance(FindField->placeholderText()) + 40);
     row->addWidget(label);
-    row->addWidget(FindField, 1);
+    row->addWidget(FindField);
     row->addWidget(close);
+    row->addStretch(1);
     if (auto* layout = qobject_cast<QBoxLayout*>(form.GridPanel->layout()))
         layout->insertWidget(0, FindPanel);
     FindPanel->hide();
