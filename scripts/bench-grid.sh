@@ -180,5 +180,5 @@ awk -F'\t' '
     printf "| engine | statement | rows | program s | client s | program ÷ client |\n|---|---|---:|---:|---:|---:|\n"
     for (i = 1; i <= n; i++) { k = order[i]; split(k, p, SUBSEP)
       pm = med(v[k, "program"]); cm = med(v[k, "client"])
-      printf "| %s | %s | %s | %.3f | %.3f | %.2f |\n", p[1], p[2], rows[k], pm, cm, cm > 0 ? pm / cm : 0 }
+      printf "| %s | %s | %s | %.3f | %.3f | %.2f |\n", p[1], p[2], rows[k], pm, cm, (cm > 0 ? pm / cm : 0) }
   }' "$RAW"
