@@ -13,8 +13,9 @@
 namespace {
 
 // An items table whose codes are numbers (the text column holds no text) and whose names
-// are the cases; on PostgreSQL the names are of the "C" collation, which folds no Cyrillic.
-void BuildFindItems(TSqlDataManager& db)
+// are the cases; on PostgreSQL the names are of `pgCollation`: by default "C", which folds
+// no Cyrillic.
+void BuildFindItems(TSqlDataManager& db, const QString& pgCollation = QStringLiteral("\"C\""))
 {
     const bool pg = db.DbModel().DbType() == dbPostgres;
     db.FastSql(QStringLiteral("drop view if exists PartnersAudit"));
@@ -22,7 +23,7 @@ void BuildFindItems(TSqlDataManager& db)
     db.FastSql(QStringLiteral("drop table if exists ItemsAudit"));
     db.FastSql(QStringLiteral("create table ItemsAudit (ItemCode integer, ItemName varchar(60)%1, ItemCreateDate "
                               "date, ItemLastChangeDate date, ItemDeactivatedDate date)")
-                   .arg(pg ? QStringLiteral(" collate \"C\"") : QString()));
+                   .arg(pg ? QStringLiteral(" collate ") + pgCollation : QString()));
     // Quotes are doubled and no backslash is special in either engine's literals here (the
     // PostgreSQL session of the set-up has standard_conforming_strings on).
     const char* const rows[] = {
@@ -118,6 +119,12 @@ TEST(ReportFind, HostileTextsOnPostgresAlsoWithoutStandardConformingStrings)
         auto db = TestManager(dbPostgres, kScratchPgDsn);
         BuildFindItems(*db);
         CheckFindCases(*db);
+        // A collation that regular expressions refuse, and that ignores case itself.
+        db->FastSql(QStringLiteral("create collation if not exists find_nd (provider = icu, "
+                                   "locale = 'und-u-ks-level2', deterministic = false)"));
+        BuildFindItems(*db, QStringLiteral("find_nd"));
+        CheckFindCases(*db);
+        BuildFindItems(*db);
         db->FastSql(QStringLiteral("alter database auditscratch_test set standard_conforming_strings = off"));
     }
     struct TReset {

@@ -170,7 +170,8 @@ TEST(ReportSortFindSql, FindTermOfEachDialect)
          "WHERE (coalesce(CAST(ItemCode AS TEXT),'')||char(31)||coalesce(CAST(ItemName AS TEXT),'')) GLOB "
          "char(42,91,1082,1050,93,91,97,65,93,91,42,93,91,63,93,91,91,93,37,95,39,92,42)"},
         {"postgres: hex of a regular expression, ASCII signs escaped", dbPostgres, QStringLiteral("Кa.'\\"),
-         "WHERE pg_catalog.concat_ws(pg_catalog.chr(31), ItemCode, ItemName) OPERATOR(pg_catalog.~) (SELECT "
+         "WHERE pg_catalog.concat_ws(pg_catalog.chr(31), ItemCode, ItemName) COLLATE pg_catalog.\"C\" "
+         "OPERATOR(pg_catalog.~) (SELECT "
          "pg_catalog.convert_from(pg_catalog.decode('5bd0bad09a5d5b61415d5c2e5c275c5c', 'hex'), 'UTF8'))"},
         {"a text holding the columns' separator is matched column by column", dbSqlite, QStringLiteral("a\x1f"),
          "WHERE (CAST(ItemCode AS TEXT) GLOB char(42,91,97,65,93,31,42) OR "
@@ -202,7 +203,7 @@ TEST(ReportSortFindSql, FindJoinsTheOtherFiltersAndSearchesTextColumns)
     TRepository(dbPostgres).FillReportQuery(rkSalesSummary, reportSql, recCountSql, f);
     EXPECT_EQ(U8(recCountSql),
               "SELECT count(*) FROM SalesSummaryAudit WHERE  StoreN = 3 AND pg_catalog.concat_ws(pg_catalog.chr(31), "
-              "UNP, StoreName, InvoiceNumber, PartnerCode, PartnerName) OPERATOR(pg_catalog.~) (SELECT "
+              "UNP, StoreName, InvoiceNumber, PartnerCode, PartnerName) COLLATE pg_catalog.\"C\" OPERATOR(pg_catalog.~) (SELECT "
               "pg_catalog.convert_from(pg_catalog.decode('5b78585d', 'hex'), 'UTF8'))");
     // Every report has a column to search.
     for (int k = 0; k < ReportKindCount; ++k) {

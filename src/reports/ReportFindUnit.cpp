@@ -123,12 +123,15 @@ QString PostgresTerm(const QStringList& columns, const std::vector<char32_t>& ne
     const QString regex = QStringLiteral(" OPERATOR(pg_catalog.~) (SELECT pg_catalog.convert_from("
                                          "pg_catalog.decode('%1', 'hex'), 'UTF8'))")
                               .arg(QString::fromLatin1(utf8.toHex()));
+    // The "C" collation: a column of a collation that regular expressions refuse (a
+    // nondeterministic one) is searched all the same; the pattern needs no locale.
     if (joined)
-        return QStringLiteral("pg_catalog.concat_ws(pg_catalog.chr(31), %1)").arg(columns.join(QStringLiteral(", "))) +
+        return QStringLiteral("pg_catalog.concat_ws(pg_catalog.chr(31), %1) COLLATE pg_catalog.\"C\"")
+                   .arg(columns.join(QStringLiteral(", "))) +
                regex;
     QStringList terms;
     for (const QString& column : columns)
-        terms << QStringLiteral("CAST(%1 AS text)").arg(column) + regex;
+        terms << QStringLiteral("CAST(%1 AS text) COLLATE pg_catalog.\"C\"").arg(column) + regex;
     return u'(' + terms.join(QStringLiteral(" OR ")) + u')';
 }
 
