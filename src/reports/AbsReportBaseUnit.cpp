@@ -454,6 +454,9 @@ void TAbsReportBaseForm::FitColumns()
                 measured.insert(std::move(text));
             }
         }
+        // The title of the chosen order has its indicator beside the caption.
+        if (c == FCurrentFilters.SortColumn)
+            captionWidth += 2 * ReportDBGrid->style()->pixelMetric(QStyle::PM_HeaderMarkSize);
         ReportDBGrid->setColumnWidth(c, std::min(kMaxColumnWidth, std::max(captionWidth, contentWidth) + padding));
     }
 }
