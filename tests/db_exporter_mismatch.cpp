@@ -121,8 +121,9 @@ TEST(ExporterFilterNumbers, NotInTheirListsAreSaidAndTheExportGoesOn)
             EXPECT_TRUE(r.err.startsWith(c.err)) << r.err.toStdString();
             EXPECT_TRUE(r.err.mid(c.err.size()).startsWith(QStringLiteral("auditor-export: "))) << r.err.toStdString();
             EXPECT_FALSE(r.err.mid(c.err.size()).contains(QStringLiteral("no "))) << r.err.toStdString();
-            if (!c.err.isEmpty()) // nothing found, the file written all the same: the captions alone
+            if (!c.err.isEmpty()) { // nothing found, the file written all the same: the captions alone
                 EXPECT_EQ(FromWindows1251(ReadAll(csv)).count(QStringLiteral("\r\n")), 1);
+            }
         }
 
         // Onto standard output the line goes to standard error; --quiet does not hide it.

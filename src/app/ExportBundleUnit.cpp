@@ -8,6 +8,7 @@
 #include "db/DbEngineUnit.h"
 #include "db/Exception.h"
 #include "db/OdbcConnectionUnit.h"
+#include "reports/ReportSortUnit.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -46,7 +47,9 @@ QJsonValue DayOrNull(double days, bool given)
 }
 
 // The filters as the manifest names them: those of `offered`; a period not asked for is null.
-QJsonObject FiltersJson(const TReportFilters& f, bool hasPeriod, TReportUIFilters offered)
+// The order (`sortColumn`, the view column; empty for the report's own) and the find text
+// are named only when set.
+QJsonObject FiltersJson(const TReportFilters& f, bool hasPeriod, TReportUIFilters offered, const QString& sortColumn)
 {
     QJsonObject o;
     if (offered & rfPeriod) {
@@ -59,6 +62,11 @@ QJsonObject FiltersJson(const TReportFilters& f, bool hasPeriod, TReportUIFilter
         o[QStringLiteral("fiscal_device")] = f.FiscalDeviceN;
     if (offered & rfUser)
         o[QStringLiteral("operator")] = f.UserN;
+    if (!sortColumn.isEmpty())
+        o[QStringLiteral("sort")] = QJsonObject{{QStringLiteral("column"), sortColumn},
+                                                {QStringLiteral("descending"), f.SortDescending}};
+    if (!f.FindText.isEmpty())
+        o[QStringLiteral("find")] = f.FindText;
     return o;
 }
 
@@ -131,7 +139,12 @@ TBundleOutcome WriteBundle(const TRequest& r, mode_t umaskValue)
         ++index;
         const QString key = QLatin1String(report.Key);
         const QString name = BundleFileName(report, r.Kind);
-        const TReportFilters filters = BundleFilters(report, r.Filters);
+        TReportFilters filters = BundleFilters(report, r.Filters);
+        // --sort names a view column: the reports that have it are sorted by it.
+        filters.SortColumn = r.BundleSort.isEmpty() ? -1 : TReportSort::FindColumn(ReportDef(report.Kind), r.BundleSort);
+        const QString sortColumn =
+            filters.SortColumn >= 0 ? QString::fromUtf16(ReportDef(report.Kind).Columns[filters.SortColumn].Column)
+                                    : QString();
         TProgressLine progress;
         progress.SetPrefix(QStringLiteral("[%1/%2] %3: ").arg(index).arg(reportList.size()).arg(key));
         TExportOutcome written;
@@ -160,7 +173,7 @@ TBundleOutcome WriteBundle(const TRequest& r, mode_t umaskValue)
         entry[QStringLiteral("key")] = key;
         entry[QStringLiteral("title")] = QString::fromUtf16(report.Title);
         entry[QStringLiteral("file")] = name;
-        entry[QStringLiteral("filters")] = FiltersJson(filters, r.HasPeriod, report.Filters);
+        entry[QStringLiteral("filters")] = FiltersJson(filters, r.HasPeriod, report.Filters, sortColumn);
         entry[QStringLiteral("rows")] = double(written.Written);
         entry[QStringLiteral("sha256")] = sha;
         reports.append(entry);
@@ -191,7 +204,7 @@ TBundleOutcome WriteBundle(const TRequest& r, mode_t umaskValue)
     manifest[QStringLiteral("started")] = started;
     manifest[QStringLiteral("finished")] = UtcNow();
     manifest[QStringLiteral("format")] = r.Kind == ekExcel ? QStringLiteral("xlsx") : QStringLiteral("csv");
-    manifest[QStringLiteral("filters")] = FiltersJson(r.Filters, r.HasPeriod, kAllReportUIFilters);
+    manifest[QStringLiteral("filters")] = FiltersJson(r.Filters, r.HasPeriod, kAllReportUIFilters, r.BundleSort);
     manifest[QStringLiteral("reports")] = reports;
 
     const QString manifestPath = folder.FilePath(QStringLiteral("manifest.json"));

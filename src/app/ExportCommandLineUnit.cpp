@@ -2,6 +2,7 @@
 #include "app/ExportCommandLineUnit.h"
 
 #include "db/DbEngineUnit.h"
+#include "reports/ReportSortUnit.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -11,13 +12,16 @@
 const char* const kUsage =
     "usage: auditor-export --dsn NAME [--user U] [--password P] --report KEY --format csv|xlsx\n"
     "                      [--from YYYY-MM-DD --to YYYY-MM-DD] [--store N] [--fiscal-device N]\n"
-    "                      [--operator N] [--page N] [--page-size S] --output PATH|-\n"
+    "                      [--operator N] [--find TEXT] [--sort COLUMN [--descending]]\n"
+    "                      [--page N] [--page-size S] --output PATH|-\n"
     "                      [--timeout SECONDS] [--quiet]\n"
     "       auditor-export --print-sql (--dsn NAME | --engine sqlanywhere|sqlite|postgres)\n"
-    "                      --report KEY [filters] [--page N] [--page-size S]\n"
+    "                      --report KEY [filters] [--find TEXT] [--sort COLUMN [--descending]]\n"
+    "                      [--page N] [--page-size S]\n"
     "       auditor-export --all --dsn NAME [--user U ...] --output-dir DIR [--format csv|xlsx]\n"
     "                      [--from YYYY-MM-DD --to YYYY-MM-DD] [--store N] [--fiscal-device N]\n"
-    "                      [--operator N] [--timeout SECONDS] [--quiet]\n"
+    "                      [--operator N] [--find TEXT] [--sort COLUMN [--descending]]\n"
+    "                      [--timeout SECONDS] [--quiet]\n"
     "       auditor-export --list stores|fiscal-devices|operators --dsn NAME [--user U ...]\n"
     "                      [--timeout SECONDS]\n"
     "       auditor-export --help | --version\n"
@@ -54,6 +58,18 @@ const char* const kUsage =
     "A filter the report does not offer is refused. A number that is not in its list (see\n"
     "--list) finds no records: that is said in one line on standard error, and the export\n"
     "goes on.\n"
+    "\n"
+    "Order and find, as a click on a column title and the find field (Ctrl+F) of the report\n"
+    "window:\n"
+    "  --sort COLUMN        the rows in the order of the report's COLUMN: its name in the\n"
+    "                       report's view (as --print-sql shows it, in any case) or its\n"
+    "                       number, 1 for the first; ties keep the report's own order\n"
+    "  --descending         with --sort: from the greatest down\n"
+    "  --find TEXT          only the records whose text columns hold TEXT, as it is (no\n"
+    "                       wildcards) and with Latin and Cyrillic letters in either case\n"
+    "A COLUMN the report does not have is refused (exit status 2). With --all, --find goes to\n"
+    "every report and --sort takes a name only: the reports with such a column are sorted by\n"
+    "it, the others keep their order; the manifest's filters name both.\n"
     "\n"
     "Connection: the data source's registered driver decides the engine (SQLite3 and\n"
     "PostgreSQL Unicode; any other driver is taken for SQL Anywhere). --user and --password\n"
@@ -215,6 +231,45 @@ void ReadFilters(const TArgs& args, TRequest& r, TReportUIFilters offered, const
     }
 }
 
+// --find, and --sort with --descending: the column of `report`, or for a bundle (null) a
+// view column that at least one report has.
+void ReadOrderAndFind(const TArgs& args, TRequest& r, const TReportListItem* report)
+{
+    r.Filters.FindText = args.Value(QStringLiteral("find"));
+    const bool descending = args.Has(QStringLiteral("descending"));
+    if (!args.Has(QStringLiteral("sort"))) {
+        if (descending)
+            throw TUsageError{QStringLiteral("--descending goes with --sort")};
+        return;
+    }
+    const QString column = args.Required(QStringLiteral("sort"));
+    r.Filters.SortDescending = descending;
+    if (report) {
+        const TReportDef& def = ReportDef(report->Kind);
+        r.Filters.SortColumn = TReportSort::FindColumn(def, column);
+        if (r.Filters.SortColumn < 0) {
+            QStringList names;
+            for (int i = 0; i < def.ColumnCount; ++i)
+                names << QString::fromUtf16(def.Columns[i].Column);
+            throw TUsageError{QStringLiteral("report \"%1\" has no column \"%2\"; its columns are 1 to %3: %4")
+                                  .arg(QLatin1String(report->Key), column)
+                                  .arg(def.ColumnCount)
+                                  .arg(names.join(QStringLiteral(", ")))};
+        }
+        return;
+    }
+    for (const TReportListItem& each : ReportList()) {
+        const int index = TReportSort::FindColumn(ReportDef(each.Kind), column);
+        if (index < 0)
+            continue;
+        if (column.front().isDigit())
+            throw TUsageError{QStringLiteral("--all --sort takes a column's name, not a number")};
+        r.BundleSort = QString::fromUtf16(ReportDef(each.Kind).Columns[index].Column);
+        return;
+    }
+    throw TUsageError{QStringLiteral("no report has a column \"%1\"").arg(column)};
+}
+
 // --all: every report into a new folder.
 TRequest ReadBundleRequest(const TArgs& args)
 {
@@ -231,6 +286,7 @@ TRequest ReadBundleRequest(const TArgs& args)
     r.Quiet = args.Has(QStringLiteral("quiet"));
     r.Timeout = args.Number(QStringLiteral("timeout"), 1, 0);
     ReadFilters(args, r, kAllReportUIFilters, QString());
+    ReadOrderAndFind(args, r, nullptr);
     r.Filters.PageNumber = 0;
     r.Filters.RecordsPerPage = 0;
     return r;
@@ -262,7 +318,8 @@ TRequest ReadRequest(const TArgs& args)
         if (!r.List)
             throw TUsageError{QStringLiteral("--list is one of %1, not \"%2\"").arg(LookupKeys(), key)};
         for (const char* other : {"report", "print-sql", "engine", "format", "output", "from", "to", "store",
-                                  "fiscal-device", "operator", "page", "page-size", "all", "output-dir"})
+                                  "fiscal-device", "operator", "page", "page-size", "all", "output-dir", "find",
+                                  "sort", "descending"})
             if (args.Has(QLatin1String(other)))
                 throw TUsageError{QStringLiteral("--list takes no --%1").arg(QLatin1String(other))};
         r.Dsn = args.Required(QStringLiteral("dsn"));
@@ -311,6 +368,7 @@ TRequest ReadRequest(const TArgs& args)
 
     // Filters: only those the report's window offers; the others are refused.
     ReadFilters(args, r, r.Report->Filters, key);
+    ReadOrderAndFind(args, r, r.Report);
 
     // One page, or the whole result as the window exports it.
     if (args.Has(QStringLiteral("page")) || args.Has(QStringLiteral("page-size"))) {

@@ -88,8 +88,10 @@ struct TRequest {
     const TReportListItem* Report = nullptr;
     bool All = false; // --all: every report into OutputDir (Report is null)
     QString OutputDir;
-    // The filters asked for. With --all each report takes those its window offers.
+    // The filters asked for, with --find and the order of --sort. With --all each report
+    // takes those its window offers, and the order of BundleSort where it has that column.
     TReportFilters Filters;
+    QString BundleSort; // --all --sort: a view column's name
     bool HasPeriod = false;
     bool PrintSql = false;
     std::optional<TDbType> Engine;

@@ -81,7 +81,7 @@ TExportOutcome ExportReportToFile(TSqlDataManager& manager, const TRepository& r
     // The workbook's properties name the lookups' entries; they are read before the rows.
     QString subject;
     if (kind == ekExcel)
-        subject = RunSubject(manager.DbModel().DSN, RunFilterWords(filters, [&manager](TLookupKind k, int n) {
+        subject = RunSubject(manager.DbModel().DSN, RunFilterWords(report.Kind, filters, [&manager](TLookupKind k, int n) {
                                  return LookupName(manager, k, n).value_or(QString());
                              }));
 

@@ -32,12 +32,14 @@ constexpr TDbEngine kEngines[] = {
      {u"select table_name from sys.systable where  table_name=", u"",
       u"select column_name from sys.systable, sys.syscolumn where  "
       u"systable.table_id=syscolumn.table_id  and systable.table_name=",
-      u" and syscolumn.column_name=", u""}},
+      u" and syscolumn.column_name=", u""},
+     TFindForm::SqlAnywhereLike},
     // Identifiers are case-insensitive in SQLite, as the report queries use them.
     {dbSqlite, "sqlite", kSqliteDrivers, nullptr, &MakeManager<TSqliteDataManager>, TPagingForm::LimitOffset,
      TDateLiteralForm::QuotedIso,
      {u"select name from sqlite_master where type in ('table','view') and name=", u" collate nocase",
-      u"select name from pragma_table_info(", u") where name=", u" collate nocase"}},
+      u"select name from pragma_table_info(", u") where name=", u" collate nocase"},
+     TFindForm::SqliteGlob},
     // Unquoted names fold to lower case in PostgreSQL; the report queries use them unquoted,
     // so an object exists for them when its folded name is in the search path.
     {dbPostgres, "postgres", kPostgresDrivers, nullptr, &MakeManager<TPostgresDataManager>,
@@ -45,7 +47,8 @@ constexpr TDbEngine kEngines[] = {
      {u"select table_name from information_schema.tables where table_name=lower(",
       u") and table_schema = any (current_schemas(false))",
       u"select column_name from information_schema.columns where table_name=lower(", u") and column_name=lower(",
-      u") and table_schema = any (current_schemas(false))"}},
+      u") and table_schema = any (current_schemas(false))"},
+     TFindForm::PostgresRegex},
 };
 
 } // namespace

@@ -1,7 +1,8 @@
 #pragma once
 // The supported database engines, one record each: the driver descriptions that select it
 // and their providers, how its data manager is made, the forms its SQL differs in (paging,
-// date literals, catalogue lookups) and its name on auditor-export's command line.
+// date literals, catalogue lookups, the find's pattern) and its name on auditor-export's
+// command line.
 // Supporting another engine is one more record here and a data manager of its own.
 
 #include "SqlDbModelUnit.h"
@@ -32,6 +33,14 @@ enum class TDateLiteralForm : std::uint8_t {
     QuotedIso, // '2024-01-31'
 };
 
+// How a report's find term matches a text with Latin and Cyrillic letters in either case
+// (reports/ReportFindUnit).
+enum class TFindForm : std::uint8_t {
+    SqlAnywhereLike, // LIKE '%[кК]…%'
+    SqliteGlob,      // GLOB char(42,91,…)
+    PostgresRegex,   // ~ a regular expression decoded from hex
+};
+
 // The catalogue lookups behind IsTableExists and IsFieldExist, as the texts around the
 // quoted names: TableBefore 'table' TableAfter, and
 // FieldBefore 'table' FieldBetween 'field' FieldAfter. Each selects one row for an object
@@ -55,6 +64,7 @@ struct TDbEngine {
     TPagingForm Paging;
     TDateLiteralForm DateLiterals;
     TCatalogSql Catalog;
+    TFindForm Find;
 };
 
 // Every engine, in the order their drivers are matched.

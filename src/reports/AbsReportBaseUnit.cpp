@@ -10,6 +10,7 @@
 #include "RunWordsUnit.h"
 #include "ReportTotalsUnit.h"
 #include "TotalsRowUnit.h"
+#include "ReportSortFindUnit.h"
 #include "db/Exception.h"
 #include "common/MessageBoxUnit.h"
 #include "export/OutputTargetUnit.h"
@@ -84,6 +85,7 @@ TAbsReportBaseForm::TAbsReportBaseForm(QWidget* AOwner, const TSqlDBModel* aDBMo
         };
     }
     BuildReportWidgets(*this, [this] { FiltersShowHidePanelClick(); });
+    SortFind = new TReportSortFind(*this); // the window's child
     FSlowPageTimer = new QTimer(this);
     FSlowPageTimer->setSingleShot(true);
     FSlowPageTimer->setInterval(kSlowPageMs);
@@ -486,6 +488,7 @@ void TAbsReportBaseForm::UpdateSummary(bool withCount)
         for (const QString& words : FilterWords())
             parts << words.toHtmlEscaped();
     }
+    SortFind->ShowState();
     if (FDbModel && !FDbModel->DSN.isEmpty())
         parts << QStringLiteral("Източник: %1").arg(FDbModel->DSN).toHtmlEscaped();
     SummaryLabel->setText(parts.join(QStringLiteral("&nbsp;&nbsp;·&nbsp;&nbsp;")));
@@ -493,7 +496,7 @@ void TAbsReportBaseForm::UpdateSummary(bool withCount)
 
 QStringList TAbsReportBaseForm::FilterWords() const
 {
-    return RunFilterWords(FCurrentFilters, [this](TLookupKind kind, int number) {
+    return RunFilterWords(FKind, FCurrentFilters, [this](TLookupKind kind, int number) {
         const QComboBox* lookup = kind == TLookupKind::Stores          ? StoreFilterLookup
                                   : kind == TLookupKind::FiscalDevices ? FiscalDeviceFilterLookup
                                                                        : UserFilterLookup;
@@ -571,6 +574,9 @@ void TAbsReportBaseForm::FitColumns()
                 measured.insert(std::move(text));
             }
         }
+        // The title of the chosen order has its indicator beside the caption.
+        if (c == FCurrentFilters.SortColumn)
+            captionWidth += 2 * ReportDBGrid->style()->pixelMetric(QStyle::PM_HeaderMarkSize);
         int width = std::min(kMaxColumnWidth, std::max(captionWidth, contentWidth) + padding);
         if (TotalsRow) // the sum of the whole result under the column fits too
             width = std::max(width, TotalsRow->NeededWidth(c));
@@ -663,6 +669,23 @@ void TAbsReportBaseForm::ReportButtonClick()
         CollectFilters();
         MovePager(TPagerAction::paReset);
     });
+}
+
+bool TAbsReportBaseForm::RerunWith(const std::function<void(TReportFilters&)>& change)
+{
+    if (FPageLoading || !ReportButton->isEnabled())
+        return false;
+    if (FLoadingState == TLoadingState::lsBlank) {
+        change(FCurrentFilters);
+        ReportButtonClick();
+        return true;
+    }
+    RunAction([&] {
+        change(FCurrentFilters);
+        SetLoadingState(TLoadingState::lsLoading); // the page of the run before waits behind it
+        MovePager(TPagerAction::paReset);
+    });
+    return true;
 }
 
 void TAbsReportBaseForm::cbRecordsPerPageChange()

@@ -30,6 +30,7 @@ class TGridSelection;
 class TLoadingAnimation;
 class TReportTotals;
 class TTotalsRow;
+class TReportSortFind;
 
 // Window messages, as custom event types with the numbers of the original messages.
 inline constexpr QEvent::Type WM_EXPORT_CSV = QEvent::Type(1027);
@@ -86,6 +87,10 @@ public:
     // statement is cancelled and the window is as it was before the click, the page it
     // showed included.
     void CancelPageLoad();
+
+    // Changes the order or the find of the latest run and runs it again from its first page
+    // (before any run, as the Report button does). Ignored, false, while a page loads.
+    bool RerunWith(const std::function<void(TReportFilters&)>& change);
 
 protected:
     bool event(QEvent* e) override;
@@ -212,4 +217,5 @@ public:
     TDataSource* ReportDataSource = nullptr;
     TTotalsRow* TotalsRow = nullptr; // under the grid of a report with amount columns
     TGridSelection* GridSelection = nullptr;
+    TReportSortFind* SortFind = nullptr;
 };

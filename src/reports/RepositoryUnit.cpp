@@ -4,6 +4,8 @@
 #include "db/DbEngineUnit.h"
 #include "db/Exception.h"
 #include "db/SqlDataManagerUnit.h"
+#include "reports/ReportFindUnit.h"
+#include "reports/ReportSortUnit.h"
 
 #include <QStringList>
 #include <cmath>
@@ -291,7 +293,7 @@ QString TRepository::FormatSqlDate(double date) const
     return year + month + day;
 }
 
-QString TRepository::BuildWhereClause(TReportFilters reportFilters) const
+QString TRepository::BuildWhereClause(TReportKind kind, TReportFilters reportFilters) const
 {
     QString where;
     if (reportFilters.FromDate != 0 && reportFilters.ToDate != 0) {
@@ -309,6 +311,12 @@ QString TRepository::BuildWhereClause(TReportFilters reportFilters) const
     addTerm(u" StoreN = ", reportFilters.StoreN);
     addTerm(u" FiscalDeviceN = ", reportFilters.FiscalDeviceN);
     addTerm(u" UserN = ", reportFilters.UserN);
+    const QString find = TReportFind::WhereTerm(*FEngine, ReportDef(kind), reportFilters.FindText);
+    if (!find.isEmpty()) {
+        if (!where.isEmpty())
+            where += u" AND ";
+        where += find;
+    }
     if (!where.isEmpty())
         where.prepend(QStringLiteral("WHERE "));
     return where;
@@ -332,7 +340,7 @@ void TRepository::FillReportQuery(TReportKind kind, QString& reportSql, QString&
 {
     const TReportDef& def = ReportDef(kind);
     const QString fromPart = QStringLiteral("FROM ") + QString::fromUtf16(def.View) + QLatin1Char(' ') +
-                             BuildWhereClause(reportFilters);
+                             BuildWhereClause(kind, reportFilters);
     recCountSql = QStringLiteral("SELECT count(*) ") + fromPart;
 
     const QString paging = BuildPagingClause(reportFilters);
@@ -341,7 +349,7 @@ void TRepository::FillReportQuery(TReportKind kind, QString& reportSql, QString&
         reportSql += paging;
     reportSql += SelectList(def);
     reportSql += fromPart;
-    reportSql += QStringView(def.OrderBy);
+    reportSql += TReportSort::OrderBy(def, reportFilters);
     if (FEngine->Paging == TPagingForm::LimitOffset)
         reportSql += paging;
 }
@@ -388,7 +396,7 @@ QString TRepository::FillTotalsQuery(TReportKind kind, TReportFilters reportFilt
     if (sums.isEmpty())
         return {};
     return QStringLiteral("SELECT ") + sums.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
-           QString::fromUtf16(def.View) + QLatin1Char(' ') + BuildWhereClause(reportFilters);
+           QString::fromUtf16(def.View) + QLatin1Char(' ') + BuildWhereClause(kind, reportFilters);
 }
 
 void TRepository::FillSalesSummaryQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const

@@ -120,7 +120,8 @@ public:
 
 private:
     QString FormatSqlDate(double date) const;
-    QString BuildWhereClause(TReportFilters reportFilters) const;
+    // The filters' terms, the find over the text columns of report `kind` last.
+    QString BuildWhereClause(TReportKind kind, TReportFilters reportFilters) const;
     // The TOP/START AT form goes right after "SELECT ", the LIMIT/OFFSET form after the
     // ordering.
     QString BuildPagingClause(TReportFilters reportFilters) const;

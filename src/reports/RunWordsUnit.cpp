@@ -1,7 +1,10 @@
 // The words that describe a run of a report (see RunWordsUnit.h).
 #include "RunWordsUnit.h"
 
-QStringList RunFilterWords(const TReportFilters& f, const TLookupName& nameOf)
+#include "ReportFindUnit.h"
+#include "ReportSortUnit.h"
+
+QStringList RunFilterWords(TReportKind kind, const TReportFilters& f, const TLookupName& nameOf)
 {
     QStringList words;
     if (f.FromDate != 0 || f.ToDate != 0)
@@ -23,6 +26,11 @@ QStringList RunFilterWords(const TReportFilters& f, const TLookupName& nameOf)
         const QString name = nameOf ? nameOf(k.Kind, k.Key) : QString();
         words << QStringLiteral("%1: %2").arg(QString::fromUtf16(k.Label), name.isEmpty() ? QString::number(k.Key) : name);
     }
+    const TReportDef& def = ReportDef(kind);
+    if (f.SortColumn >= 0 && f.SortColumn < def.ColumnCount)
+        words << TReportSort::Words(QString::fromUtf16(def.Columns[f.SortColumn].Caption), f.SortDescending);
+    if (const QString find = TReportFind::Words(f); !find.isEmpty())
+        words << find;
     return words;
 }
 

@@ -261,12 +261,13 @@ int main(int argc, char** argv)
     const char* const valued[] = {"dsn",    "user",          "password",  "password-file", "report",
                                   "format", "from",          "to",        "store",         "operator",
                                   "page",   "fiscal-device", "page-size", "output",        "engine",
-                                  "list",   "output-dir",    "timeout"};
+                                  "list",   "output-dir",    "timeout",   "find",          "sort"};
     for (const char* name : valued)
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
     parser.addOption(QCommandLineOption(QStringLiteral("print-sql")));
     parser.addOption(QCommandLineOption(QStringLiteral("all")));
     parser.addOption(QCommandLineOption(QStringLiteral("quiet")));
+    parser.addOption(QCommandLineOption(QStringLiteral("descending")));
     parser.addOption(QCommandLineOption(QStringLiteral("version")));
     parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
     if (!parser.parse(QCoreApplication::arguments()))
