@@ -106,6 +106,10 @@ TEST_F(ReportWindow, TotalsFollowTheFiltersNotThePages)
         ASSERT_EQ(form->Totals()->State(), TReportTotals::TState::Done) << form->Totals()->Failure().toStdString();
         EXPECT_TRUE(form->TotalsRow->isVisible());
         EXPECT_EQ(form->TotalsRow->Caption(), QStringLiteral("Общо"));
+        // Under the grid's rows, above the pager.
+        const auto top = [&](QWidget* w) { return w->mapTo(form.get(), QPoint(0, 0)).y(); };
+        EXPECT_GE(top(form->TotalsRow), top(form->ReportDBGrid) + form->ReportDBGrid->height());
+        EXPECT_LE(top(form->TotalsRow) + form->TotalsRow->height(), top(form->PagingPanel));
         EXPECT_EQ(SumCell(*form), sum(all));
         EXPECT_EQ(SumCell(*form, 7), totals[QStringLiteral("SalesSummaryAudit.TotalSumNoVat")].toString());
         EXPECT_EQ(SumCell(*form, 8), totals[QStringLiteral("SalesSummaryAudit.SumDiscounts")].toString());

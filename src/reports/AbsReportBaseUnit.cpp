@@ -124,7 +124,8 @@ void TAbsReportBaseForm::FormCreate(TReportKind kind)
     FReportUIFilters = GetReportUIFilters();
     if (TReportTotals::HasAmounts(kind)) {
         TotalsRow = new TTotalsRow(ReportDBGrid, GridPanel); // under the grid, above the pager
-        static_cast<QVBoxLayout*>(GridPanel->layout())->insertWidget(1, TotalsRow);
+        auto* layout = static_cast<QVBoxLayout*>(GridPanel->layout());
+        layout->insertWidget(layout->indexOf(PagingPanel), TotalsRow);
         FTotals = std::make_unique<TReportTotals>(*FSqlManager, *FRepository, kind, *TotalsRow);
     }
     InitFilters();
