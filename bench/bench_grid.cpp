@@ -32,7 +32,7 @@ namespace {
 
 constexpr int kPageSize = 500; // the window's default page size
 
-enum class TPart { Count, Page };
+enum class TPart { Count, Page, Totals };
 
 struct TStatement {
     const char* Name;
@@ -61,6 +61,8 @@ const TStatement kStatements[] = {
      }},
     {"find_count", rkSalesSummary, TPart::Count, [](TReportFilters& f, int) { FindCompanyForm(f); }},
     {"find_first", rkSalesSummary, TPart::Page, [](TReportFilters& f, int) { FindCompanyForm(f); }},
+    // The sums of the totals row over the whole result.
+    {"totals", rkSalesSummary, TPart::Totals, [](TReportFilters&, int) {}},
 };
 
 QString StatementSql(const TStatement& s, TDbType dialect, int deepPage)
@@ -69,7 +71,10 @@ QString StatementSql(const TStatement& s, TDbType dialect, int deepPage)
     f.RecordsPerPage = kPageSize;
     s.Filters(f, deepPage);
     QString page, count;
-    TRepository(dialect).FillReportQuery(s.Kind, page, count, f);
+    const TRepository repository(dialect);
+    if (s.Part == TPart::Totals)
+        return repository.FillTotalsQuery(s.Kind, f);
+    repository.FillReportQuery(s.Kind, page, count, f);
     return s.Part == TPart::Count ? count : page;
 }
 

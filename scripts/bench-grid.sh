@@ -25,7 +25,8 @@
 # sort_deep, the sales summary ordered by "Дължима сума" descending, its first page and
 # page 1801 (OFFSET 900,000) of 500 rows; find_count and find_first, the count and the
 # first page of the sales summary with the find "еоод" (a company form in the partners'
-# names, in small letters). Program time: the median of the P runs of the process (Open, every row fetched,
+# names, in small letters); totals, the sums of the sales summary's totals row over the
+# whole result. Program time: the median of the P runs of the process (Open, every row fetched,
 # Close; the connection made before). Client time: P runs in one process (sqlite3 -batch;
 # psql, a page through \copy ... to '/dev/null'), less the client's start-up and login (the
 # same client running "SELECT 1"), divided by P. Ratio = program / client.

@@ -13,20 +13,6 @@ namespace {
 
 constexpr int kPageSize = 100;
 
-TReportFilters FiltersOf(const QJsonObject& rec)
-{
-    TReportFilters f;
-    auto day = [](const QJsonValue& v) {
-        return v.isNull() ? 0.0 : DateToDays(QDate::fromString(v.toString(), Qt::ISODate));
-    };
-    f.FromDate = day(rec[QStringLiteral("FromDate")]);
-    f.ToDate = day(rec[QStringLiteral("ToDate")]);
-    f.StoreN = rec[QStringLiteral("StoreN")].toInt();
-    f.FiscalDeviceN = rec[QStringLiteral("FiscalDeviceN")].toInt();
-    f.UserN = rec[QStringLiteral("UserN")].toInt();
-    return f;
-}
-
 // Only the filters a report's window offers reach its query.
 TReportFilters OfferedFilters(TReportKind kind, TReportFilters f)
 {

@@ -12,20 +12,6 @@
 
 namespace {
 
-TReportFilters FiltersOf(const QJsonObject& rec)
-{
-    TReportFilters f;
-    auto day = [](const QJsonValue& v) {
-        return v.isNull() ? 0.0 : DateToDays(QDate::fromString(v.toString(), Qt::ISODate));
-    };
-    f.FromDate = day(rec[QStringLiteral("FromDate")]);
-    f.ToDate = day(rec[QStringLiteral("ToDate")]);
-    f.StoreN = rec[QStringLiteral("StoreN")].toInt();
-    f.FiscalDeviceN = rec[QStringLiteral("FiscalDeviceN")].toInt();
-    f.UserN = rec[QStringLiteral("UserN")].toInt();
-    return f;
-}
-
 // The totals of `kind` under `filters`, run as the window runs them.
 std::vector<TReportTotals::TColumnTotal> Totals(TSqlDataManager& db, TReportKind kind, const TReportFilters& filters)
 {

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
@@ -98,4 +99,18 @@ DialogAnswerer::DialogAnswerer()
         });
     });
     timer.start();
+}
+
+TReportFilters FiltersOf(const QJsonObject& rec)
+{
+    TReportFilters f;
+    auto day = [](const QJsonValue& v) {
+        return v.isNull() ? 0.0 : DateToDays(QDate::fromString(v.toString(), Qt::ISODate));
+    };
+    f.FromDate = day(rec[QStringLiteral("FromDate")]);
+    f.ToDate = day(rec[QStringLiteral("ToDate")]);
+    f.StoreN = rec[QStringLiteral("StoreN")].toInt();
+    f.FiscalDeviceN = rec[QStringLiteral("FiscalDeviceN")].toInt();
+    f.UserN = rec[QStringLiteral("UserN")].toInt();
+    return f;
 }

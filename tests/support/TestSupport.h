@@ -3,6 +3,7 @@
 
 #include "db/SqlDataManagerUnit.h"
 #include "db/SqlDbModelUnit.h"
+#include "reports/RepositoryUnit.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -33,6 +34,8 @@ std::unique_ptr<TSqlDataManager> TestManager(TDbType type, const QString& dsn = 
 
 // The generator's own numbers for the test databases.
 const QJsonObject& ExpectedNumbers();
+// The filters of one of the generator's filter records (its period, store, device, user).
+TReportFilters FiltersOf(const QJsonObject& rec);
 
 // Runs the event loop for `ms` milliseconds.
 void Pump(int ms);
