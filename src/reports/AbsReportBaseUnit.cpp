@@ -1,5 +1,6 @@
 // TAbsReportBaseForm's logic: filters, running the report a page at a time in the background,
-// the loading states, the pager's moves and the export hand-over.
+// the loading states and giving a load up, the pager's moves (the export hand-over is in
+// AbsReportBaseExport.cpp).
 #include "AbsReportBaseUnit.h"
 
 #include "AbsReportBaseWidgets.h"
@@ -13,14 +14,12 @@
 #include "ReportSortFindUnit.h"
 #include "db/Exception.h"
 #include "common/MessageBoxUnit.h"
-#include "export/OutputTargetUnit.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateEdit>
-#include <QEventLoop>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -43,12 +42,6 @@ constexpr int kMaxColumnWidth = 360;
 constexpr int kSlowPageMs = 300;
 
 const QString kAllEntries = QStringLiteral("<Всички>");
-
-TAbsReportBaseForm::TExportHandler& ExportHandler()
-{
-    static TAbsReportBaseForm::TExportHandler handler;
-    return handler;
-}
 
 // "1 запис", "16 401 записа".
 QString RecordCountText(int n)
@@ -133,8 +126,6 @@ void TAbsReportBaseForm::FormCreate(TReportKind kind)
     SetLoadingState(TLoadingState::lsBlank);
     UpdateSummary(false);
 }
-
-void TAbsReportBaseForm::SetExportHandler(TExportHandler handler) { ExportHandler() = std::move(handler); }
 
 void TAbsReportBaseForm::ConnectControls()
 {
@@ -748,88 +739,4 @@ void TAbsReportBaseForm::CancelPageLoad()
     } else {
         FAbandonedWatch->start(); // the read transaction of the sums ends after the statement
     }
-}
-
-// ---------------------------------------------------------------------------------------
-// Export of the whole filtered result
-
-void TAbsReportBaseForm::ExportReport(TExportKind kind)
-{
-    // One statement at a time on the window's connection: while a page loads, or an earlier
-    // export's statement is still with a server that did not take its cancel, the request
-    // is refused without a word (the ribbon stays usable).
-    if (FPageLoading || ExportQuery.Executing())
-        return;
-    // Sums under way make room for the export, in the same read transaction, and go on
-    // after it.
-    if (FTotals && !FTotals->Interrupt(kClosePatience))
-        return;
-    struct TResumeTotals {
-        TAbsReportBaseForm* Form;
-        ~TResumeTotals()
-        {
-            if (Form->FTotals && !Form->ExportQuery.Executing())
-                Form->FTotals->PageArrived();
-        }
-    } resume{this};
-    const int keepRecordsPerPage = FCurrentFilters.RecordsPerPage;
-    struct TRestore {
-        TAbsReportBaseForm* Form;
-        int RecordsPerPage;
-        ~TRestore()
-        {
-            Form->FCurrentFilters.RecordsPerPage = RecordsPerPage;
-            // A statement that its server does not let go of stays with the worker; the
-            // window waits for it before it is freed.
-            Form->ExportQuery.TryClose(kClosePatience);
-        }
-    } restore{this, keepRecordsPerPage};
-    FCurrentFilters.RecordsPerPage = 0;
-    QString reportSql, recCountSql;
-    FillReportQuery(reportSql, recCountSql);
-    ExportQuery.Close();
-    ExportQuery.SetSQL(QString());
-    ExportQuery.SetSQL(reportSql);
-    // The statement runs on the worker while the user picks the file and the progress
-    // dialog waits for it: the window never waits for the server.
-    FReconnected = false;
-    const auto reopen = [this, reportSql](const QString& sqlState) {
-        if (!ReconnectOnce(sqlState))
-            return false;
-        ExportQuery.SetSQL(reportSql);
-        ExportQuery.OpenAsync();
-        return true;
-    };
-    ExportQuery.AfterOpen = nullptr;
-    ExportQuery.OnOpenError = nullptr;
-    ExportQuery.OpenAsync();
-    RExportOptions opts = TExportForm::GetReportOpts(kind, windowTitle());
-    if (FDbModel)
-        opts.DataSourceFiles = DataSourceFiles(*FDbModel);
-    opts.Subject = RunSubject(FDbModel ? FDbModel->DSN : QString(), FilterWords());
-    if (ExportHandler()) {
-        WaitForExportQuery(reopen);
-        ExportHandler()(ExportQuery, opts, FCurrentRecCount);
-        return;
-    }
-    TExportForm::DoExport(TExportSource{&ExportQuery, nullptr}, opts, FCurrentRecCount, reopen);
-}
-
-void TAbsReportBaseForm::WaitForExportQuery(const std::function<bool(const QString&)>& reopen)
-{
-    QEventLoop loop;
-    QString failure;
-    ExportQuery.AfterOpen = [&loop] { loop.quit(); };
-    ExportQuery.OnOpenError = [&](const QString& message) {
-        if (!reopen(ExportQuery.LastErrorState())) {
-            failure = message;
-            loop.quit();
-        }
-    };
-    if (ExportQuery.Executing())
-        loop.exec();
-    ExportQuery.AfterOpen = nullptr;
-    ExportQuery.OnOpenError = nullptr;
-    if (!failure.isEmpty())
-        throw Exception(failure);
 }
