@@ -104,7 +104,7 @@ TEST_F(ReportWindow, ClosingMidLoadFreesWindowAndConnection)
     const int before = backends();
 
     QTemporaryDir dir;
-    auto mainForm = MainWithScratchPartners(dir);
+    auto mainForm = MainWithScratchReport(dir, rkPartners);
     TMainForm& main = *mainForm;
     ASSERT_EQ(main.MdiArea()->subWindowList().size(), 1);
     QMdiSubWindow* sub = main.MdiArea()->subWindowList().front();
@@ -221,7 +221,7 @@ TEST_F(ReportWindow, ClosingWhileTheServerHangsReturnsAtOnce)
 
     for (const bool wholeProgram : {false, true}) {
         SCOPED_TRACE(wholeProgram ? "the main window closed" : "the report window closed");
-        auto main = MainWithScratchPartners(dir);
+        auto main = MainWithScratchReport(dir, rkPartners);
         ASSERT_EQ(main->MdiArea()->subWindowList().size(), 1);
         QMdiSubWindow* sub = main->MdiArea()->subWindowList().front();
         QPointer<QWidget> form = sub->widget();

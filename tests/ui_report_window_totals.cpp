@@ -251,17 +251,7 @@ TEST_F(ReportWindow, ClosingWhileTheTotalsHangReturnsAtOnce)
                       QStringLiteral("slow_amount(amount)"));
     const int before = OtherBackends(*db);
     QTemporaryDir dir;
-    BuildApplicationRibbonMarkup();
-    TUIRibbon::SetSettingsFolders(dir.path(), dir.path());
-    auto main = std::make_unique<TMainForm>(QStringList{});
-    main->ExeDir = dir.path();
-    TSqlDBModel scratch = TestModel(dbPostgres, kScratchPgDsn);
-    main->SetRepository(std::make_unique<TRepository>(dbPostgres));
-    dialogs.answer = [](QWidget* w) { qobject_cast<QDialog*>(w)->accept(); };
-    main->ConnectTo(scratch); // no audit database: its message
-    dialogs.seen.clear();
-    main->SetRepository(std::make_unique<TRepository>(dbPostgres));
-    main->OpenReportWindow(rkSalesSummary);
+    auto main = MainWithScratchReport(dir, rkSalesSummary, true);
     ASSERT_EQ(main->MdiArea()->subWindowList().size(), 1);
     QMdiSubWindow* sub = main->MdiArea()->subWindowList().front();
     QPointer<QWidget> form = sub->widget();
@@ -270,21 +260,12 @@ TEST_F(ReportWindow, ClosingWhileTheTotalsHangReturnsAtOnce)
     sales->ReportButtonClick();
 
     // The window's session asleep in the sums (the page before them has come).
-    int pid = 0;
-    PumpUntil([&] {
-        pid = db->FastSql(QStringLiteral("select pid from pg_stat_activity where wait_event = 'PgSleep' and state = "
-                                         "'active' and pid <> pg_backend_pid() and query like '%sum(CAST%'"))
-                  .toInt();
-        return pid != 0;
-    });
+    const int pid = SleepingBackend(*db, QStringLiteral("%sum(CAST%"));
     ASSERT_NE(pid, 0);
     EXPECT_EQ(sales->LoadingState(), TLoadingState::lsLoaded);
     EXPECT_EQ(SumCell(*sales), QStringLiteral("…"));
-    struct TStopped {
-        int Pid;
-        ~TStopped() { ::kill(Pid, SIGCONT); }
-    } stopped{pid};
-    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    const TStoppedBackend stopped(pid);
+    ASSERT_TRUE(stopped.Stopped);
 
     sub->close();
     Pump(100);

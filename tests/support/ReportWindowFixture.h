@@ -157,9 +157,11 @@ protected:
         return main;
     }
 
-    // A main window on the scratch PostgreSQL database (after the message that it is no
-    // audit database) with the partners report open in it: its rows are slow to come.
-    std::unique_ptr<TMainForm> MainWithScratchPartners(const QTemporaryDir& dir)
+    // A main window on the scratch PostgreSQL database with the report `kind` open in it
+    // (the partners report: its rows are slow to come). Without a sales summary view the
+    // scratch database is no audit database: the message that says so comes first.
+    std::unique_ptr<TMainForm> MainWithScratchReport(const QTemporaryDir& dir, TReportKind kind,
+                                                     bool auditDatabase = false)
     {
         BuildApplicationRibbonMarkup();
         TUIRibbon::SetSettingsFolders(dir.path(), dir.path());
@@ -168,11 +170,11 @@ protected:
         TSqlDBModel scratch = TestModel(dbPostgres, kScratchPgDsn);
         main->SetRepository(std::make_unique<TRepository>(dbPostgres));
         dialogs.answer = [](QWidget* w) { qobject_cast<QDialog*>(w)->accept(); };
-        main->ConnectTo(scratch); // the repository check fails on the scratch database: its message
-        EXPECT_EQ(dialogs.seen.size(), 1);
+        main->ConnectTo(scratch);
+        EXPECT_EQ(dialogs.seen.size(), auditDatabase ? 0 : 1);
         dialogs.seen.clear();
         main->SetRepository(std::make_unique<TRepository>(dbPostgres));
-        main->OpenReportWindow(rkPartners);
+        main->OpenReportWindow(kind);
         return main;
     }
 
@@ -180,15 +182,16 @@ protected:
     std::list<std::unique_ptr<TRepository>> repositories;
 };
 
-// The session of a window reading the slow partners view of the scratch PostgreSQL
-// database, in the middle of its page: the only one asleep in the view's function; 0 when
-// none comes.
-inline int SleepingBackend(TSqlDataManager& db)
+// The session of a window reading a slow view of the scratch PostgreSQL database, in the
+// middle of its statement: the only one asleep in the view's function (and running a
+// statement `like` the pattern given); 0 when none comes.
+inline int SleepingBackend(TSqlDataManager& db, const QString& like = QStringLiteral("%"))
 {
     int pid = 0;
     PumpUntil([&] {
         pid = db.FastSql(QStringLiteral("select pid from pg_stat_activity where wait_event = 'PgSleep' "
-                                        "and state = 'active' and pid <> pg_backend_pid()"))
+                                        "and state = 'active' and pid <> pg_backend_pid() and query like ?"),
+                         {like})
                   .toInt();
         return pid != 0;
     });
