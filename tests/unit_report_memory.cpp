@@ -29,14 +29,6 @@ protected:
     QByteArray FOldHome;
 };
 
-bool Same(const TReportFilters& a, const TReportFilters& b)
-{
-    return a.FromDate == b.FromDate && a.ToDate == b.ToDate && a.StoreN == b.StoreN &&
-           a.FiscalDeviceN == b.FiscalDeviceN && a.UserN == b.UserN && a.PageNumber == b.PageNumber &&
-           a.RecordsPerPage == b.RecordsPerPage && a.SortColumn == b.SortColumn &&
-           a.SortDescending == b.SortDescending && a.FindText == b.FindText;
-}
-
 TEST_F(ReportMemory, EachReportOfEachDataSourceKeepsItsOwnRun)
 {
     ASSERT_TRUE(TReportMemory::FileName().startsWith(FHome.path()));
@@ -53,8 +45,8 @@ TEST_F(ReportMemory, EachReportOfEachDataSourceKeepsItsOwnRun)
     sales.PageNumber = 0; // a window opens on its first page
     const auto recalled = TReportMemory::Recall(QStringLiteral("AuditDemo"), rkSalesSummary);
     ASSERT_TRUE(recalled);
-    EXPECT_TRUE(Same(*recalled, sales));
-    EXPECT_TRUE(Same(*TReportMemory::Recall(QStringLiteral("AuditDemo"), rkItems), items));
+    EXPECT_EQ(*recalled, sales);
+    EXPECT_EQ(*TReportMemory::Recall(QStringLiteral("AuditDemo"), rkItems), items);
     EXPECT_EQ(TReportMemory::Recall(QStringLiteral("Друг източник"), rkSalesSummary)->RecordsPerPage, 50);
     EXPECT_FALSE(TReportMemory::Recall(QStringLiteral("AuditDemo"), rkPayments));
     EXPECT_FALSE(TReportMemory::Recall(QStringLiteral("AuditDemoPg"), rkSalesSummary));
@@ -94,7 +86,7 @@ TEST_F(ReportMemory, ADamagedFileGivesNoRunOrSaneValues)
         const auto recalled = TReportMemory::Recall(QStringLiteral("AuditDemo"), rkItems);
         ASSERT_EQ(bool(recalled), c.found);
         if (recalled) {
-            EXPECT_TRUE(Same(*recalled, c.expected));
+            EXPECT_EQ(*recalled, c.expected);
         }
     }
     // A damaged file is replaced by the next run.

@@ -214,12 +214,7 @@ void TAbsReportBaseForm::RememberRun()
         return;
     TReportFilters run = FCurrentFilters;
     run.PageNumber = 0;
-    const auto same = [](const TReportFilters& a, const TReportFilters& b) {
-        return a.FromDate == b.FromDate && a.ToDate == b.ToDate && a.StoreN == b.StoreN &&
-               a.FiscalDeviceN == b.FiscalDeviceN && a.UserN == b.UserN && a.RecordsPerPage == b.RecordsPerPage &&
-               a.SortColumn == b.SortColumn && a.SortDescending == b.SortDescending && a.FindText == b.FindText;
-    };
-    if (FRemembered && same(*FRemembered, run))
+    if (FRemembered == run)
         return; // a page move
     TReportMemory::Remember(FDbModel->DSN, FKind, run);
     FRemembered = run;

@@ -33,6 +33,8 @@ struct TReportFilters {
     bool SortDescending = false;
     // A text searched in the report's text columns (empty = none).
     QString FindText{};
+
+    bool operator==(const TReportFilters&) const = default;
 };
 
 enum TReportKind : std::uint8_t {
