@@ -25,6 +25,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <set>
 #include <stdexcept>
@@ -565,6 +566,13 @@ class Generator {
   std::vector<LogEntry> log_;
   std::vector<FilterRecord> filters_;
   std::vector<std::pair<std::string, std::string>> specialTexts_;  // view.column key, value
+  // The findings each audit check must report over the whole data: the finding's key (its
+  // key columns' texts joined with "|") by check key. Every check has an entry, also when it
+  // must find nothing.
+  std::map<std::string, std::vector<std::string>> checkFindings_{
+      {"unp-form", {}},
+  };
+  void expectFinding(const std::string& check, std::string key) { checkFindings_.at(check).push_back(std::move(key)); }
   std::vector<std::pair<std::string, i64>> tableRows_;
   std::set<std::string> serials_;
 
@@ -1430,7 +1438,13 @@ void Generator::writeExpected() {
   for (size_t i = 0; i < specialTexts_.size(); ++i)
     j += "    {\"column\": " + jsonString(specialTexts_[i].first) + ", \"value\": " + jsonString(specialTexts_[i].second) +
          "}" + (i + 1 < specialTexts_.size() ? ",\n" : "\n");
-  j += "  ]\n}\n";
+  j += "  ],\n  \"checks\": {\n";
+  for (auto it = checkFindings_.begin(); it != checkFindings_.end(); ++it) {
+    j += "    " + jsonString(it->first) + ": [";
+    for (size_t i = 0; i < it->second.size(); ++i) j += std::string(i ? ", " : "") + jsonString(it->second[i]);
+    j += std::next(it) == checkFindings_.end() ? "]\n" : "],\n";
+  }
+  j += "  }\n}\n";
 
   const fs::path p = o_.out / "expected.json";
   std::FILE* f = std::fopen(p.c_str(), "wb");

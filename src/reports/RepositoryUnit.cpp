@@ -339,8 +339,14 @@ void TRepository::FillReportQuery(TReportKind kind, QString& reportSql, QString&
                                   TReportFilters reportFilters) const
 {
     const TReportDef& def = ReportDef(kind);
-    const QString fromPart = QStringLiteral("FROM ") + QString::fromUtf16(def.View) + QLatin1Char(' ') +
-                             BuildWhereClause(kind, reportFilters);
+    FillQueryFrom(def, QString::fromUtf16(def.View), BuildWhereClause(kind, reportFilters), reportSql, recCountSql,
+                  reportFilters);
+}
+
+void TRepository::FillQueryFrom(const TReportDef& def, const QString& source, const QString& where,
+                                QString& reportSql, QString& recCountSql, const TReportFilters& reportFilters) const
+{
+    const QString fromPart = QStringLiteral("FROM ") + source + QLatin1Char(' ') + where;
     recCountSql = QStringLiteral("SELECT count(*) ") + fromPart;
 
     const QString paging = BuildPagingClause(reportFilters);
@@ -352,6 +358,11 @@ void TRepository::FillReportQuery(TReportKind kind, QString& reportSql, QString&
     reportSql += TReportSort::OrderBy(def, reportFilters);
     if (FEngine->Paging == TPagingForm::LimitOffset)
         reportSql += paging;
+}
+
+QString TRepository::FindTerm(const TReportDef& def, const QString& text) const
+{
+    return TReportFind::WhereTerm(*FEngine, def, text);
 }
 
 namespace {
@@ -381,6 +392,11 @@ bool TRepository::TotalsInHundredths() const { return FDialect == dbSqlite; }
 QString TRepository::FillTotalsQuery(TReportKind kind, TReportFilters reportFilters) const
 {
     const TReportDef& def = ReportDef(kind);
+    return TotalsQueryFrom(def, QString::fromUtf16(def.View), BuildWhereClause(kind, reportFilters));
+}
+
+QString TRepository::TotalsSelectList(const TReportDef& def) const
+{
     QStringList sums;
     for (int i = 0; i < def.ColumnCount; ++i) {
         if (def.Columns[i].Role != TColumnRole::Amount)
@@ -393,10 +409,15 @@ QString TRepository::FillTotalsQuery(TReportKind kind, TReportFilters reportFilt
         else
             sums << QStringLiteral("CAST(sum(%1) AS varchar(100)), 0, 0").arg(column);
     }
+    return sums.join(QStringLiteral(", "));
+}
+
+QString TRepository::TotalsQueryFrom(const TReportDef& def, const QString& source, const QString& where) const
+{
+    const QString sums = TotalsSelectList(def);
     if (sums.isEmpty())
         return {};
-    return QStringLiteral("SELECT ") + sums.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
-           QString::fromUtf16(def.View) + QLatin1Char(' ') + BuildWhereClause(kind, reportFilters);
+    return QStringLiteral("SELECT ") + sums + QStringLiteral(" FROM ") + source + QLatin1Char(' ') + where;
 }
 
 void TRepository::FillSalesSummaryQuery(QString& reportSql, QString& recCountSql, TReportFilters reportFilters) const

@@ -120,6 +120,22 @@ public:
     QString FillTotalsQuery(TReportKind kind, TReportFilters reportFilters) const;
     bool TotalsInHundredths() const;
 
+    // The same three statements over any row source laid out as `def` says: `source` is what
+    // follows FROM (a view, or a parenthesized select with its alias) and `where` the whole
+    // WHERE clause of the count (empty for none). The report's own ones are these over its
+    // view with its filters' clause.
+    void FillQueryFrom(const TReportDef& def, const QString& source, const QString& where, QString& reportSql,
+                       QString& recCountSql, const TReportFilters& reportFilters) const;
+    QString TotalsQueryFrom(const TReportDef& def, const QString& source, const QString& where) const;
+    // The select list of that statement: three values for each amount column of `def`
+    // (empty for none).
+    QString TotalsSelectList(const TReportDef& def) const;
+    // The find's term over the text columns of `def` (empty without a find text).
+    QString FindTerm(const TReportDef& def, const QString& text) const;
+    // A day as this dialect writes it into SQL.
+    QString SqlDate(double date) const { return FormatSqlDate(date); }
+    const TDbEngine& Engine() const { return *FEngine; }
+
 private:
     QString FormatSqlDate(double date) const;
     // The filters' terms, the find over the text columns of report `kind` last.

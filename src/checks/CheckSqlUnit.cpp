@@ -1,0 +1,80 @@
+// The shared pieces of the checks' statements (see CheckSqlUnit.h).
+#include "CheckSqlUnit.h"
+
+#include "db/DbEngineUnit.h"
+
+#include <QStringList>
+
+TCheckSql::TCheckSql(const TRepository& repository, const TReportFilters& filters, const TCheckParams& params,
+                     QDate today)
+    : FRepository(repository), FFilters(filters), FParams(params), FToday(today)
+{
+}
+
+QString TCheckSql::FilterTerms(const TFilterColumns& columns, QStringView alias) const
+{
+    const auto name = [alias](const char16_t* column) {
+        return alias.isEmpty() ? QString::fromUtf16(column) : alias.toString() + u'.' + QString::fromUtf16(column);
+    };
+    const auto set = [](const char16_t* column) { return column && *column; };
+    QStringList terms;
+    if (FFilters.FromDate != 0 && FFilters.ToDate != 0 && set(columns.Date)) {
+        terms << name(columns.Date) + QStringLiteral(" >= ") + FRepository.SqlDate(FFilters.FromDate);
+        terms << name(columns.Date) + QStringLiteral(" <= ") + FRepository.SqlDate(FFilters.ToDate);
+    }
+    const std::pair<const char16_t*, int32_t> keyed[] = {
+        {columns.Store, FFilters.StoreN}, {columns.Device, FFilters.FiscalDeviceN}, {columns.User, FFilters.UserN}};
+    for (const auto& [column, value] : keyed)
+        if (value != 0 && set(column))
+            terms << name(column) + QStringLiteral(" = ") + QString::number(value);
+    return terms.join(QStringLiteral(" AND "));
+}
+
+QString TCheckSql::WhereFilters(const TFilterColumns& columns, QStringView alias) const
+{
+    const QString terms = FilterTerms(columns, alias);
+    return terms.isEmpty() ? QString() : QStringLiteral(" WHERE ") + terms;
+}
+
+QString TCheckSql::AndFilters(const TFilterColumns& columns, QStringView alias) const
+{
+    const QString terms = FilterTerms(columns, alias);
+    return terms.isEmpty() ? QString() : QStringLiteral(" AND ") + terms;
+}
+
+QString TCheckSql::DateLiteral(QDate date) const { return FRepository.SqlDate(DateToDays(date)); }
+
+QString TCheckSql::TextLiteral(const QString& text) const
+{
+    if (text.isEmpty())
+        return QStringLiteral("''");
+    switch (Engine().Find) {
+    case TFindForm::SqliteGlob: {
+        QStringList codes;
+        for (const char32_t c : text.toUcs4())
+            codes << QString::number(quint32(c));
+        return QStringLiteral("char(") + codes.join(u',') + u')';
+    }
+    case TFindForm::PostgresRegex:
+        return QStringLiteral("pg_catalog.convert_from(pg_catalog.decode('%1', 'hex'), 'UTF8')")
+            .arg(QString::fromLatin1(text.toUtf8().toHex()));
+    case TFindForm::SqlAnywhereLike:
+        break;
+    }
+    // SQL Anywhere: the quote and the backslash (an escape in its literals) as CHAR().
+    QStringList parts;
+    QString run;
+    for (const QChar c : text) {
+        if (c == u'\'' || c == u'\\') {
+            if (!run.isEmpty())
+                parts << u'\'' + run + u'\'';
+            run.clear();
+            parts << QStringLiteral("CHAR(%1)").arg(c.unicode());
+        } else {
+            run += c;
+        }
+    }
+    if (!run.isEmpty())
+        parts << u'\'' + run + u'\'';
+    return parts.size() == 1 ? parts.front() : u'(' + parts.join(QStringLiteral(" || ")) + u')';
+}
