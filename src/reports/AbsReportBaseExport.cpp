@@ -75,6 +75,9 @@ void TAbsReportBaseForm::ExportReport(TExportKind kind)
     if (FDbModel)
         opts.DataSourceFiles = DataSourceFiles(*FDbModel);
     opts.Subject = RunSubject(FDbModel ? FDbModel->DSN : QString(), FilterWords());
+    const QStringList conditions = ExportConditions();
+    if (!conditions.isEmpty())
+        opts.Conditions = &conditions;
     if (ExportHandler()) {
         WaitForExportQuery(reopen);
         ExportHandler()(ExportQuery, opts, FCurrentRecCount);

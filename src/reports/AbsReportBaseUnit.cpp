@@ -114,12 +114,28 @@ TAbsReportBaseForm::~TAbsReportBaseForm()
 void TAbsReportBaseForm::FormCreate(TReportKind kind)
 {
     FKind = kind;
+    SetUp();
+}
+
+void TAbsReportBaseForm::FormCreate() { SetUp(); }
+
+const TReportDef& TAbsReportBaseForm::GridDef() const { return ReportDef(FKind); }
+
+QString TAbsReportBaseForm::TotalsSql(const TReportFilters& filters) const
+{
+    return FRepository->FillTotalsQuery(FKind, filters);
+}
+
+void TAbsReportBaseForm::SetUp()
+{
     FReportUIFilters = GetReportUIFilters();
-    if (TReportTotals::HasAmounts(kind)) {
+    if (TReportTotals::HasAmounts(GridDef())) {
         TotalsRow = new TTotalsRow(ReportDBGrid, GridPanel); // under the grid, above the pager
         auto* layout = static_cast<QVBoxLayout*>(GridPanel->layout());
         layout->insertWidget(layout->indexOf(PagingPanel), TotalsRow);
-        FTotals = std::make_unique<TReportTotals>(*FSqlManager, *FRepository, kind, *TotalsRow);
+        FTotals = std::make_unique<TReportTotals>(
+            *FSqlManager, GridDef(), [this](const TReportFilters& filters) { return TotalsSql(filters); },
+            FRepository->TotalsInHundredths(), *TotalsRow);
     }
     InitFilters();
     RecallLastRun();
@@ -146,6 +162,8 @@ void TAbsReportBaseForm::ConnectControls()
                                                           FiscalDeviceFilterLookup, UserFilterLookup})
         field->installEventFilter(this);
 }
+
+void TAbsReportBaseForm::AddFilterField(QWidget* field) { field->installEventFilter(this); }
 
 bool TAbsReportBaseForm::eventFilter(QObject* watched, QEvent* e)
 {
@@ -181,9 +199,10 @@ void TAbsReportBaseForm::RecallLastRun()
 {
     if (!FDbModel || FDbModel->DSN.isEmpty())
         return;
-    const std::optional<TReportFilters> run = TReportMemory::Recall(FDbModel->DSN, FKind);
+    const std::optional<TReportFilters> run = TReportMemory::Recall(FDbModel->DSN, GridDef());
     if (!run)
         return;
+    RecallRunExtra(TReportMemory::RecallExtra(FDbModel->DSN, GridDef()));
     if (run->FromDate != 0 && run->ToDate != 0) {
         FromDateFilterPicker->setDate(DaysToDate(run->FromDate));
         ToDateFilterPicker->setDate(DaysToDate(run->ToDate));
@@ -214,10 +233,12 @@ void TAbsReportBaseForm::RememberRun()
         return;
     TReportFilters run = FCurrentFilters;
     run.PageNumber = 0;
-    if (FRemembered == run)
+    const QJsonObject extra = RunExtra();
+    if (FRemembered == run && FRememberedExtra == extra)
         return; // a page move
-    TReportMemory::Remember(FDbModel->DSN, FKind, run);
+    TReportMemory::Remember(FDbModel->DSN, GridDef(), run, extra);
     FRemembered = run;
+    FRememberedExtra = extra;
 }
 
 void TAbsReportBaseForm::FillLookup(QComboBox* lookup, TQuery& query)
@@ -483,7 +504,7 @@ void TAbsReportBaseForm::UpdateSummary(bool withCount)
 
 QStringList TAbsReportBaseForm::FilterWords() const
 {
-    return RunFilterWords(FKind, FCurrentFilters, [this](TLookupKind kind, int number) {
+    return RunFilterWords(GridDef(), FCurrentFilters, [this](TLookupKind kind, int number) {
         const QComboBox* lookup = kind == TLookupKind::Stores          ? StoreFilterLookup
                                   : kind == TLookupKind::FiscalDevices ? FiscalDeviceFilterLookup
                                                                        : UserFilterLookup;

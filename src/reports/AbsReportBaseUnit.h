@@ -13,6 +13,7 @@
 #include "export/ExportUnit.h"
 
 #include <QEvent>
+#include <QJsonObject>
 #include <QWidget>
 #include <chrono>
 #include <functional>
@@ -100,6 +101,25 @@ protected:
     // window up (a virtual call cannot be made from this class's own constructor), with the
     // filters, page size, order and find of the report's last run on the same data source.
     void FormCreate(TReportKind kind);
+    // The same for a window that is no report of the catalogue: its grid is GridDef()'s.
+    void FormCreate();
+
+    // What the grid shows: its columns, own order and memory name. The report's catalogue
+    // entry unless the window shows other rows.
+    virtual const TReportDef& GridDef() const;
+    // The statement of the sums of the grid's amount columns for `filters`.
+    virtual QString TotalsSql(const TReportFilters& filters) const;
+    // The run in words for the summary bar and an export's properties: its filters, order
+    // and find.
+    virtual QStringList FilterWords() const;
+    // Lines an export writes under its title (none for a report).
+    virtual QStringList ExportConditions() const { return {}; }
+    // Values of a run beyond its filters, kept with them in the memory of runs and given
+    // back when the window opens again (none for a report).
+    virtual QJsonObject RunExtra() const { return {}; }
+    virtual void RecallRunExtra(const QJsonObject& extra) { Q_UNUSED(extra); }
+    // The filter panel's fields, for windows that add their own beside them.
+    void AddFilterField(QWidget* field);
 
     const TSqlDBModel* FDbModel;
     TRepository* FRepository;
@@ -111,6 +131,7 @@ protected:
     int FCurrentRecCount = 0;
 
 private:
+    void SetUp();
     void ConnectControls();
     void InitFilters();
     void RecallLastRun();
@@ -140,7 +161,6 @@ private:
     void WaitForExportQuery(const std::function<bool(const QString&)>& reopen);
     void FitColumns();
     void UpdateSummary(bool withCount);
-    QStringList FilterWords() const;
     void ExportReport(TExportKind kind);
     static void FillLookup(QComboBox* lookup, TQuery& query);
 
@@ -164,6 +184,7 @@ private:
     QShortcut* FCancelShortcut = nullptr;
     bool FReconnected = false; // the action under way has already made a new connection
     std::optional<TReportFilters> FRemembered; // the run last written to the memory
+    QJsonObject FRememberedExtra;
 
     // Bound to FSqlManager's connection; declared after it, so freed before it.
     // The page on screen stays while the next one loads on the other query.

@@ -50,12 +50,36 @@ QString TReportMemory::FileName()
 
 std::optional<TReportFilters> TReportMemory::Recall(const QString& dataSource, TReportKind kind)
 {
-    const QJsonValue run = ReadAll()
-                               .value(QStringLiteral("sources"))
-                               .toObject()
-                               .value(dataSource)
-                               .toObject()
-                               .value(QString::fromUtf16(ReportDef(kind).Name));
+    return Recall(dataSource, ReportDef(kind));
+}
+
+void TReportMemory::Remember(const QString& dataSource, TReportKind kind, const TReportFilters& filters)
+{
+    Remember(dataSource, ReportDef(kind), filters);
+}
+
+namespace {
+
+QJsonValue RunOf(const QString& dataSource, const TReportDef& def)
+{
+    return ReadAll()
+        .value(QStringLiteral("sources"))
+        .toObject()
+        .value(dataSource)
+        .toObject()
+        .value(QString::fromUtf16(def.Name));
+}
+
+} // namespace
+
+QJsonObject TReportMemory::RecallExtra(const QString& dataSource, const TReportDef& def)
+{
+    return RunOf(dataSource, def).toObject().value(QStringLiteral("extra")).toObject();
+}
+
+std::optional<TReportFilters> TReportMemory::Recall(const QString& dataSource, const TReportDef& def)
+{
+    const QJsonValue run = RunOf(dataSource, def);
     if (!run.isObject())
         return std::nullopt;
     const QJsonObject r = run.toObject();
@@ -69,19 +93,19 @@ std::optional<TReportFilters> TReportMemory::Recall(const QString& dataSource, T
     f.FiscalDeviceN = Whole(r.value(QStringLiteral("fiscalDevice")), 0, kMax, 0);
     f.UserN = Whole(r.value(QStringLiteral("operator")), 0, kMax, 0);
     f.RecordsPerPage = Whole(r.value(QStringLiteral("pageSize")), 0, kMax, 0);
-    f.SortColumn = Whole(r.value(QStringLiteral("sortColumn")), -1, ReportDef(kind).ColumnCount - 1, -1);
+    f.SortColumn = Whole(r.value(QStringLiteral("sortColumn")), -1, def.ColumnCount - 1, -1);
     f.SortDescending = f.SortColumn >= 0 && r.value(QStringLiteral("descending")).toBool();
     f.FindText = r.value(QStringLiteral("find")).toString();
     return f;
 }
 
-void TReportMemory::Remember(const QString& dataSource, TReportKind kind, const TReportFilters& f)
+void TReportMemory::Remember(const QString& dataSource, const TReportDef& def, const TReportFilters& f,
+                             const QJsonObject& extra)
 {
     QJsonObject all = ReadAll();
     QJsonObject sources = all.value(QStringLiteral("sources")).toObject();
     QJsonObject source = sources.value(dataSource).toObject();
-    source.insert(QString::fromUtf16(ReportDef(kind).Name),
-                  QJsonObject{{QStringLiteral("from"), DateText(f.FromDate)},
+    QJsonObject run{{QStringLiteral("from"), DateText(f.FromDate)},
                               {QStringLiteral("to"), DateText(f.ToDate)},
                               {QStringLiteral("store"), f.StoreN},
                               {QStringLiteral("fiscalDevice"), f.FiscalDeviceN},
@@ -89,7 +113,10 @@ void TReportMemory::Remember(const QString& dataSource, TReportKind kind, const 
                               {QStringLiteral("pageSize"), f.RecordsPerPage},
                               {QStringLiteral("sortColumn"), f.SortColumn},
                               {QStringLiteral("descending"), f.SortDescending},
-                              {QStringLiteral("find"), f.FindText}});
+                              {QStringLiteral("find"), f.FindText}};
+    if (!extra.isEmpty())
+        run.insert(QStringLiteral("extra"), extra);
+    source.insert(QString::fromUtf16(def.Name), run);
     sources.insert(dataSource, source);
     all.insert(QStringLiteral("version"), kVersion);
     all.insert(QStringLiteral("sources"), sources);

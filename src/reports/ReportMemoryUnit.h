@@ -6,6 +6,7 @@
 
 #include "RepositoryUnit.h"
 
+#include <QJsonObject>
 #include <QString>
 #include <optional>
 
@@ -18,5 +19,11 @@ public:
     // The file is replaced whole; a failure to write it is not the user's concern and is
     // dropped.
     static void Remember(const QString& dataSource, TReportKind kind, const TReportFilters& filters);
+    // The same for any grid laid out as `def` (kept under its Name), with the values of the
+    // run beyond the filters (a check's parameters) in `extra`.
+    static std::optional<TReportFilters> Recall(const QString& dataSource, const TReportDef& def);
+    static QJsonObject RecallExtra(const QString& dataSource, const TReportDef& def);
+    static void Remember(const QString& dataSource, const TReportDef& def, const TReportFilters& filters,
+                         const QJsonObject& extra = {});
     static QString FileName();
 };

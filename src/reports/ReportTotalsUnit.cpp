@@ -29,11 +29,10 @@ QString LeftOutText(qint64 notNumbers, qint64 inexact)
 
 } // namespace
 
-TReportTotals::TReportTotals(TSqlDataManager& manager, const TRepository& repository, TReportKind kind,
+TReportTotals::TReportTotals(TSqlDataManager& manager, const TReportDef& def, TTotalsSql sqlOf, bool inHundredths,
                              TTotalsRow& row)
-    : FManager(manager), FRepository(repository), FKind(kind), FRow(row)
+    : FManager(manager), FDef(def), FSqlOf(std::move(sqlOf)), FInHundredths(inHundredths), FRow(row)
 {
-    const TReportDef& def = ReportDef(kind);
     for (int i = 0; i < def.ColumnCount; ++i)
         if (def.Columns[i].Role == TColumnRole::Amount)
             FColumns.push_back(i);
@@ -71,9 +70,8 @@ std::vector<TReportTotals::TColumnTotal> TReportTotals::ReadRow(const TQuery& qu
     return totals;
 }
 
-bool TReportTotals::HasAmounts(TReportKind kind)
+bool TReportTotals::HasAmounts(const TReportDef& def)
 {
-    const TReportDef& def = ReportDef(kind);
     for (int i = 0; i < def.ColumnCount; ++i)
         if (def.Columns[i].Role == TColumnRole::Amount)
             return true;
@@ -82,7 +80,7 @@ bool TReportTotals::HasAmounts(TReportKind kind)
 
 void TReportTotals::BeforeRun(const TReportFilters& filters)
 {
-    const QString sql = FRepository.FillTotalsQuery(FKind, filters);
+    const QString sql = FSqlOf(filters);
     if (sql == FSql && FState == TState::Done)
         return; // the same filters: the sums shown stay
     FBefore = FState == TState::Done || FState == TState::Failed
@@ -172,7 +170,7 @@ void TReportTotals::Arrived()
     ReleaseTransaction();
     std::vector<TColumnTotal> totals;
     try {
-        totals = ReadRow(FQuery, FRepository.TotalsInHundredths());
+        totals = ReadRow(FQuery, FInHundredths);
         if (totals.size() != FColumns.size())
             throw Exception(QStringLiteral("Заявката за сумите не върна очаквания ред."));
     } catch (const Exception& e) {
@@ -203,7 +201,7 @@ void TReportTotals::Failed(const QString& message)
 void TReportTotals::Show()
 {
     std::vector<TTotalsRow::TCell> cells;
-    const TReportDef& def = ReportDef(FKind);
+    const TReportDef& def = FDef;
     QStringList leftOutWords;
     for (int i = 0; i < int(FColumns.size()); ++i) {
         const int column = FColumns[size_t(i)];

@@ -10,6 +10,7 @@
 #include "db/QueryUnit.h"
 
 #include <chrono>
+#include <functional>
 #include <vector>
 
 class TSqlDataManager;
@@ -19,12 +20,17 @@ public:
     enum class TState { Blank, Waiting, Running, Done, Failed };
 
     // Statements go to `manager`'s connection; the figures to `row`. All three outlive it.
-    TReportTotals(TSqlDataManager& manager, const TRepository& repository, TReportKind kind, TTotalsRow& row);
+    // The statement of the sums of the grid's amount columns for a run's filters.
+    using TTotalsSql = std::function<QString(const TReportFilters& filters)>;
+    // Sums of the amount columns of `def`, by the statements `sqlOf` makes (TRepository::
+    // FillTotalsQuery's form; in hundredths when `inHundredths`).
+    TReportTotals(TSqlDataManager& manager, const TReportDef& def, TTotalsSql sqlOf, bool inHundredths,
+                  TTotalsRow& row);
     ~TReportTotals();
     TReportTotals(const TReportTotals&) = delete;
     TReportTotals& operator=(const TReportTotals&) = delete;
 
-    static bool HasAmounts(TReportKind kind);
+    static bool HasAmounts(const TReportDef& def);
 
     // One amount column's figures as the totals statement gives them.
     struct TColumnTotal {
@@ -75,8 +81,9 @@ private:
     void Show();
 
     TSqlDataManager& FManager;
-    const TRepository& FRepository;
-    TReportKind FKind;
+    const TReportDef& FDef; // outlives the sums (a catalogue's entry)
+    TTotalsSql FSqlOf;
+    bool FInHundredths;
     TTotalsRow& FRow;
     // What the row showed before the run under way.
     struct TShown {

@@ -6,6 +6,11 @@
 
 QStringList RunFilterWords(TReportKind kind, const TReportFilters& f, const TLookupName& nameOf)
 {
+    return RunFilterWords(ReportDef(kind), f, nameOf);
+}
+
+QStringList RunFilterWords(const TReportDef& def, const TReportFilters& f, const TLookupName& nameOf)
+{
     QStringList words;
     if (f.FromDate != 0 || f.ToDate != 0)
         words << QStringLiteral("Период: %1 – %2")
@@ -26,7 +31,6 @@ QStringList RunFilterWords(TReportKind kind, const TReportFilters& f, const TLoo
         const QString name = nameOf ? nameOf(k.Kind, k.Key) : QString();
         words << QStringLiteral("%1: %2").arg(QString::fromUtf16(k.Label), name.isEmpty() ? QString::number(k.Key) : name);
     }
-    const TReportDef& def = ReportDef(kind);
     if (f.SortColumn >= 0 && f.SortColumn < def.ColumnCount)
         words << TReportSort::Words(QString::fromUtf16(def.Columns[f.SortColumn].Caption), f.SortDescending);
     if (const QString find = TReportFind::Words(f); !find.isEmpty())

@@ -16,6 +16,8 @@ using TLookupName = std::function<QString(TLookupKind kind, int number)>;
 // find: one entry for each filter the run of report `kind` has (a store of 0, every store,
 // is none).
 QStringList RunFilterWords(TReportKind kind, const TReportFilters& filters, const TLookupName& nameOf);
+// The same for any grid laid out as `def`.
+QStringList RunFilterWords(const TReportDef& def, const TReportFilters& filters, const TLookupName& nameOf);
 
 // The data source and the filter words in one line: "Източник: AuditDemo · Период: …".
 QString RunSubject(const QString& dataSource, const QStringList& filterWords);
