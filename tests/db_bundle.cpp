@@ -4,6 +4,8 @@
 #include "ExporterRun.h"
 #include "TestSupport.h"
 #include "app/ExportBundleUnit.h"
+#include "checks/CheckCatalogueUnit.h"
+#include "checks/CheckQueryUnit.h"
 #include "db/QueryUnit.h"
 #include "export/ZipReadBackUnit.h"
 #include "reports/ReportListUnit.h"
@@ -132,6 +134,39 @@ TEST_F(Bundle, EveryReportReadBackOnBothEngines)
             const QString single = Path(QStringLiteral("single-") + file);
             const ExportRun s =
                 RunExporter(Source(type) + QStringList{"--report", key, "--format", "csv", "--output", single} + own);
+            ASSERT_EQ(s.exitCode, 0) << s.err.toStdString();
+            EXPECT_EQ(ReadAll(dir + QLatin1Char('/') + file), ReadAll(single));
+        }
+        // Every check's findings, with the filters it offers, the default parameters, as many
+        // findings as its count gives in the same state, and the bytes of its own export.
+        EXPECT_EQ(m[QStringLiteral("check_day")].toString(), QDate::currentDate().toString(Qt::ISODate));
+        const QJsonArray checks = m[QStringLiteral("checks")].toArray();
+        ASSERT_EQ(checks.size(), qsizetype(CheckList().size()));
+        const TRepository repo(type);
+        for (const TCheckDef& def : CheckList()) {
+            SCOPED_TRACE(def.Key);
+            const QString key = QLatin1String(def.Key);
+            QJsonObject entry;
+            for (const QJsonValue v : checks)
+                if (v[QStringLiteral("key")].toString() == key)
+                    entry = v.toObject();
+            const QString file = QStringLiteral("check-") + key + QStringLiteral(".csv");
+            EXPECT_EQ(entry[QStringLiteral("file")].toString(), file);
+            EXPECT_TRUE(listed.removeOne(file));
+            EXPECT_EQ(entry[QStringLiteral("parameters")].toObject().isEmpty(), def.Params == 0);
+            QString page, count;
+            TCheckQuery(repo, QDate::currentDate()).FillQuery(def, OfferedFilters(def.Filters, asked), TCheckParams{},
+                                                            page, count);
+            EXPECT_EQ(entry[QStringLiteral("findings")].toInteger(-1), TestManager(type)->FastSql(count).toLongLong());
+            QStringList own;
+            if (def.Filters & rfPeriod)
+                own << QStringLiteral("--from") << QStringLiteral("2025-01-01") << QStringLiteral("--to")
+                    << QStringLiteral("2025-12-31");
+            if (def.Filters & rfStore)
+                own << QStringLiteral("--store") << QStringLiteral("1");
+            const QString single = Path(QStringLiteral("single-") + file);
+            const ExportRun s =
+                RunExporter(Source(type) + QStringList{"--check", key, "--format", "csv", "--output", single} + own);
             ASSERT_EQ(s.exitCode, 0) << s.err.toStdString();
             EXPECT_EQ(ReadAll(dir + QLatin1Char('/') + file), ReadAll(single));
         }

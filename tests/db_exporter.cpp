@@ -401,7 +401,8 @@ TEST_F(Exporter, ProgressLineOnATerminal)
         << terminal.toStdString();
     EXPECT_EQ(CsvLines(csv).size(), n.toInt() + 1);
 
-    // A bundle: a line of its own for each report, named, that ends at its count.
+    // A bundle: a line of its own for each report (and then each check), named, that ends at
+    // its count.
     const QString dir = Path(QStringLiteral("tty-bundle"));
     QProcess b;
     b.start(QStringLiteral("/usr/bin/python3"), QStringList{"-c", QString::fromUtf8(script), kExporter} +
@@ -413,12 +414,15 @@ TEST_F(Exporter, ProgressLineOnATerminal)
     const QJsonArray reports =
         QJsonDocument::fromJson(ReadAll(dir + QStringLiteral("/manifest.json")))[QStringLiteral("reports")].toArray();
     ASSERT_EQ(reports.size(), qsizetype(ReportList().size()));
+    const qsizetype files =
+        reports.size() +
+        QJsonDocument::fromJson(ReadAll(dir + QStringLiteral("/manifest.json")))[QStringLiteral("checks")].toArray().size();
     qsizetype at = 0;
     for (qsizetype i = 0; i < reports.size(); ++i) {
         const QString rows = QString::number(reports[i][QStringLiteral("rows")].toInteger());
         const QString line = QStringLiteral("\r[%1/%2] %3: %4 / %4\r\n")
                                  .arg(i + 1)
-                                 .arg(reports.size())
+                                 .arg(files)
                                  .arg(reports[i][QStringLiteral("key")].toString(), rows);
         const qsizetype found = lines.indexOf(line, at);
         EXPECT_GE(found, at) << line.toStdString() << lines.toStdString();

@@ -1,6 +1,7 @@
 // The evidence bundle of auditor-export --all (see ExportBundleUnit.h).
 #include "app/ExportBundleUnit.h"
 
+#include "app/ExportCheckUnit.h"
 #include "app/ExportRunUnit.h"
 #include "app/FilterNumberCheckUnit.h"
 #include "app/ServerWaitUnit.h"
@@ -70,6 +71,24 @@ QJsonObject FiltersJson(const TReportFilters& f, bool hasPeriod, TReportUIFilter
     return o;
 }
 
+// A check's parameters as the manifest names them: those it takes.
+QJsonObject ParamsJson(const TCheckParams& p, TCheckParamSet taken)
+{
+    QJsonObject o;
+    if (taken & cpTolerance)
+        o[QStringLiteral("tolerance")] = TCheckParams::ToleranceText(p.ToleranceCents);
+    if (taken & cpOpenMinutes)
+        o[QStringLiteral("open_minutes")] = p.OpenMinutes;
+    if (taken & cpOpeningHours)
+        o[QStringLiteral("opening_hours")] =
+            p.HasOpeningHours() ? QJsonValue(p.OpensAt.toString(QStringLiteral("HH:mm")) + u'-' +
+                                             p.ClosesAt.toString(QStringLiteral("HH:mm")))
+                                : QJsonValue(QJsonValue::Null);
+    if (taken & cpReversalActivities)
+        o[QStringLiteral("reversal_activities")] = QJsonArray::fromStringList(p.ReversalActivities);
+    return o;
+}
+
 } // namespace
 
 QString BundleFileName(const TReportListItem& report, TExportKind kind)
@@ -79,14 +98,19 @@ QString BundleFileName(const TReportListItem& report, TExportKind kind)
 
 TReportFilters BundleFilters(const TReportListItem& report, const TReportFilters& asked)
 {
+    return OfferedFilters(report.Filters, asked);
+}
+
+TReportFilters OfferedFilters(TReportUIFilters offered, const TReportFilters& asked)
+{
     TReportFilters f = asked;
-    if (!(report.Filters & rfPeriod))
+    if (!(offered & rfPeriod))
         f.FromDate = f.ToDate = 0;
-    if (!(report.Filters & rfStore))
+    if (!(offered & rfStore))
         f.StoreN = 0;
-    if (!(report.Filters & rfFP))
+    if (!(offered & rfFP))
         f.FiscalDeviceN = 0;
-    if (!(report.Filters & rfUser))
+    if (!(offered & rfUser))
         f.UserN = 0;
     f.PageNumber = 0;
     f.RecordsPerPage = 0;
@@ -134,23 +158,20 @@ TBundleOutcome WriteBundle(const TRequest& r, mode_t umaskValue)
     QJsonArray reports;
     QByteArray sums;
     const auto reportList = ReportList();
+    const auto checkList = CheckList();
+    const qsizetype fileCount = reportList.size() + checkList.size();
     int index = 0;
-    for (const TReportListItem& report : reportList) {
+    // One file of the bundle: written by `exportTo`, checked against its count, synced and
+    // summed. Its SHA-256 is returned.
+    const auto writeFile = [&](const QString& key, const QString& name,
+                               const std::function<TExportOutcome(const QString&, const QString&, TProgressLine&)>& exportTo,
+                               qint64& rows) {
         ++index;
-        const QString key = QLatin1String(report.Key);
-        const QString name = BundleFileName(report, r.Kind);
-        TReportFilters filters = BundleFilters(report, r.Filters);
-        // --sort names a view column: the reports that have it are sorted by it.
-        filters.SortColumn = r.BundleSort.isEmpty() ? -1 : TReportSort::FindColumn(ReportDef(report.Kind), r.BundleSort);
-        const QString sortColumn =
-            filters.SortColumn >= 0 ? QString::fromUtf16(ReportDef(report.Kind).Columns[filters.SortColumn].Column)
-                                    : QString();
         TProgressLine progress;
-        progress.SetPrefix(QStringLiteral("[%1/%2] %3: ").arg(index).arg(reportList.size()).arg(key));
+        progress.SetPrefix(QStringLiteral("[%1/%2] %3: ").arg(index).arg(fileCount).arg(key));
         TExportOutcome written;
         try {
-            written = ExportReportToFile(*manager, *repository, report, filters, r.Kind, folder.FilePath(name),
-                                         QDir(r.OutputDir).filePath(name), progress.Follower());
+            written = exportTo(folder.FilePath(name), QDir(r.OutputDir).filePath(name), progress);
         } catch (const EDatabaseError& e) {
             throw EDatabaseError(QStringLiteral("%1: %2").arg(key, e.Message()), e.SqlState(), e.NativeError());
         } catch (const Exception& e) {
@@ -169,18 +190,59 @@ TBundleOutcome WriteBundle(const TRequest& r, mode_t umaskValue)
         SyncToDisk(QFile::encodeName(folder.FilePath(name)));
         const QString sha = Sha256Of(folder.FilePath(name));
         sums += sha.toLatin1() + "  " + QFile::encodeName(name) + '\n';
+        rows = written.Written;
+        outcome.Records += written.Written;
+        if (BundleReportWritten())
+            BundleReportWritten()(key);
+        return sha;
+    };
+    // --sort names a view column: the grids that have it are sorted by it.
+    const auto sortedBy = [&r](const TReportDef& def, TReportFilters& filters) {
+        filters.SortColumn = r.BundleSort.isEmpty() ? -1 : TReportSort::FindColumn(def, r.BundleSort);
+        return filters.SortColumn >= 0 ? QString::fromUtf16(def.Columns[filters.SortColumn].Column) : QString();
+    };
+    for (const TReportListItem& report : reportList) {
+        const QString key = QLatin1String(report.Key);
+        const QString name = BundleFileName(report, r.Kind);
+        TReportFilters filters = BundleFilters(report, r.Filters);
+        const QString sortColumn = sortedBy(ReportDef(report.Kind), filters);
+        qint64 rows = 0;
+        const QString sha = writeFile(key, name, [&](const QString& file, const QString& shown, TProgressLine& progress) {
+            return ExportReportToFile(*manager, *repository, report, filters, r.Kind, file, shown, progress.Follower());
+        }, rows);
         QJsonObject entry;
         entry[QStringLiteral("key")] = key;
         entry[QStringLiteral("title")] = QString::fromUtf16(report.Title);
         entry[QStringLiteral("file")] = name;
         entry[QStringLiteral("filters")] = FiltersJson(filters, r.HasPeriod, report.Filters, sortColumn);
-        entry[QStringLiteral("rows")] = double(written.Written);
+        entry[QStringLiteral("rows")] = double(rows);
         entry[QStringLiteral("sha256")] = sha;
         reports.append(entry);
         ++outcome.Reports;
-        outcome.Records += written.Written;
-        if (BundleReportWritten())
-            BundleReportWritten()(key);
+    }
+    // Every check's findings, from the same state of the database.
+    const QDate checkDay = QDate::currentDate();
+    QJsonArray checks;
+    for (const TCheckDef& def : checkList) {
+        const QString key = QLatin1String(def.Key);
+        const QString name = BundleCheckFileName(def, r.Kind);
+        TReportFilters filters = OfferedFilters(def.Filters, r.Filters);
+        const QString sortColumn = sortedBy(def.Grid, filters);
+        qint64 rows = 0;
+        const QString sha = writeFile(key, name, [&](const QString& file, const QString& shown, TProgressLine& progress) {
+            return ExportJobToFile(*manager, CheckExportJob(*repository, def, filters, r.CheckParams, checkDay), r.Kind,
+                                   file, shown, progress.Follower());
+        }, rows);
+        QJsonObject entry;
+        entry[QStringLiteral("key")] = key;
+        entry[QStringLiteral("title")] = QString::fromUtf16(def.Title);
+        entry[QStringLiteral("file")] = name;
+        entry[QStringLiteral("filters")] = FiltersJson(filters, r.HasPeriod, def.Filters, sortColumn);
+        entry[QStringLiteral("parameters")] = ParamsJson(r.CheckParams, def.Params);
+        entry[QStringLiteral("findings")] = double(rows);
+        entry[QStringLiteral("sha256")] = sha;
+        checks.append(entry);
+        ++outcome.Checks;
     }
 
     TServerWaitWatch::Expect(); // a driver may ask its server
@@ -206,6 +268,8 @@ TBundleOutcome WriteBundle(const TRequest& r, mode_t umaskValue)
     manifest[QStringLiteral("format")] = r.Kind == ekExcel ? QStringLiteral("xlsx") : QStringLiteral("csv");
     manifest[QStringLiteral("filters")] = FiltersJson(r.Filters, r.HasPeriod, kAllReportUIFilters, r.BundleSort);
     manifest[QStringLiteral("reports")] = reports;
+    manifest[QStringLiteral("check_day")] = checkDay.toString(Qt::ISODate);
+    manifest[QStringLiteral("checks")] = checks;
 
     const QString manifestPath = folder.FilePath(QStringLiteral("manifest.json"));
     WriteFile(manifestPath, QJsonDocument(manifest).toJson(QJsonDocument::Indented));

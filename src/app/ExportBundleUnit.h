@@ -15,6 +15,8 @@ QString BundleFileName(const TReportListItem& report, TExportKind kind);
 
 // The filters `report` takes from those asked for: the ones its window offers.
 TReportFilters BundleFilters(const TReportListItem& report, const TReportFilters& asked);
+// The same for a window that offers `offered`.
+TReportFilters OfferedFilters(TReportUIFilters offered, const TReportFilters& asked);
 
 // Writes the bundle that `r` asks for (r.All) into r.OutputDir, which must not exist: first
 // into a temporary folder beside it, renamed to r.OutputDir when every file is written.
@@ -22,12 +24,13 @@ TReportFilters BundleFilters(const TReportListItem& report, const TReportFilters
 // `say` gets the lines meant for the user (the report being written, on a terminal).
 struct TBundleOutcome {
     int Reports = 0;
+    int Checks = 0;
     qint64 Records = 0;
     QStringList Notices; // what the user should know of a done bundle (characters written as "?")
 };
 TBundleOutcome WriteBundle(const TRequest& r, mode_t umaskValue);
 
-// For tests: called after each report's file is written, with the report's key.
+// For tests: called after each report's or check's file is written, with its key.
 inline std::function<void(const QString& key)>& BundleReportWritten()
 {
     static std::function<void(const QString&)> hook;

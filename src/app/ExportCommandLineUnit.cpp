@@ -24,6 +24,8 @@ const char* const kUsage =
     "                      [--timeout SECONDS] [--quiet]\n"
     "       auditor-export --list stores|fiscal-devices|operators --dsn NAME [--user U ...]\n"
     "                      [--timeout SECONDS]\n"
+    "       auditor-export --check KEY ... (as --report KEY) [check parameters]\n"
+    "       auditor-export --list checks\n"
     "       auditor-export --help | --version\n"
     "\n"
     "Runs one report of the audit database behind the ODBC data source NAME and writes its\n"
@@ -98,6 +100,26 @@ const char* const kUsage =
     "cancel, the run ends a few seconds later all the same, its temporary output removed. On\n"
     "a terminal a wait of more than a second is said on standard error. Without --timeout\n"
     "there is no limit.\n"
+    "\n"
+    "Audit checks: --check KEY in place of --report KEY writes the findings of check KEY\n"
+    "(one row each) as the check's window exports them: the check's title, what it looks for,\n"
+    "its filters and parameters above the column captions. \"--list checks\" prints every\n"
+    "check's key and title, TAB-separated, one a line. A check takes the filters its window\n"
+    "offers and these parameters where it uses them (others are refused, exit status 2):\n"
+    "  --tolerance AMOUNT   amounts that differ by no more than AMOUNT leva are equal\n"
+    "                       (default 0.01; \"0,5\" or \"0.5\")\n"
+    "  --open-minutes N     a sale open longer than N minutes is a finding (default 60)\n"
+    "  --opening-hours HH:MM-HH:MM\n"
+    "                       sales outside these hours are findings (not set by default;\n"
+    "                       a closing time before the opening time spans midnight)\n"
+    "  --reversal-activity TEXT\n"
+    "                       an activity type of the users' log that is a reversal (may be\n"
+    "                       given more than once; default \"Сторниране на продажба\"; an empty\n"
+    "                       TEXT: none)\n"
+    "Dates after the day of the run are in the future for the checks. With --all the bundle\n"
+    "also holds check-KEY.csv (or .xlsx) for every check, from the same state of the database,\n"
+    "with the parameters given, and the manifest a \"checks\" list (key, title, file,\n"
+    "filters, parameters, number of findings, SHA-256) and the day of the checks.\n"
     "\n"
     "--list stores|fiscal-devices|operators prints the number and the name of every store,\n"
     "fiscal device or operator, TAB-separated, one a line: the numbers the filters take.\n"
@@ -192,8 +214,9 @@ TExportKind FormatKind(const QString& format)
 void ReadFilters(const TArgs& args, TRequest& r, TReportUIFilters offered, const QString& key)
 {
     const auto refuse = [&](const QString& option) {
-        return TUsageError{QStringLiteral("report \"%1\" has no %2 filter (it offers: %3)")
-                               .arg(key, option, OfferedFilterNames(offered))};
+        return TUsageError{QStringLiteral("%1 \"%2\" has no %3 filter (it offers: %4)")
+                               .arg(r.Check ? QStringLiteral("check") : QStringLiteral("report"), key, option,
+                                    OfferedFilterNames(offered))};
     };
     const bool hasFrom = args.Has(QStringLiteral("from"));
     const bool hasTo = args.Has(QStringLiteral("to"));
@@ -231,9 +254,9 @@ void ReadFilters(const TArgs& args, TRequest& r, TReportUIFilters offered, const
     }
 }
 
-// --find, and --sort with --descending: the column of `report`, or for a bundle (null) a
-// view column that at least one report has.
-void ReadOrderAndFind(const TArgs& args, TRequest& r, const TReportListItem* report)
+// --find, and --sort with --descending: the column of the grid `def` (a report's or a
+// check's, named `key`), or for a bundle (null) a view column that at least one report has.
+void ReadOrderAndFind(const TArgs& args, TRequest& r, const TReportDef* def, const QString& key)
 {
     r.Filters.FindText = args.Value(QStringLiteral("find"));
     const bool descending = args.Has(QStringLiteral("descending"));
@@ -244,16 +267,15 @@ void ReadOrderAndFind(const TArgs& args, TRequest& r, const TReportListItem* rep
     }
     const QString column = args.Required(QStringLiteral("sort"));
     r.Filters.SortDescending = descending;
-    if (report) {
-        const TReportDef& def = ReportDef(report->Kind);
-        r.Filters.SortColumn = TReportSort::FindColumn(def, column);
+    if (def) {
+        r.Filters.SortColumn = TReportSort::FindColumn(*def, column);
         if (r.Filters.SortColumn < 0) {
             QStringList names;
-            for (int i = 0; i < def.ColumnCount; ++i)
-                names << QString::fromUtf16(def.Columns[i].Column);
-            throw TUsageError{QStringLiteral("report \"%1\" has no column \"%2\"; its columns are 1 to %3: %4")
-                                  .arg(QLatin1String(report->Key), column)
-                                  .arg(def.ColumnCount)
+            for (int i = 0; i < def->ColumnCount; ++i)
+                names << QString::fromUtf16(def->Columns[i].Column);
+            throw TUsageError{QStringLiteral("%1 \"%2\" has no column \"%3\"; its columns are 1 to %4: %5")
+                                  .arg(r.Check ? QStringLiteral("check") : QStringLiteral("report"), key, column)
+                                  .arg(def->ColumnCount)
                                   .arg(names.join(QStringLiteral(", ")))};
         }
         return;
@@ -270,12 +292,78 @@ void ReadOrderAndFind(const TArgs& args, TRequest& r, const TReportListItem* rep
     throw TUsageError{QStringLiteral("no report has a column \"%1\"").arg(column)};
 }
 
+// The checks' parameters given: each one only where `offered` takes it (a check's own, or
+// every one for a bundle); `key` names the check.
+void ReadCheckParams(const TArgs& args, TRequest& r, TCheckParamSet offered, const QString& key)
+{
+    const struct {
+        const char* Option;
+        TCheckParam Param;
+    } options[] = {{"tolerance", cpTolerance},
+                   {"open-minutes", cpOpenMinutes},
+                   {"opening-hours", cpOpeningHours},
+                   {"reversal-activity", cpReversalActivities}};
+    for (const auto& o : options) {
+        const QString name = QLatin1String(o.Option);
+        if (!args.Has(name))
+            continue;
+        if (!(offered & o.Param))
+            throw TUsageError{r.Check ? QStringLiteral("check \"%1\" takes no --%2").arg(key, name)
+                                      : QStringLiteral("--%1 goes with --check or --all").arg(name)};
+        if (o.Param == cpReversalActivities) {
+            // Given once with an empty text: no activity type means a reversal.
+            QStringList names = args.Values(name);
+            names.removeAll(QString());
+            r.CheckParams.ReversalActivities = names;
+            continue;
+        }
+        const QString v = args.Value(name);
+        switch (o.Param) {
+        case cpTolerance:
+            if (const auto cents = TCheckParams::ParseTolerance(v))
+                r.CheckParams.ToleranceCents = *cents;
+            else
+                throw TUsageError{QStringLiteral("--tolerance wants an amount in leva such as 0.01, not \"%1\"").arg(v)};
+            break;
+        case cpOpenMinutes:
+            if (const auto minutes = TCheckParams::ParseMinutes(v))
+                r.CheckParams.OpenMinutes = *minutes;
+            else
+                throw TUsageError{QStringLiteral("--open-minutes wants a whole number of minutes from 1, not \"%1\"").arg(v)};
+            break;
+        case cpOpeningHours:
+            if (const auto hours = TCheckParams::ParseOpeningHours(v)) {
+                r.CheckParams.OpensAt = hours->first;
+                r.CheckParams.ClosesAt = hours->second;
+            } else {
+                throw TUsageError{QStringLiteral("--opening-hours wants HH:MM-HH:MM, not \"%1\"").arg(v)};
+            }
+            break;
+        default: break;
+        }
+    }
+}
+
+// --list checks: the checks' keys and titles.
+TRequest ReadListChecksRequest(const TArgs& args)
+{
+    for (const char* other : {"dsn", "user", "password", "password-file", "report", "check", "print-sql", "engine",
+                              "format", "output", "from", "to", "store", "fiscal-device", "operator", "page",
+                              "page-size", "all", "output-dir", "find", "sort", "descending", "timeout", "tolerance",
+                              "open-minutes", "opening-hours", "reversal-activity"})
+        if (args.Has(QLatin1String(other)))
+            throw TUsageError{QStringLiteral("--list checks takes no --%1").arg(QLatin1String(other))};
+    TRequest r;
+    r.ListChecks = true;
+    return r;
+}
+
 // --all: every report into a new folder.
 TRequest ReadBundleRequest(const TArgs& args)
 {
     TRequest r;
     r.All = true;
-    for (const char* other : {"report", "list", "print-sql", "engine", "output", "page", "page-size"})
+    for (const char* other : {"report", "check", "list", "print-sql", "engine", "output", "page", "page-size"})
         if (args.Has(QLatin1String(other)))
             throw TUsageError{QStringLiteral("--all takes no --%1").arg(QLatin1String(other))};
     r.Dsn = args.Required(QStringLiteral("dsn"));
@@ -286,7 +374,8 @@ TRequest ReadBundleRequest(const TArgs& args)
     r.Quiet = args.Has(QStringLiteral("quiet"));
     r.Timeout = args.Number(QStringLiteral("timeout"), 1, 0);
     ReadFilters(args, r, kAllReportUIFilters, QString());
-    ReadOrderAndFind(args, r, nullptr);
+    ReadOrderAndFind(args, r, nullptr, QString());
+    ReadCheckParams(args, r, cpTolerance | cpOpenMinutes | cpOpeningHours | cpReversalActivities, QString());
     r.Filters.PageNumber = 0;
     r.Filters.RecordsPerPage = 0;
     return r;
@@ -314,12 +403,15 @@ TRequest ReadRequest(const TArgs& args)
     TRequest r;
     if (args.Has(QStringLiteral("list"))) {
         const QString key = args.Value(QStringLiteral("list"));
+        if (key == u"checks")
+            return ReadListChecksRequest(args);
         r.List = FindLookupByKey(key);
         if (!r.List)
-            throw TUsageError{QStringLiteral("--list is one of %1, not \"%2\"").arg(LookupKeys(), key)};
-        for (const char* other : {"report", "print-sql", "engine", "format", "output", "from", "to", "store",
+            throw TUsageError{QStringLiteral("--list is one of %1, checks, not \"%2\"").arg(LookupKeys(), key)};
+        for (const char* other : {"report", "check", "print-sql", "engine", "format", "output", "from", "to", "store",
                                   "fiscal-device", "operator", "page", "page-size", "all", "output-dir", "find",
-                                  "sort", "descending"})
+                                  "sort", "descending", "tolerance", "open-minutes", "opening-hours",
+                                  "reversal-activity"})
             if (args.Has(QLatin1String(other)))
                 throw TUsageError{QStringLiteral("--list takes no --%1").arg(QLatin1String(other))};
         r.Dsn = args.Required(QStringLiteral("dsn"));
@@ -331,10 +423,26 @@ TRequest ReadRequest(const TArgs& args)
         return ReadBundleRequest(args);
     r.PrintSql = args.Has(QStringLiteral("print-sql"));
 
-    const QString key = args.Required(QStringLiteral("report"));
-    r.Report = FindReportByKey(key);
-    if (!r.Report)
-        throw TUsageError{QStringLiteral("unknown report \"%1\"; the reports are: %2").arg(key, ReportKeys())};
+    QString key;
+    TReportUIFilters offered = 0;
+    const TReportDef* grid = nullptr;
+    if (args.Has(QStringLiteral("check"))) {
+        if (args.Has(QStringLiteral("report")))
+            throw TUsageError{QStringLiteral("--report and --check exclude each other")};
+        key = args.Required(QStringLiteral("check"));
+        r.Check = FindCheckByKey(key);
+        if (!r.Check)
+            throw TUsageError{QStringLiteral("unknown check \"%1\"; the checks are: %2").arg(key, CheckKeys())};
+        offered = r.Check->Filters;
+        grid = &r.Check->Grid;
+    } else {
+        key = args.Required(QStringLiteral("report"));
+        r.Report = FindReportByKey(key);
+        if (!r.Report)
+            throw TUsageError{QStringLiteral("unknown report \"%1\"; the reports are: %2").arg(key, ReportKeys())};
+        offered = r.Report->Filters;
+        grid = &ReportDef(r.Report->Kind);
+    }
 
     if (args.Has(QStringLiteral("engine"))) {
         if (!r.PrintSql)
@@ -367,8 +475,9 @@ TRequest ReadRequest(const TArgs& args)
     r.Timeout = args.Number(QStringLiteral("timeout"), 1, 0);
 
     // Filters: only those the report's window offers; the others are refused.
-    ReadFilters(args, r, r.Report->Filters, key);
-    ReadOrderAndFind(args, r, r.Report);
+    ReadFilters(args, r, offered, key);
+    ReadOrderAndFind(args, r, grid, key);
+    ReadCheckParams(args, r, r.Check ? r.Check->Params : 0, key);
 
     // One page, or the whole result as the window exports it.
     if (args.Has(QStringLiteral("page")) || args.Has(QStringLiteral("page-size"))) {

@@ -2,6 +2,8 @@
 // The command line of auditor-export: its usage text, its options read into a request, and
 // the usage errors found on the way.
 
+#include "checks/CheckCatalogueUnit.h"
+#include "checks/CheckParamsUnit.h"
 #include "export/ExportUnit.h"
 #include "reports/ReportListUnit.h"
 #include "reports/RepositoryUnit.h"
@@ -41,6 +43,8 @@ public:
         return values.isEmpty() ? QString() : values.first();
     }
     bool Has(const QString& name) const { return FParser.isSet(name); }
+    // Every value of an option that may be given more than once.
+    QStringList Values(const QString& name) const { return FParser.values(name); }
 
     QString Required(const QString& name) const
     {
@@ -85,7 +89,11 @@ private:
 
 struct TRequest {
     const TLookupListItem* List = nullptr; // --list: print a lookup instead of exporting
+    bool ListChecks = false;               // --list checks: print the checks' keys and titles
     const TReportListItem* Report = nullptr;
+    const TCheckDef* Check = nullptr; // --check: a check's findings instead of a report
+    // The checks' parameters: their defaults, with those given on the command line.
+    TCheckParams CheckParams;
     bool All = false; // --all: every report into OutputDir (Report is null)
     QString OutputDir;
     // The filters asked for, with --find and the order of --sort. With --all each report

@@ -65,8 +65,31 @@ TExportOutcome ExportReportToFile(TSqlDataManager& manager, const TRepository& r
                                   const std::function<void(qint64 done, qint64 expected, bool last)>& onProgress,
                                   QIODevice* device)
 {
-    QString reportSql, recCountSql;
-    repository.FillReportQuery(report.Kind, reportSql, recCountSql, filters);
+    TExportJob job;
+    job.Title = QString::fromUtf16(report.Title);
+    repository.FillReportQuery(report.Kind, job.Sql, job.CountSql, filters);
+    job.Filters = filters;
+    // The workbook's properties name the lookups' entries.
+    if (kind == ekExcel)
+        job.SubjectWords = [&report, &filters](const TLookupName& nameOf) {
+            return RunFilterWords(report.Kind, filters, nameOf);
+        };
+    return ExportJobToFile(manager, job, kind, file, shownFile, onProgress, device);
+}
+
+static TLookupName LookupNamesOf(TSqlDataManager& manager)
+{
+    return [&manager](TLookupKind k, int n) { return LookupName(manager, k, n).value_or(QString()); };
+}
+
+TExportOutcome ExportJobToFile(TSqlDataManager& manager, const TExportJob& job, TExportKind kind, const QString& file,
+                               const QString& shownFile,
+                               const std::function<void(qint64 done, qint64 expected, bool last)>& onProgress,
+                               QIODevice* device)
+{
+    const QString& reportSql = job.Sql;
+    const QString& recCountSql = job.CountSql;
+    const TReportFilters& filters = job.Filters;
     struct TIdleAfter {
         ~TIdleAfter() { TServerWaitWatch::Idle(); }
     } idleAfter;
@@ -78,12 +101,11 @@ TExportOutcome ExportReportToFile(TSqlDataManager& manager, const TRepository& r
         expected = int(std::clamp<qint64>(recCount - skipped, 0, filters.RecordsPerPage));
     }
 
-    // The workbook's properties name the lookups' entries; they are read before the rows.
+    // The names of the lookups' entries are read before the rows.
     QString subject;
-    if (kind == ekExcel)
-        subject = RunSubject(manager.DbModel().DSN, RunFilterWords(report.Kind, filters, [&manager](TLookupKind k, int n) {
-                                 return LookupName(manager, k, n).value_or(QString());
-                             }));
+    if (job.SubjectWords)
+        subject = RunSubject(manager.DbModel().DSN, job.SubjectWords(LookupNamesOf(manager)));
+    const QStringList conditions = job.Conditions ? job.Conditions(LookupNamesOf(manager)) : QStringList();
 
     TQuery query(nullptr, ckForwardOnly);
     query.SetConnection(&manager.Connection());
@@ -92,8 +114,12 @@ TExportOutcome ExportReportToFile(TSqlDataManager& manager, const TRepository& r
     query.Open();
     query.First();
 
-    RExportOptions opts = TExportForm::GetReportOpts(kind, QString::fromUtf16(report.Title));
+    RExportOptions opts = TExportForm::GetReportOpts(kind, job.Title);
     opts.Subject = subject;
+    if (!conditions.isEmpty()) { // under the title, which then heads the file
+        opts.Header = true;
+        opts.Conditions = &conditions;
+    }
     opts.FileName = file;
     opts.ShownFileName = shownFile;
     opts.Device = device;

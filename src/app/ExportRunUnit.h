@@ -9,6 +9,7 @@
 #include "export/ExportUnit.h"
 #include "reports/ReportListUnit.h"
 #include "reports/RepositoryUnit.h"
+#include "reports/RunWordsUnit.h"
 
 #include <QElapsedTimer>
 #include <QIODevice>
@@ -50,6 +51,25 @@ TExportOutcome ExportReportToFile(TSqlDataManager& manager, const TRepository& r
                                   const QString& file, const QString& shownFile,
                                   const std::function<void(qint64 done, qint64 expected, bool last)>& onProgress,
                                   QIODevice* device = nullptr);
+
+// What an export writes, whatever its rows are of: the title, the statements of the rows
+// and of their count, the filters (for the page asked for), and the words of the run for a
+// workbook's properties and the lines under the title, both made with the names the
+// lookups give (null: none).
+struct TExportJob {
+    QString Title;
+    QString Sql;
+    QString CountSql;
+    TReportFilters Filters;
+    std::function<QStringList(const TLookupName& nameOf)> SubjectWords;
+    std::function<QStringList(const TLookupName& nameOf)> Conditions;
+};
+
+// ExportReportToFile for any job.
+TExportOutcome ExportJobToFile(TSqlDataManager& manager, const TExportJob& job, TExportKind kind, const QString& file,
+                               const QString& shownFile,
+                               const std::function<void(qint64 done, qint64 expected, bool last)>& onProgress,
+                               QIODevice* device = nullptr);
 
 // Progress on standard error as one line that is written over, when that is a terminal.
 // Other lines (SayAside) end it first, from any thread.

@@ -76,8 +76,10 @@ void TAbsReportBaseForm::ExportReport(TExportKind kind)
         opts.DataSourceFiles = DataSourceFiles(*FDbModel);
     opts.Subject = RunSubject(FDbModel ? FDbModel->DSN : QString(), FilterWords());
     const QStringList conditions = ExportConditions();
-    if (!conditions.isEmpty())
+    if (!conditions.isEmpty()) { // under the title, which then heads the file
+        opts.Header = true;
         opts.Conditions = &conditions;
+    }
     if (ExportHandler()) {
         WaitForExportQuery(reopen);
         ExportHandler()(ExportQuery, opts, FCurrentRecCount);

@@ -14,11 +14,13 @@
 // Exit status: 0 done, 1 the export failed (reason on standard error), 2 wrong usage.
 
 #include "app/ExportBundleUnit.h"
+#include "app/ExportCheckUnit.h"
 #include "app/ExportCommandLineUnit.h"
 #include "app/ExportRunUnit.h"
 #include "app/FilterNumberCheckUnit.h"
 #include "app/ServerWaitUnit.h"
 #include "app/TempOutputUnit.h"
+#include "checks/CheckQueryUnit.h"
 #include "db/ChooseDBUnit.h"
 #include "db/DbEngineUnit.h"
 #include "db/Exception.h"
@@ -104,10 +106,37 @@ int PrintSql(const TRequest& r)
         dialect = model.DbType();
     }
     QString reportSql, recCountSql;
-    TRepository(dialect).FillReportQuery(r.Report->Kind, reportSql, recCountSql, r.Filters);
+    const TRepository repository(dialect);
+    if (r.Check)
+        TCheckQuery(repository, QDate::currentDate()).FillQuery(*r.Check, r.Filters, r.CheckParams, reportSql, recCountSql);
+    else
+        repository.FillReportQuery(r.Report->Kind, reportSql, recCountSql, r.Filters);
     const QByteArray out = (recCountSql + QLatin1Char('\n') + reportSql + QLatin1Char('\n')).toUtf8();
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
     return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
+}
+
+// --list checks: the key and the title of every check, TAB-separated, one a line.
+int ListChecks()
+{
+    QByteArray out;
+    for (const TCheckDef& def : CheckList())
+        out += (QLatin1String(def.Key) + QLatin1Char('\t') + QString::fromUtf16(def.Title) + QLatin1Char('\n')).toUtf8();
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
+}
+
+// The export of the request's report or check into `file` (see ExportJobToFile).
+TExportOutcome ExportRequested(const TRequest& r, TSqlDataManager& manager, const TRepository& repository,
+                               const QString& file, const QString& shownFile, TProgressLine& progress,
+                               QIODevice* device = nullptr)
+{
+    if (r.Check)
+        return ExportJobToFile(manager,
+                               CheckExportJob(repository, *r.Check, r.Filters, r.CheckParams, QDate::currentDate()),
+                               r.Kind, file, shownFile, progress.Follower(), device);
+    return ExportReportToFile(manager, repository, *r.Report, r.Filters, r.Kind, file, shownFile, progress.Follower(),
+                              device);
 }
 
 // --list: the number and the name of every entry of a filter's lookup, TAB-separated, one a
@@ -168,9 +197,8 @@ int ExportToStandardOutput(const TRequest& r, const TSqlDBModel& model)
         return Fail(error);
     const std::unique_ptr<TRepository> repository = TRepository::CreateRepository(*manager);
     TProgressLine progress;
-    const TExportOutcome outcome = ExportReportToFile(
-        *manager, *repository, *r.Report, r.Filters, r.Kind, QStringLiteral("standard output"),
-        QStringLiteral("standard output"), progress.Follower(), &out);
+    const TExportOutcome outcome = ExportRequested(r, *manager, *repository, QStringLiteral("standard output"),
+                                                   QStringLiteral("standard output"), progress, &out);
     progress.End();
     if (!outcome.Notice.isEmpty())
         PrintErr(QStringLiteral("auditor-export: %1\n").arg(outcome.Notice));
@@ -214,8 +242,7 @@ int Export(const TRequest& r, mode_t umaskValue)
     const std::unique_ptr<TRepository> repository = TRepository::CreateRepository(*manager);
 
     TProgressLine progress;
-    const TExportOutcome outcome = ExportReportToFile(*manager, *repository, *r.Report, r.Filters, r.Kind,
-                                                      temp.Path(), r.Output, progress.Follower());
+    const TExportOutcome outcome = ExportRequested(r, *manager, *repository, temp.Path(), r.Output, progress);
     progress.End();
 
     // What stands at the target may have changed while the export ran.
@@ -238,8 +265,9 @@ int Bundle(const TRequest& r, mode_t umaskValue)
     for (const QString& notice : outcome.Notices) // done, with characters written as "?"
         PrintErr(QStringLiteral("auditor-export: %1\n").arg(notice));
     if (!r.Quiet)
-        PrintErr(QStringLiteral("auditor-export: %1 reports, %2 records, written to %3\n")
+        PrintErr(QStringLiteral("auditor-export: %1 reports and %2 checks, %3 records, written to %4\n")
                      .arg(outcome.Reports)
+                     .arg(outcome.Checks)
                      .arg(outcome.Records)
                      .arg(r.OutputDir));
     return kExitOk;
@@ -261,7 +289,8 @@ int main(int argc, char** argv)
     const char* const valued[] = {"dsn",    "user",          "password",  "password-file", "report",
                                   "format", "from",          "to",        "store",         "operator",
                                   "page",   "fiscal-device", "page-size", "output",        "engine",
-                                  "list",   "output-dir",    "timeout",   "find",          "sort"};
+                                  "list",   "output-dir",    "timeout",   "find",          "sort",
+                                  "check",  "tolerance",     "open-minutes", "opening-hours", "reversal-activity"};
     for (const char* name : valued)
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
     parser.addOption(QCommandLineOption(QStringLiteral("print-sql")));
@@ -295,6 +324,8 @@ int main(int argc, char** argv)
     const TServerWaitWatch watch(request.PrintSql ? 0 : request.Timeout, !request.PrintSql && ::isatty(2) == 1,
                                  &TProgressLine::SayAside);
     try {
+        if (request.ListChecks)
+            return ListChecks();
         if (request.List)
             return ListLookup(request);
         if (request.All)

@@ -1,0 +1,17 @@
+// The words of a check's run (see CheckRunWordsUnit.h).
+#include "CheckRunWordsUnit.h"
+
+QStringList CheckRunWords(const TCheckDef& def, const TReportFilters& filters, const TCheckParams& params,
+                          const TLookupName& nameOf)
+{
+    return RunFilterWords(def.Grid, filters, nameOf) + params.Words(def.Params);
+}
+
+QStringList CheckExportConditions(const TCheckDef& def, const TReportFilters& filters, const TCheckParams& params,
+                                  const TLookupName& nameOf)
+{
+    QStringList lines{QString::fromUtf16(def.Purpose)};
+    const QStringList words = CheckRunWords(def, filters, params, nameOf);
+    lines << (words.isEmpty() ? QStringLiteral("Без филтри") : words.join(QStringLiteral(" · ")));
+    return lines;
+}
