@@ -156,6 +156,16 @@ statement_bench_main() {
       printf "| engine | statement | rows | program s | client s | program ÷ client |\n|---|---|---:|---:|---:|---:|\n"
       for (i = 1; i <= n; i++) { k = order[i]; split(k, p, SUBSEP)
         pm = med(v[k, "program"]); cm = med(v[k, "client"])
-        printf "| %s | %s | %s | %.3f | %.3f | %.2f |\n", p[1], p[2], rows[k], pm, cm, (cm > 0 ? pm / cm : 0) }
+        printf "| %s | %s | %s | %.3f | %.3f | %.2f |\n", p[1], p[2], rows[k], pm, cm, (cm > 0 ? pm / cm : 0)
+        # Statements named GROUP.PART (the overview, count and page of a check) are added up by part.
+        if (match(p[2], /\.[^.]*$/)) { part = p[1] " " substr(p[2], RSTART + 1)
+          if (!(part in psum)) parts[++np] = part
+          psum[part] += pm; csum[part] += cm }
+      }
+      if (np) {
+        printf "\n| engine | all statements of a part | program s | client s | program ÷ client |\n|---|---|---:|---:|---:|\n"
+        for (i = 1; i <= np; i++) { split(parts[i], q, " ")
+          printf "| %s | %s | %.3f | %.3f | %.2f |\n", q[1], q[2], psum[parts[i]], csum[parts[i]], (csum[parts[i]] > 0 ? psum[parts[i]] / csum[parts[i]] : 0) }
+      }
     }' "$RAW"
 }
