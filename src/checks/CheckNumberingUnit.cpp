@@ -89,34 +89,38 @@ QString Numbered(const TCheckSql& sql, const TNumbering& n)
 QString NumberingFilters(const TCheckSql& sql) { return sql.AndFilters({u"EndDocDate", u"StoreN", u"FiscalDeviceN", u""}); }
 
 // Every numbered document: Grp, Num, UNP, StoreName, FiscalDeviceN, ClosedDate, ClosedTime,
-// Moment (closing or revocation moment in seconds).
-QString Documents(const TCheckSql& sql, const TNumbering& n)
+// and with `moments` Moment (the closing or revocation moment in seconds; only the order
+// checks compare them, and they cost a pass of date arithmetic).
+QString Documents(const TCheckSql& sql, const TNumbering& n, bool moments = false)
 {
+    const auto moment = [&](const char16_t* time) {
+        return moments ? QStringLiteral(", ") + sql.MomentSeconds(QStringLiteral("EndDocDate"), QString::fromUtf16(time))
+                       : QString();
+    };
     const QString closed =
         QStringLiteral("SELECT %1 AS Grp, %2 AS Num, UNP, StoreName, FiscalDeviceN, EndDocDate AS ClosedDate, "
-                       "EndDocTime AS ClosedTime, %3 AS Moment FROM SalesSummaryAudit WHERE %4%5")
-            .arg(GroupOf(n), NumberOf(n), sql.MomentSeconds(QStringLiteral("EndDocDate"), QStringLiteral("EndDocTime")),
+                       "EndDocTime AS ClosedTime%3 FROM SalesSummaryAudit WHERE %4%5")
+            .arg(GroupOf(n), NumberOf(n), moments ? moment(u"EndDocTime") + QStringLiteral(" AS Moment") : QString(),
                  Numbered(sql, n), NumberingFilters(sql));
     const QString revoked =
-        QStringLiteral("SELECT DISTINCT %1, %2, UNP, StoreName, FiscalDeviceN, EndDocDate, SaleRevokedTime, %3 "
+        QStringLiteral("SELECT DISTINCT %1, %2, UNP, StoreName, FiscalDeviceN, EndDocDate, SaleRevokedTime%3 "
                        "FROM SalesRevokedAudit WHERE %4%5")
-            .arg(GroupOf(n), NumberOf(n),
-                 sql.MomentSeconds(QStringLiteral("EndDocDate"), QStringLiteral("SaleRevokedTime")), Numbered(sql, n),
-                 NumberingFilters(sql));
+            .arg(GroupOf(n), NumberOf(n), moment(u"SaleRevokedTime"), Numbered(sql, n), NumberingFilters(sql));
     return u'(' + closed + QStringLiteral(" UNION ALL ") + revoked + u')';
 }
 
 // One row per number: how many documents carry it, the smallest UNP among them, its store
 // and device, the closing day and time when one document carries it (NULL when more do:
-// they are a unp-doubles / doc-doubles finding) and its earliest and latest closing moment.
-QString Numbers(const TCheckSql& sql, const TNumbering& n)
+// they are a unp-doubles / doc-doubles finding), with `moments` its earliest and latest
+// closing moment.
+QString Numbers(const TCheckSql& sql, const TNumbering& n, bool moments = false)
 {
     return QStringLiteral("(SELECT Grp, Num, COUNT(*) AS Times, MIN(UNP) AS UNP, MIN(StoreName) AS StoreName, "
                           "MIN(FiscalDeviceN) AS FiscalDeviceN, "
                           "CASE WHEN COUNT(*) = 1 THEN MIN(ClosedDate) END AS ClosedDate, "
-                          "CASE WHEN COUNT(*) = 1 THEN MIN(ClosedTime) END AS ClosedTime, "
-                          "MIN(Moment) AS FirstMoment, MAX(Moment) AS LastMoment FROM %1 d GROUP BY Grp, Num)")
-        .arg(Documents(sql, n));
+                          "CASE WHEN COUNT(*) = 1 THEN MIN(ClosedTime) END AS ClosedTime%1 FROM %2 d GROUP BY Grp, Num)")
+        .arg(moments ? QStringLiteral(", MIN(Moment) AS FirstMoment, MAX(Moment) AS LastMoment") : QString(),
+             Documents(sql, n, moments));
 }
 
 // Windowless: the numbers followed by a missing one (Grp, Num) and those preceded by one.
@@ -201,7 +205,7 @@ QString OrderSql(const TCheckSql& sql, const TNumbering& n)
                                        "FirstMoment, LAG(Num)%1 AS PrevNum, LAG(UNP)%1 AS PrevUNP, LAG(ClosedDate)%1 AS "
                                        "PrevDate, LAG(ClosedTime)%1 AS PrevTime, LAG(LastMoment)%1 AS PrevMoment FROM %2 "
                                        "g) w WHERE w.FirstMoment < w.PrevMoment")
-                            .arg(over, Numbers(sql, n));
+                            .arg(over, Numbers(sql, n, true));
     }
     // The number present just below: the one before it, or the one before its gap.
     const QString pairs =
@@ -212,7 +216,7 @@ QString OrderSql(const TCheckSql& sql, const TNumbering& n)
                                    "b.Num AS PrevNum, b.UNP AS PrevUNP, b.ClosedDate AS PrevDate, b.ClosedTime AS PrevTime "
                                    "FROM %1 p JOIN %2 a ON a.Grp = p.Grp AND a.Num = p.Num JOIN %2 b ON b.Grp = p.Grp "
                                    "AND b.Num = p.PrevNum WHERE a.FirstMoment < b.LastMoment) w")
-                        .arg(pairs, Numbers(sql, n));
+                        .arg(pairs, Numbers(sql, n, true));
 }
 
 constexpr TNumbering kUnp{true};
