@@ -86,12 +86,13 @@ TEST_P(NumberingTimes, WindowlessFormFindsWhatTheWindowFormFinds)
     EXPECT_GT(findings, 0);
 }
 
-// Which finding a filter keeps: its device, its store and every day it involves.
 struct TFilterCase {
     const char* Name;
     TReportFilters Filters;
 };
 
+// A filter keeps a finding when its device, its store and every day it involves (both sides
+// of a gap, of a double, of a back-in-time pair) are the filter's.
 TEST_P(NumberingTimes, FiltersKeepExactlyTheFindingsOfTheirStoreDeviceAndPeriod)
 {
     const auto db = TestManager(GetParam());
