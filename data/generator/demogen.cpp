@@ -18,6 +18,7 @@
 // are integer stotinki / thousandths, and nothing depends on the clock or the locale.
 
 #include <algorithm>
+#include <cctype>
 #include <array>
 #include <charconv>
 #include <cstdint>
@@ -31,6 +32,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -571,8 +573,48 @@ class Generator {
   // must find nothing.
   std::map<std::string, std::vector<std::string>> checkFindings_{
       {"unp-form", {}},
+      {"unp-gaps", {}},
+      {"unp-doubles", {}},
+      {"unp-order", {}},
+      {"doc-gaps", {}},
+      {"doc-doubles", {}},
+      {"doc-order", {}},
+      {"doc-form", {}},
+      {"time-closed-before-opened", {}},
+      {"time-long-open", {}},
+      {"time-other-day", {}},
+      {"time-invoice-before", {}},
+      {"time-future", {}},
+      {"time-outside-hours", {}},
   };
   void expectFinding(const std::string& check, std::string key) { checkFindings_.at(check).push_back(std::move(key)); }
+  // The findings of a check run with other parameters than its defaults, by "<check> <parameter>=<value>".
+  std::map<std::string, std::vector<std::string>> checkFindingsWithParams_{
+      {"time-long-open OpenMinutes=30", {}},
+  };
+
+  // Planted irregularities of numbering and times (see their functions).
+  enum class NumTimeKind {
+    UnpGap, DocGap, UnpDouble, DocDouble, UnpBackInTime, DocBackInTime, UnpLowercase, UnpNoDash, UnpShort, DocZero,
+    ClosedBeforeOpened, OpenLong, InvoiceBefore, InvoiceFuture
+  };
+  struct NumTimePlant {
+    NumTimeKind kind;
+    int device, fromDay;
+    int amount;  // numbers skipped; seconds open; the invoice's day
+    bool done = false;
+  };
+  std::vector<NumTimePlant> numTimePlants_;
+  const NumTimePlant* numTimePlant_ = nullptr;  // the plant of the document being made
+  // Numbers a plant borrowed, put back before the device's next document; and the number the
+  // second document of a swap takes, by device (it may come on a later day).
+  i64 restoreUnpSeq_ = -1, restoreDocNomer_ = -1;
+  std::map<int, i64> swapUnpSeq_, swapDocNomer_;
+  void buildNumTimePlants();
+  void plantNumTimeBefore(int day, Device& dev, i64 i, std::vector<bool>& annulledDoc, int& start, int& end);
+  void plantNumTimeUnp(Device& dev, int user, bool annulled, std::string& unp);
+  int plantNumTimeInvoiceDay(const Device& dev, int day, int openDay, const std::string& unp);
+  void plantNumTimeEnd(Device& dev);
   std::vector<std::pair<std::string, i64>> tableRows_;
   std::set<std::string> serials_;
 
@@ -1097,6 +1139,7 @@ void Generator::generateCell(int day, Device& dev, i64 nSales) {
       start = std::max(start, kDaySec - 100 + static_cast<int>(r.below(60)));
       end = start + 130 + static_cast<int>(r.below(static_cast<std::uint32_t>(std::max<i64>(1, std::min<i64>(200, slotEnd - start - 131)))));
     }
+    plantNumTimeBefore(day, dev, i, annulledDoc, start, end);
     if (firstStart < 0) firstStart = start;
     lastEnd = end;
     const Moment ms = at(day, start), me = at(day, end);
@@ -1105,6 +1148,7 @@ void Generator::generateCell(int day, Device& dev, i64 nSales) {
     ++dev.docNomer;
     ++dev.unpSeq;
     std::string unp = dev.serial + "-" + num(user, 4) + "-" + num(dev.unpSeq, 7);
+    plantNumTimeUnp(dev, user, annulledDoc[static_cast<size_t>(i)], unp);
 
     if (annulledDoc[static_cast<size_t>(i)]) {
       ++annulId_;
@@ -1130,7 +1174,10 @@ void Generator::generateCell(int day, Device& dev, i64 nSales) {
     }
 
     ++saleId_;
-    if (ms.day() != me.day()) ++midnightSales_;
+    if (ms.day() != me.day()) {
+      ++midnightSales_;
+      expectFinding("time-other-day", unp);
+    }
     const bool invoice = r.chance(st.n == 1 || st.n == 3 ? 600 : 350);
     const int partner = invoice ? pickPartner(r, me.day()) : 0;
     const Partner* customer = partner ? &partners_[static_cast<size_t>(partner - 1)] : nullptr;
@@ -1220,7 +1267,7 @@ void Generator::generateCell(int day, Device& dev, i64 nSales) {
     if (invoice) {
       ++invoiceNo_;
       ++salesWithInvoice_;
-      sales_->text(num(invoiceNo_, 10)).date(me.day());
+      sales_->text(num(invoiceNo_, 10)).date(plantNumTimeInvoiceDay(dev, me.day(), ms.day(), unp));
     } else {
       sales_->null().null();
     }
@@ -1251,6 +1298,8 @@ void Generator::generateCell(int day, Device& dev, i64 nSales) {
       log(when, by, kReverse, "Сторно на продажба № " + num(dev.docNomer) + " за " + moneyText(withVat) + " лв.", unp);
     }
   }
+
+  plantNumTimeEnd(dev);
 
   // The register's day in the users' log.
   log(at(day, std::max(0, firstStart - 60 - static_cast<int>(r.below(600)))), opA, kLogin, "Вход на каса " + dev.serial);
@@ -1314,6 +1363,188 @@ void Generator::generateSales() {
     (*t)->close();
     tableRows_.push_back({(*t)->name(), (*t)->rows()});
   }
+}
+
+// ---- planted irregularities: numbering and times
+//
+// Each plant is made on the first document of a given fiscal device on or after a given day
+// (the first sale, or the first invoiced sale, where the plant needs one), so that the data of
+// any size has it. Apart from the plant itself the document takes the device's next numbers
+// as any other: a skipped, doubled or swapped number is the plant, and a document with a
+// malformed UNP or document number leaves its number to the next document, so the numbering
+// of the well-formed ones stays whole.
+
+void Generator::buildNumTimePlants() {
+  using K = NumTimeKind;
+  numTimePlants_ = {
+      {K::UnpGap, 1, D(2025, 3, 10), 1},         // one UNP number missing, store 1
+      {K::UnpGap, 9, D(2026, 4, 20), 3},         // three UNP numbers missing, store 4
+      {K::DocGap, 12, D(2025, 9, 5), 2},         // two document numbers missing, store 6
+      {K::UnpDouble, 4, D(2025, 6, 15), 0},      // the previous UNP number again, another operator code, store 2
+      {K::UnpDouble, 13, D(2026, 10, 6), 0},     // and on store 7
+      {K::DocDouble, 13, D(2026, 2, 10), 0},     // the previous document number again, store 7
+      {K::UnpBackInTime, 2, D(2026, 5, 12), 0},  // UNP numbers of two documents swapped, store 1
+      {K::DocBackInTime, 10, D(2025, 11, 20), 0},  // document numbers of two documents swapped, store 4
+      {K::UnpLowercase, 3, D(2025, 7, 7), 0},    // malformed UNPs: lowercase serial (store 1),
+      {K::UnpNoDash, 6, D(2026, 3, 3), 0},       // a dash missing on a revoked sale (store 3),
+      {K::UnpShort, 11, D(2026, 9, 9), 0},       // a sequence number of 6 digits (store 5)
+      {K::DocZero, 14, D(2026, 1, 20), 0},       // document number 0, store 8
+      {K::ClosedBeforeOpened, 1, D(2025, 5, 5), 300},
+      {K::ClosedBeforeOpened, 12, D(2026, 8, 18), 4000},
+      {K::OpenLong, 3, D(2025, 10, 14), 3660},   // just over 60 minutes
+      {K::OpenLong, 9, D(2026, 11, 3), 5 * 3600 + 120},
+      {K::OpenLong, 2, D(2026, 2, 24), 3540},    // just under 60 minutes: flagged only at a lower limit
+      {K::InvoiceBefore, 1, D(2026, 6, 1), 2},   // invoice dated 2 days before the sale
+      {K::InvoiceFuture, 9, D(2025, 12, 1), D(2031, 3, 15)},  // invoice dated in 2031: only its date moves
+  };
+}
+
+// Before the document's numbers are taken: puts back the numbers a previous plant borrowed,
+// gives the second document of a swap its number, and applies a plant due on this document.
+void Generator::plantNumTimeBefore(int day, Device& dev, i64 i, std::vector<bool>& annulledDoc, int& start, int& end) {
+  using K = NumTimeKind;
+  numTimePlant_ = nullptr;
+  if (restoreUnpSeq_ >= 0) dev.unpSeq = std::exchange(restoreUnpSeq_, -1);
+  if (restoreDocNomer_ >= 0) dev.docNomer = std::exchange(restoreDocNomer_, -1);
+  if (const auto it = swapUnpSeq_.find(dev.n); it != swapUnpSeq_.end()) {
+    restoreUnpSeq_ = dev.unpSeq;
+    dev.unpSeq = it->second;
+    swapUnpSeq_.erase(it);
+    return;
+  }
+  if (const auto it = swapDocNomer_.find(dev.n); it != swapDocNomer_.end()) {
+    restoreDocNomer_ = dev.docNomer;
+    dev.docNomer = it->second;
+    swapDocNomer_.erase(it);
+    return;
+  }
+  const bool annulled = annulledDoc[static_cast<size_t>(i)];
+  for (NumTimePlant& p : numTimePlants_) {
+    if (p.done || p.device != dev.n || day < p.fromDay) continue;
+    const std::string serial = dev.serial + "|";
+    switch (p.kind) {
+      case K::UnpGap:
+        if (dev.unpSeq < 1) continue;
+        expectFinding("unp-gaps", serial + num(dev.unpSeq + 1) + "|" + num(dev.unpSeq + p.amount));
+        dev.unpSeq += p.amount;
+        break;
+      case K::DocGap:
+        if (dev.docNomer < 1) continue;
+        expectFinding("doc-gaps", num(dev.n) + "|" + num(dev.docNomer + 1) + "|" + num(dev.docNomer + p.amount));
+        dev.docNomer += p.amount;
+        break;
+      case K::UnpDouble:
+        if (dev.unpSeq < 1) continue;
+        expectFinding("unp-doubles", serial + num(dev.unpSeq));
+        --dev.unpSeq;
+        break;
+      case K::DocDouble:
+        if (dev.docNomer < 1) continue;
+        expectFinding("doc-doubles", num(dev.n) + "|" + num(dev.docNomer));
+        --dev.docNomer;
+        break;
+      case K::UnpBackInTime:  // this document takes the second next number, the device's next one the first
+        if (dev.unpSeq < 1) continue;
+        expectFinding("unp-order", serial + num(dev.unpSeq + 2));
+        swapUnpSeq_[dev.n] = dev.unpSeq;
+        dev.unpSeq += 1;
+        break;
+      case K::DocBackInTime:
+        if (dev.docNomer < 1) continue;
+        expectFinding("doc-order", num(dev.n) + "|" + num(dev.docNomer + 2));
+        swapDocNomer_[dev.n] = dev.docNomer;
+        dev.docNomer += 1;
+        break;
+      case K::UnpNoDash:  // on a revoked sale: the document is made one
+        annulledDoc[static_cast<size_t>(i)] = true;
+        break;
+      case K::UnpLowercase:
+      case K::UnpShort:
+        if (annulled) continue;
+        break;
+      case K::DocZero:
+        if (annulled) continue;
+        restoreDocNomer_ = dev.docNomer;
+        dev.docNomer = -1;
+        break;
+      case K::ClosedBeforeOpened:  // opened some minutes after it was closed, the same day
+        if (annulled || end + p.amount >= kDaySec) continue;
+        start = end + p.amount;
+        break;
+      case K::OpenLong:  // opened long before it was closed, the same day
+        if (annulled || end - p.amount < 0) continue;
+        start = end - p.amount;
+        break;
+      case K::InvoiceBefore:
+      case K::InvoiceFuture:
+        continue;  // on the invoice's day (plantNumTimeInvoiceDay)
+    }
+    p.done = true;
+    numTimePlant_ = &p;
+    return;
+  }
+}
+
+// Once the UNP is made: malforms it or changes its operator code, and records the findings
+// of the plants that are known by the UNP.
+void Generator::plantNumTimeUnp(Device& dev, int user, bool annulled, std::string& unp) {
+  if (!numTimePlant_) return;
+  using K = NumTimeKind;
+  const std::string kind = annulled ? "Анулирана продажба" : "Продажба";
+  switch (numTimePlant_->kind) {
+    case K::UnpDouble:  // the UNP differs from the first one's by its operator code
+      unp = dev.serial + "-" + num(user % 9999 + 1, 4) + "-" + num(dev.unpSeq, 7);
+      break;
+    case K::UnpLowercase:
+    case K::UnpNoDash:
+    case K::UnpShort:
+      if (numTimePlant_->kind == K::UnpLowercase)
+        for (char& c : unp) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      else if (numTimePlant_->kind == K::UnpNoDash)
+        unp.erase(8, 1);
+      else
+        unp.erase(14, 1);
+      --dev.unpSeq;  // the next document takes the number
+      expectFinding("unp-form", unp + "|" + kind);
+      break;
+    case K::DocZero:
+      expectFinding("doc-form", unp + "|" + kind);
+      break;
+    case K::ClosedBeforeOpened:
+      expectFinding("time-closed-before-opened", unp);
+      break;
+    case K::OpenLong:
+      if (numTimePlant_->amount > 3600) expectFinding("time-long-open", unp);
+      checkFindingsWithParams_.at("time-long-open OpenMinutes=30").push_back(unp);
+      break;
+    default:
+      break;
+  }
+}
+
+// The day of an invoiced sale's invoice: the sale's closing day unless a plant dates it.
+int Generator::plantNumTimeInvoiceDay(const Device& dev, int day, int openDay, const std::string& unp) {
+  for (NumTimePlant& p : numTimePlants_) {
+    if (p.done || p.device != dev.n || day < p.fromDay) continue;
+    if (p.kind == NumTimeKind::InvoiceBefore) {
+      p.done = true;
+      expectFinding("time-invoice-before", unp);
+      return openDay - p.amount;
+    }
+    if (p.kind == NumTimeKind::InvoiceFuture) {
+      p.done = true;
+      expectFinding("time-future", unp);
+      return p.amount;
+    }
+  }
+  return day;
+}
+
+// After the register's last document of the day: puts back what the last plant borrowed.
+void Generator::plantNumTimeEnd(Device& dev) {
+  if (restoreUnpSeq_ >= 0) dev.unpSeq = std::exchange(restoreUnpSeq_, -1);
+  if (restoreDocNomer_ >= 0) dev.docNomer = std::exchange(restoreDocNomer_, -1);
+  numTimePlant_ = nullptr;
 }
 
 // ---- users' log
@@ -1444,6 +1675,12 @@ void Generator::writeExpected() {
     for (size_t i = 0; i < it->second.size(); ++i) j += std::string(i ? ", " : "") + jsonString(it->second[i]);
     j += std::next(it) == checkFindings_.end() ? "]\n" : "],\n";
   }
+  j += "  },\n  \"checksWithParams\": {\n";
+  for (auto it = checkFindingsWithParams_.begin(); it != checkFindingsWithParams_.end(); ++it) {
+    j += "    " + jsonString(it->first) + ": [";
+    for (size_t i = 0; i < it->second.size(); ++i) j += std::string(i ? ", " : "") + jsonString(it->second[i]);
+    j += std::next(it) == checkFindingsWithParams_.end() ? "]\n" : "],\n";
+  }
   j += "  }\n}\n";
 
   const fs::path p = o_.out / "expected.json";
@@ -1460,6 +1697,7 @@ void Generator::run() {
   buildPartners();
   buildTypes();
   buildFilters();
+  buildNumTimePlants();
   writeNomenclatures();
   generateSales();
   addAdminLog();

@@ -78,3 +78,50 @@ QString TCheckSql::TextLiteral(const QString& text) const
         parts << u'\'' + run + u'\'';
     return parts.size() == 1 ? parts.front() : u'(' + parts.join(QStringLiteral(" || ")) + u')';
 }
+
+// ---- numbering and times
+
+QString TCheckSql::MomentSeconds(const QString& date, const QString& time) const
+{
+    switch (Dialect()) {
+    case dbSqlite:
+        return QStringLiteral("CAST(strftime('%s', %1 || ' ' || %2) AS INTEGER)").arg(date, time);
+    case dbPostgres:
+        return QStringLiteral("CAST(EXTRACT(EPOCH FROM (%1 + %2)) AS BIGINT)").arg(date, time);
+    default:
+        return QStringLiteral("(CAST(DATEDIFF(day, '1970-01-01', %1) AS BIGINT) * 86400 + %2)")
+            .arg(date, TimeSeconds(time));
+    }
+}
+
+QString TCheckSql::TimeSeconds(const QString& time) const
+{
+    switch (Dialect()) {
+    case dbSqlite:
+        // A time of day alone is a time on 2000-01-01 to strftime.
+        return QStringLiteral("(CAST(strftime('%s', %1) AS INTEGER) - 946684800)").arg(time);
+    case dbPostgres:
+        return QStringLiteral("CAST(EXTRACT(EPOCH FROM %1) AS INTEGER)").arg(time);
+    default:
+        return QStringLiteral("(HOUR(%1) * 3600 + MINUTE(%1) * 60 + SECOND(%1))").arg(time);
+    }
+}
+
+QString TCheckSql::DaysBetween(const QString& from, const QString& to) const
+{
+    switch (Dialect()) {
+    case dbSqlite:
+        return QStringLiteral("CAST(julianday(%2) - julianday(%1) AS INTEGER)").arg(from, to);
+    case dbPostgres:
+        return QStringLiteral("(CAST(%2 AS date) - CAST(%1 AS date))").arg(from, to);
+    default:
+        return QStringLiteral("DATEDIFF(day, %1, %2)").arg(from, to);
+    }
+}
+
+QString TCheckSql::WholeDivision(const QString& value, int by) const
+{
+    if (Dialect() == dbSqlite || Dialect() == dbPostgres) // whole numbers divide as whole numbers
+        return QStringLiteral("((%1) / %2)").arg(value).arg(by);
+    return QStringLiteral("CAST(FLOOR((%1) / %2.0) AS INTEGER)").arg(value).arg(by);
+}

@@ -47,9 +47,26 @@ public:
     // database.
     QString TextLiteral(const QString& text) const;
 
+    // ---- numbering and times
+    // Whether the statement may use window functions: not on SQL Anywhere (its versions 9 to
+    // 11 have none to rely on), nor when the windowless form is asked for on another engine
+    // (tests compare the two forms there).
+    bool WindowFunctions() const { return !FWindowless && Dialect() != dbSybase; }
+    void SetWindowless(bool windowless) { FWindowless = windowless; }
+    // A day and a time of day as whole seconds since 1970-01-01; NULL when either is NULL or
+    // (SQLite) is no date or time.
+    QString MomentSeconds(const QString& date, const QString& time) const;
+    // A time of day as seconds since midnight; NULL as above.
+    QString TimeSeconds(const QString& time) const;
+    // The whole days from the day `from` to the day `to` (negative when `to` is earlier).
+    QString DaysBetween(const QString& from, const QString& to) const;
+    // A whole number of 0 or more divided by `by`, rounded down, as a whole number.
+    QString WholeDivision(const QString& value, int by) const;
+
 private:
     const TRepository& FRepository;
     TReportFilters FFilters;
     TCheckParams FParams;
     QDate FToday;
+    bool FWindowless = false;
 };
