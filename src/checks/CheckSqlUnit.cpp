@@ -78,3 +78,38 @@ QString TCheckSql::TextLiteral(const QString& text) const
         parts << u'\'' + run + u'\'';
     return parts.size() == 1 ? parts.front() : u'(' + parts.join(QStringLiteral(" || ")) + u')';
 }
+
+// ---- sums, reversals, people: amounts in stotinki and day counts
+
+QString TCheckSql::Cents(const QString& expr) const
+{
+    switch (Dialect()) {
+    case dbSqlite:
+        return QStringLiteral("CASE WHEN %1 THEN CAST(round(%2 * 100) AS INTEGER) END").arg(IsAmount(expr), expr);
+    case dbPostgres: return QStringLiteral("round(%1 * 100)").arg(expr);
+    default: return QStringLiteral("ROUND(%1 * 100, 0)").arg(expr);
+    }
+}
+
+QString TCheckSql::IsAmount(const QString& expr) const
+{
+    if (Dialect() == dbSqlite)
+        return QStringLiteral("typeof(%1) IN ('integer', 'real')").arg(expr);
+    return expr + QStringLiteral(" IS NOT NULL");
+}
+
+QString TCheckSql::Lev(const QString& centsExpr) const
+{
+    if (Dialect() == dbSqlite)
+        return QStringLiteral("(%1) / 100.0").arg(centsExpr);
+    return QStringLiteral("CAST((%1) / 100.0 AS NUMERIC(15,2))").arg(centsExpr);
+}
+
+QString TCheckSql::DaysBetween(const QString& from, const QString& to) const
+{
+    switch (Dialect()) {
+    case dbSqlite: return QStringLiteral("CAST(julianday(%2) - julianday(%1) AS INTEGER)").arg(from, to);
+    case dbPostgres: return QStringLiteral("(%2 - %1)").arg(from, to);
+    default: return QStringLiteral("DATEDIFF(day, %1, %2)").arg(from, to);
+    }
+}

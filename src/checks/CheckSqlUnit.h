@@ -47,6 +47,17 @@ public:
     // database.
     QString TextLiteral(const QString& text) const;
 
+    // ---- sums, reversals, people: amounts in stotinki and day counts
+    // An amount as whole stotinki, rounded per value (a value with more than 2 decimals
+    // counts as the receipt prints it); NULL when `expr` is not a number (see IsAmount).
+    QString Cents(const QString& expr) const;
+    // A condition: `expr` holds a number (not NULL; on SQLite also not a text or a blob).
+    QString IsAmount(const QString& expr) const;
+    // Stotinki `centsExpr` as an amount in лв. with 2 decimals.
+    QString Lev(const QString& centsExpr) const;
+    // The days from the day `from` to the day `to` (positive when `to` is later).
+    QString DaysBetween(const QString& from, const QString& to) const;
+
 private:
     const TRepository& FRepository;
     TReportFilters FFilters;
