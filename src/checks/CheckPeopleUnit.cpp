@@ -92,13 +92,13 @@ QString ItemInactiveSql(const TCheckSql& sql)
     const QString spans = ActiveSpans(u"ItemsAudit", u"ItemCode", u"ItemName", u"ItemCreateDate", u"ItemDeactivatedDate");
     return QStringLiteral(
                "SELECT d.ItemCode, d.UNP, MIN(d.ItemName) AS ItemName, MIN(d.DocNomer) AS DocNomer, "
-               "MIN(d.FiscalDeviceN) AS FiscalDeviceN, MIN(d.UserN) AS UserN, MIN(d.EndDocDate) AS EndDocDate, "
+               "MIN(d.FiscalDeviceN) AS FiscalDeviceN, MIN(d.UserN) AS UserN, d.EndDocDate, "
                "MIN(i.CreateDate) AS ItemCreateDate, MIN(i.DeactivatedDate) AS ItemDeactivatedDate, COUNT(*) AS RowCount, "
                "%1 AS CostSum, %2 AS Finding FROM SalesDetailsAudit d JOIN (%3) i ON i.Code = d.ItemCode "
                "WHERE %4 AND NOT EXISTS (SELECT 1 FROM ItemsAudit a WHERE a.ItemCode = d.ItemCode AND "
                "(a.ItemCreateDate IS NULL OR a.ItemCreateDate <= d.EndDocDate) AND "
                "(a.ItemDeactivatedDate IS NULL OR a.ItemDeactivatedDate >= d.EndDocDate))%5 "
-               "GROUP BY d.ItemCode, d.UNP")
+               "GROUP BY d.ItemCode, d.UNP, d.EndDocDate")
         .arg(sql.Lev(QStringLiteral("SUM(%1)").arg(sql.Cents(QStringLiteral("d.CostSum")))),
              QStringLiteral("MIN(%1)").arg(OutsideSpan(QStringLiteral("d.EndDocDate"), QStringLiteral("i"),
                                                        u"Продаден преди добавянето на артикула",

@@ -18,12 +18,14 @@ constexpr auto kAllFilters = rfPeriod | rfStore | rfFP | rfUser;
 
 QString RevLateSql(const TCheckSql& sql)
 {
-    const QString days = sql.DaysBetween(QStringLiteral("MIN(EndDocDate)"), QStringLiteral("MAX(SaleReversedDate)"));
+    // One finding per sale and later day it was reversed on (the rows are its lines).
+    const QString days = sql.DaysBetween(QStringLiteral("EndDocDate"), QStringLiteral("SaleReversedDate"));
     return QStringLiteral("SELECT UNP, MIN(DocNomer) AS DocNomer, MIN(FiscalDeviceN) AS FiscalDeviceN, "
-                          "MIN(StoreName) AS StoreName, MIN(UserN) AS UserN, MIN(EndDocDate) AS EndDocDate, "
-                          "MIN(EndDocTime) AS EndDocTime, MAX(SaleReversedDate) AS SaleReversedDate, %1 AS Days, "
+                          "MIN(StoreName) AS StoreName, MIN(UserN) AS UserN, EndDocDate, "
+                          "MIN(EndDocTime) AS EndDocTime, SaleReversedDate, %1 AS Days, "
                           "'Сторнирана ' || CAST(%1 AS VARCHAR(10)) || ' дни след продажбата' AS Finding "
-                          "FROM SalesReversedAudit WHERE SaleReversedDate > EndDocDate%2 GROUP BY UNP")
+                          "FROM SalesReversedAudit WHERE SaleReversedDate > EndDocDate%2 "
+                          "GROUP BY UNP, EndDocDate, SaleReversedDate")
         .arg(days, sql.AndFilters());
 }
 
@@ -81,15 +83,15 @@ QString RevRepeatedSql(const TCheckSql& sql)
     // One row per reversal moment first, then per sale; the sale's lines are counted for the
     // few reversed sales only, through the lines' (EndDocDate, UNP) index.
     const QString moments =
-        QStringLiteral("SELECT UNP, MIN(DocNomer) AS DocNomer, MIN(FiscalDeviceN) AS FiscalDeviceN, "
-                       "MIN(StoreName) AS StoreName, MIN(UserN) AS UserN, MIN(EndDocDate) AS EndDocDate, "
+        QStringLiteral("SELECT UNP, EndDocDate, MIN(DocNomer) AS DocNomer, MIN(FiscalDeviceN) AS FiscalDeviceN, "
+                       "MIN(StoreName) AS StoreName, MIN(UserN) AS UserN, "
                        "COUNT(*) AS RowCount FROM SalesReversedAudit%1 "
-                       "GROUP BY UNP, SaleReversedDate, SaleReversedTime")
+                       "GROUP BY UNP, EndDocDate, SaleReversedDate, SaleReversedTime")
             .arg(sql.WhereFilters());
     const QString perSale =
-        QStringLiteral("SELECT UNP, MIN(DocNomer) AS DocNomer, MIN(FiscalDeviceN) AS FiscalDeviceN, "
-                       "MIN(StoreName) AS StoreName, MIN(UserN) AS UserN, MIN(EndDocDate) AS EndDocDate, "
-                       "COUNT(*) AS Reversals, SUM(RowCount) AS RowCount FROM (%1) m GROUP BY UNP")
+        QStringLiteral("SELECT UNP, EndDocDate, MIN(DocNomer) AS DocNomer, MIN(FiscalDeviceN) AS FiscalDeviceN, "
+                       "MIN(StoreName) AS StoreName, MIN(UserN) AS UserN, "
+                       "COUNT(*) AS Reversals, SUM(RowCount) AS RowCount FROM (%1) m GROUP BY UNP, EndDocDate")
             .arg(moments);
     const QString lines = QStringLiteral("(SELECT COUNT(*) FROM SalesDetailsAudit d WHERE d.EndDocDate = r.EndDocDate "
                                          "AND d.UNP = r.UNP)");
@@ -118,10 +120,10 @@ constexpr TReportColumn kRevRepeatedColumns[] = {
 QString RevOrphanSql(const TCheckSql& sql)
 {
     return QStringLiteral("SELECT r.UNP, MIN(r.DocNomer) AS DocNomer, MIN(r.FiscalDeviceN) AS FiscalDeviceN, "
-                          "MIN(r.UserN) AS UserN, MIN(r.EndDocDate) AS EndDocDate, "
-                          "MIN(r.SaleReversedDate) AS SaleReversedDate, COUNT(*) AS RowCount, %1 AS ReversedSum, "
-                          "'Сторно на продажба, която я няма' AS Finding FROM SalesReversedAudit r WHERE NOT EXISTS "
-                          "(SELECT 1 FROM SalesSummaryAudit s WHERE s.UNP = r.UNP)%2 GROUP BY r.UNP")
+                          "MIN(r.UserN) AS UserN, r.EndDocDate, r.SaleReversedDate, COUNT(*) AS RowCount, "
+                          "%1 AS ReversedSum, 'Сторно на продажба, която я няма' AS Finding FROM SalesReversedAudit r "
+                          "WHERE NOT EXISTS (SELECT 1 FROM SalesSummaryAudit s WHERE s.UNP = r.UNP)%2 "
+                          "GROUP BY r.UNP, r.EndDocDate, r.SaleReversedDate")
         .arg(sql.Lev(QStringLiteral("SUM(%1)").arg(sql.Cents(QStringLiteral("r.CostSum")))),
              sql.AndFilters({}, u"r"));
 }
@@ -150,13 +152,13 @@ QString RevOtherOperatorSql(const TCheckSql& sql)
         types.isEmpty() ? QStringLiteral("1 = 0") : QStringLiteral("g.ActivityType IN (%1)").arg(types.join(u','));
     // A log entry or a sale without an operator is not shown to be the same operator's.
     return QStringLiteral("SELECT g.UNP, g.UserID AS LogUserID, MIN(g.UserName) AS LogUserName, "
-                          "MIN(s.UserKod) AS UserKod, MIN(s.DocNomer) AS DocNomer, MIN(s.FiscalDeviceN) AS FiscalDeviceN, "
-                          "MIN(s.StoreName) AS StoreName, MIN(s.EndDocDate) AS EndDocDate, "
+                          "s.UserKod, s.DocNomer, s.FiscalDeviceN, s.StoreName, s.EndDocDate, "
                           "MIN(g.ActivityDateTime) AS ActivityDateTime, COUNT(*) AS Entries, "
                           "'Сторнирана от оператор, различен от продавача' AS Finding "
                           "FROM UsersLogAudit g JOIN SalesSummaryAudit s ON s.UNP = g.UNP "
                           "WHERE %1 AND g.UNP IS NOT NULL AND (g.UserID IS NULL OR s.UserKod IS NULL OR "
-                          "g.UserID <> s.UserKod)%2 GROUP BY g.UNP, g.UserID")
+                          "g.UserID <> s.UserKod)%2 "
+                          "GROUP BY g.UNP, g.UserID, s.UserKod, s.DocNomer, s.FiscalDeviceN, s.StoreName, s.EndDocDate")
         .arg(isReversal, sql.AndFilters({}, u"s"));
 }
 
@@ -178,7 +180,7 @@ constexpr TCheckDef kReversalsChecks[] = {
     {"rev-late", TCheckGroup::Reversals, u"Сторно в по-късен ден",
      u"Продажби, сторнирани в ден след деня, в който са приключени.", kAllFilters, 0,
      TReportDef{rkReversedSales, u"check:rev-late", nullptr, kRevLateColumns, int(std::size(kRevLateColumns)),
-                u" ORDER BY EndDocDate,UNP"},
+                u" ORDER BY EndDocDate,UNP,SaleReversedDate"},
      1, -1, TEvidenceKind::Sales, u"UNP", &RevLateSql},
     {"rev-excess", TCheckGroup::Reversals, u"Сторно над стойността на продажбата",
      u"Продажби, от които е сторнирано повече от дължимата им сума.", kAllFilters, cpTolerance,
@@ -193,7 +195,7 @@ constexpr TCheckDef kReversalsChecks[] = {
     {"rev-orphan", TCheckGroup::Reversals, u"Сторно без продажба",
      u"Сторнирани редове, чиято продажба я няма сред продажбите.", kAllFilters, 0,
      TReportDef{rkReversedSales, u"check:rev-orphan", nullptr, kRevOrphanColumns, int(std::size(kRevOrphanColumns)),
-                u" ORDER BY EndDocDate,UNP"},
+                u" ORDER BY EndDocDate,UNP,SaleReversedDate"},
      1, 7, TEvidenceKind::Sales, u"UNP", &RevOrphanSql},
     {"rev-other-operator", TCheckGroup::Reversals, u"Сторно от друг оператор",
      u"Продажби, сторнирани според дневника на потребителите от оператор, различен от този, който ги е продал.",
