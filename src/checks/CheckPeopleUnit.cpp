@@ -86,7 +86,8 @@ constexpr TReportColumn kOpInactiveColumns[] = {
 // ---- item-inactive ----------------------------------------------------------------------
 
 // A line counts when no record of its item code was active on the sale's day: the spans
-// find the candidates in one pass, the records of the candidates' codes decide.
+// find the candidates in one pass over the lines (CROSS JOIN keeps SQLite from reading the
+// lines once per item by date ranges), the records of the candidates' codes decide.
 QString ItemInactiveSql(const TCheckSql& sql)
 {
     const QString spans = ActiveSpans(u"ItemsAudit", u"ItemCode", u"ItemName", u"ItemCreateDate", u"ItemDeactivatedDate");
@@ -94,8 +95,8 @@ QString ItemInactiveSql(const TCheckSql& sql)
                "SELECT d.ItemCode, d.UNP, MIN(d.ItemName) AS ItemName, MIN(d.DocNomer) AS DocNomer, "
                "MIN(d.FiscalDeviceN) AS FiscalDeviceN, MIN(d.UserN) AS UserN, d.EndDocDate, "
                "MIN(i.CreateDate) AS ItemCreateDate, MIN(i.DeactivatedDate) AS ItemDeactivatedDate, COUNT(*) AS RowCount, "
-               "%1 AS CostSum, %2 AS Finding FROM SalesDetailsAudit d JOIN (%3) i ON i.Code = d.ItemCode "
-               "WHERE %4 AND NOT EXISTS (SELECT 1 FROM ItemsAudit a WHERE a.ItemCode = d.ItemCode AND "
+               "%1 AS CostSum, %2 AS Finding FROM SalesDetailsAudit d CROSS JOIN (%3) i WHERE i.Code = d.ItemCode "
+               "AND %4 AND NOT EXISTS (SELECT 1 FROM ItemsAudit a WHERE a.ItemCode = d.ItemCode AND "
                "(a.ItemCreateDate IS NULL OR a.ItemCreateDate <= d.EndDocDate) AND "
                "(a.ItemDeactivatedDate IS NULL OR a.ItemDeactivatedDate >= d.EndDocDate))%5 "
                "GROUP BY d.ItemCode, d.UNP, d.EndDocDate")
