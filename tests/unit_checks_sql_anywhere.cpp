@@ -61,7 +61,7 @@ TEST(ChecksOnSqlAnywhere, ActivityTypesReachTheStatementWithoutTheirQuotes)
     TCheckParams params;
     params.ReversalActivities = {QStringLiteral("Сторно' OR 1=1 --\\")};
     const QString sql = checks.FindingsSql(def, TReportFilters{}, params);
-    EXPECT_FALSE(sql.contains(u"' OR 1=1")) << sql.toStdString();
+    EXPECT_EQ(sql.count(u'\'') % 2, 0) << sql.toStdString(); // no quote left unpaired
     EXPECT_TRUE(sql.contains(u"CHAR(39)")) << sql.toStdString();
     EXPECT_TRUE(sql.contains(u"CHAR(92)")) << sql.toStdString();
     params.ReversalActivities.clear();

@@ -9,11 +9,11 @@ QString Quoted(const char16_t* text) { return u'\'' + QString::fromUtf16(text) +
 
 // The span in which an operator or an item counts as active, per code: from the earliest
 // creation to the latest deactivation (none when one of its records has no deactivation
-// date, or no creation date).
+// date, or no creation date), and the number of its records.
 QString ActiveSpans(const char16_t* view, const char16_t* code, const char16_t* name, const char16_t* created,
                     const char16_t* deactivated)
 {
-    return QStringLiteral("SELECT %2 AS Code, MIN(%5) AS Name, CASE WHEN COUNT(*) > COUNT(%3) THEN NULL ELSE MIN(%3) END AS CreateDate, "
+    return QStringLiteral("SELECT %2 AS Code, MIN(%5) AS Name, COUNT(*) AS Records, CASE WHEN COUNT(*) > COUNT(%3) THEN NULL ELSE MIN(%3) END AS CreateDate, "
                           "CASE WHEN COUNT(*) > COUNT(%4) THEN NULL ELSE MAX(%4) END AS DeactivatedDate "
                           "FROM %1 GROUP BY %2")
         .arg(QString::fromUtf16(view), QString::fromUtf16(code), QString::fromUtf16(created),
@@ -54,14 +54,16 @@ QString OpInactiveSql(const TCheckSql& sql)
                        sql.AndFilters({u"EndDocDate", u"", u"", u"UserID"}, u"g"));
     const QString sales =
         QStringLiteral("SELECT 'Продажба' AS Kind, s.UNP, NULL AS ActivityDateTime, s.UserN, u.Name AS UserName, "
-                       "s.EndDocDate AS WorkDate, s.StoreName AS Work, u.CreateDate, u.DeactivatedDate, %1 AS Finding "
+                       "s.EndDocDate AS WorkDate, s.StoreName AS Work, u.CreateDate AS UserCreateDate, "
+                       "u.DeactivatedDate AS UserDeactivatedDate, %1 AS Finding "
                        "FROM SalesSummaryAudit s JOIN (%2) u ON u.Code = s.UserN WHERE %3%4")
             .arg(OutsideSpan(QStringLiteral("s.EndDocDate"), QStringLiteral("u"), kBeforeUser, kAfterUser), spans,
                  IsOutside(QStringLiteral("s.EndDocDate"), QStringLiteral("u")), sql.AndFilters({}, u"s"));
     // One finding per revoked sale (the view has a row per line), on its revocation date.
     const QString revoked =
         QStringLiteral("SELECT 'Анулирана продажба' AS Kind, r.UNP, NULL AS ActivityDateTime, r.UserN, u.Name AS UserName, "
-                       "r.WorkDate, r.StoreName AS Work, u.CreateDate, u.DeactivatedDate, %1 AS Finding "
+                       "r.WorkDate, r.StoreName AS Work, u.CreateDate AS UserCreateDate, "
+                       "u.DeactivatedDate AS UserDeactivatedDate, %1 AS Finding "
                        "FROM (SELECT UNP, UserN, SaleRevokedDate AS WorkDate, MIN(StoreName) AS StoreName "
                        "FROM SalesRevokedAudit%4 GROUP BY UNP, UserN, SaleRevokedDate) r "
                        "JOIN (%2) u ON u.Code = r.UserN WHERE %3")
@@ -85,9 +87,10 @@ constexpr TReportColumn kOpInactiveColumns[] = {
 
 // ---- item-inactive ----------------------------------------------------------------------
 
-// A line counts when no record of its item code was active on the sale's day: the spans
-// find the candidates in one pass over the lines (CROSS JOIN keeps SQLite from reading the
-// lines once per item by date ranges), the records of the candidates' codes decide.
+// A line counts when no record of its item code was active on the sale's day. The spans
+// pick the candidates in one pass over the lines (CROSS JOIN keeps SQLite from reading the
+// lines once per item by date ranges): lines outside their code's span, and every line of a
+// code with more than one record (the records may leave gaps); the records decide.
 QString ItemInactiveSql(const TCheckSql& sql)
 {
     const QString spans = ActiveSpans(u"ItemsAudit", u"ItemCode", u"ItemName", u"ItemCreateDate", u"ItemDeactivatedDate");
@@ -96,7 +99,7 @@ QString ItemInactiveSql(const TCheckSql& sql)
                "MIN(d.FiscalDeviceN) AS FiscalDeviceN, MIN(d.UserN) AS UserN, d.EndDocDate, "
                "MIN(i.CreateDate) AS ItemCreateDate, MIN(i.DeactivatedDate) AS ItemDeactivatedDate, COUNT(*) AS RowCount, "
                "%1 AS CostSum, %2 AS Finding FROM SalesDetailsAudit d CROSS JOIN (%3) i WHERE i.Code = d.ItemCode "
-               "AND %4 AND NOT EXISTS (SELECT 1 FROM ItemsAudit a WHERE a.ItemCode = d.ItemCode AND "
+               "AND (i.Records > 1 OR %4) AND NOT EXISTS (SELECT 1 FROM ItemsAudit a WHERE a.ItemCode = d.ItemCode AND "
                "(a.ItemCreateDate IS NULL OR a.ItemCreateDate <= d.EndDocDate) AND "
                "(a.ItemDeactivatedDate IS NULL OR a.ItemDeactivatedDate >= d.EndDocDate))%5 "
                "GROUP BY d.ItemCode, d.UNP, d.EndDocDate")

@@ -10,8 +10,6 @@
 
 namespace {
 
-QString Quoted(const char16_t* text) { return u'\'' + QString::fromUtf16(text) + u'\''; }
-
 constexpr auto kAllFilters = rfPeriod | rfStore | rfFP | rfUser;
 
 // ---- rev-late ---------------------------------------------------------------------------
