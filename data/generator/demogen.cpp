@@ -567,7 +567,7 @@ class Generator {
   void plantedItem(Plant plant, int ln, int day, LineAmounts& a, int& item) const;
   LineAmounts plantedLine(Plant plant, int ln, int nLines, const LineAmounts& a) const;
   i64 plantedPaymentCut(Plant plant, bool last) const;
-  void plantAfterSale(Plant plant, int day, const Device& dev, int user, Moment me, const std::string& unp);
+  void plantAfterSale(Plant plant, const Device& dev, int user, Moment me, const std::string& unp);
   void plantLogBeforeCreation();
   void expectPeopleFindings();
   void countReversedLines(Moment me, int storeN, int devN, int user, i64 count);
@@ -1299,7 +1299,7 @@ void Generator::generateCell(int day, Device& dev, i64 nSales) {
         log(again, by, kReverse, text, unp);
       }
     }
-    plantAfterSale(plant, day, dev, user, me, unp);
+    plantAfterSale(plant, dev, user, me, unp);
   }
 
   // The register's day in the users' log.
@@ -1460,8 +1460,7 @@ void Generator::countReversedLines(Moment me, int storeN, int devN, int user, i6
     if (f.match(me.day(), storeN, devN, user)) f.counts[vReversed] += count;
 }
 
-void Generator::plantAfterSale(Plant plant, int day, const Device& dev, int user, Moment me, const std::string& unp) {
-  (void)day;
+void Generator::plantAfterSale(Plant plant, const Device& dev, int user, Moment me, const std::string& unp) {
   const Store& st = stores_[static_cast<size_t>(dev.store - 1)];
   switch (plant) {
     case Plant::None:
