@@ -549,6 +549,30 @@ class Generator {
   void makeLine(Rng& r, int day, bool invoice, LineAmounts& out, int& item);
   void addAdminLog();
   void writeLog();
+
+  // ---- planted irregularities: sums, reversals, people
+  enum class Plant {
+    None, LinesShort, VatDiffers, PaymentsShort, LinesOneCent, NoLines, NoPayments, OrphanLine, OrphanPayment,
+    OrphanReversal, RevLate, RevExcess, RevTwice, RevOtherOperator, ByDeactivatedUser, InactiveItem
+  };
+  struct PlantSpot {
+    Plant what;
+    int device, fromDay;
+    bool done = false;
+  };
+  std::vector<PlantSpot> plantSpots_;
+  int orphans_ = 0;
+  void setUpPlants();
+  Plant takePlant(int day, const Device& dev);
+  int plantedUser(Plant plant, int day, const Device& dev, int user) const;
+  bool plantedReversed(Plant plant, bool reversed) const;
+  void plantedItem(Plant plant, int ln, int day, LineAmounts& a, int& item) const;
+  LineAmounts plantedLine(Plant plant, int ln, int nLines, const LineAmounts& a) const;
+  i64 plantedPaymentCut(Plant plant, bool last) const;
+  void plantAfterSale(Plant plant, const Device& dev, int user, Moment me, const std::string& unp);
+  void plantLogBeforeCreation();
+  void expectPeopleFindings();
+  void countReversedLines(Moment me, int storeN, int devN, int user, i64 count);
   void writeExpected();
   void log(Moment m, int user, int op, std::string text, std::string unp = {});
   const User& userOf(int n) const { return users_[static_cast<size_t>(n - 1)]; }
@@ -586,6 +610,9 @@ class Generator {
       {"time-invoice-before", {}},
       {"time-future", {}},
       {"time-outside-hours", {}},
+      {"sale-lines", {}}, {"sale-vat", {}}, {"sale-payments", {}}, {"sale-orphans", {}},
+      {"rev-late", {}}, {"rev-excess", {}}, {"rev-repeated", {}}, {"rev-orphan", {}}, {"rev-other-operator", {}},
+      {"op-inactive", {}}, {"item-inactive", {}}, {"masterdata-changed", {}},
   };
   void expectFinding(const std::string& check, std::string key) { checkFindings_.at(check).push_back(std::move(key)); }
   // The findings of a check run with other parameters than its defaults, by "<check> <parameter>=<value>".
@@ -1143,7 +1170,8 @@ void Generator::generateCell(int day, Device& dev, i64 nSales) {
     if (firstStart < 0) firstStart = start;
     lastEnd = end;
     const Moment ms = at(day, start), me = at(day, end);
-    const int user = twoShifts && start >= middle ? opB : opA;
+    const Plant plant = annulledDoc[static_cast<size_t>(i)] ? Plant::None : takePlant(me.day(), dev);
+    const int user = plantedUser(plant, me.day(), dev, twoShifts && start >= middle ? opB : opA);
     const int storeN = st.n, devN = dev.n;
     ++dev.docNomer;
     ++dev.unpSeq;
@@ -1188,30 +1216,34 @@ void Generator::generateCell(int day, Device& dev, i64 nSales) {
     int nLines = 1;
     while (nLines <= 8 && x >= lineCum[nLines - 1]) ++nLines;
     if (nLines > 8) nLines = r.range(9, 15);
-    const bool reversed = r.chance(150);
+    const bool reversed = plantedReversed(plant, r.chance(150));
+    const int reversals = reversed ? (plant == Plant::RevTwice ? 2 : 1) : 0;
     i64 noVat = 0, vat = 0, withVat = 0, discounts = 0;
     for (int ln = 1; ln <= nLines; ++ln) {
       LineAmounts a;
       int item;
       makeLine(r, day, invoice, a, item);
+      plantedItem(plant, ln, me.day(), a, item);
       const Item& it = items_[static_cast<size_t>(item)];
-      lines_->i(saleId_).i(ln).text(unp).i(dev.docNomer).date(me.day()).i(storeN).i(devN).i(user);
-      lines_->i(it.n).text(it.code).text(it.name).qty(a.qty).money(a.unitPrice).money(a.discount).rate(it.vatBp).money(a.vat).money(a.cost);
-      lines_->end();
       noVat += a.net;
       vat += a.vat;
       withVat += a.cost;
       discounts += a.discount;
+      if (plant == Plant::NoLines) continue;
+      const LineAmounts shown = plantedLine(plant, ln, nLines, a);
+      lines_->i(saleId_).i(ln).text(unp).i(dev.docNomer).date(me.day()).i(storeN).i(devN).i(user);
+      lines_->i(it.n).text(it.code).text(it.name).qty(shown.qty).money(shown.unitPrice).money(shown.discount).rate(it.vatBp).money(shown.vat).money(shown.cost);
+      lines_->end();
+      totLineCost_ += shown.cost;
+      totLineVat_ += shown.vat;
       for (FilterRecord& f : filters_)
         if (f.match(me.day(), storeN, devN, user)) {
           ++f.counts[vDetails];
-          f.sumCost += a.cost;
-          if (reversed) ++f.counts[vReversed];
+          f.sumCost += shown.cost;
+          f.counts[vReversed] += reversals;
         }
-      if (reversed) totReversedCost_ += a.cost;
+      totReversedCost_ += reversals * shown.cost;
     }
-    totLineCost_ += withVat;
-    totLineVat_ += vat;
 
     // Payments: their amounts add up to the sale; each carries its share of the VAT.
     struct Pay {
@@ -1248,12 +1280,14 @@ void Generator::generateCell(int day, Device& dev, i64 nSales) {
       const i64 payVat = last ? vatLeft : roundDiv(vat * pay.amount, withVat);
       vatLeft -= payVat;
       amountLeft -= pay.amount;
+      if (plant == Plant::NoPayments) continue;
+      const i64 paid = pay.amount - plantedPaymentCut(plant, last);
       payments_->i(saleId_).i(static_cast<i64>(p) + 1).text(unp).i(dev.docNomer).date(ms.day()).date(me.day());
       payments_->i(storeN).text(st.name).i(devN).i(user).textOrNull(customer ? customer->code : "");
       payments_->textOrNull(customer ? customer->name : "");
-      payments_->i(pay.type).text(payTypes_[static_cast<size_t>(pay.type - 1)].name).money(pay.amount).money(pay.amount - payVat).money(payVat).date(pay.day);
+      payments_->i(pay.type).text(payTypes_[static_cast<size_t>(pay.type - 1)].name).money(paid).money(paid - payVat).money(payVat).date(pay.day);
       payments_->end();
-      totPaid_ += pay.amount;
+      totPaid_ += paid;
       for (FilterRecord& f : filters_)
         if (f.match(me.day(), storeN, devN, user)) ++f.counts[vPayments];
     }
@@ -1287,16 +1321,32 @@ void Generator::generateCell(int day, Device& dev, i64 nSales) {
       ++reversedSales_;
       static const char* const reasons[] = {"Върната стока", "Рекламация", "Грешен начин на плащане",
                                             "Грешно маркирана стока", "Грешка на оператора"};
-      // Reversed a few minutes later at the till, or on one of the next days in the daytime.
+      // Reversed by the sale's own operator a few minutes later at the till, the same day
+      // (the draws are those of the former choice between that and one of the next days).
       const int later = static_cast<int>(r.below(4));
-      const Moment when = later == 0 ? Moment{me.t + 300 + r.below(3000)}
-                                     : at(me.day() + later, 9 * 3600 + static_cast<int>(r.below(10 * 3600)));
-      const User& manager = userOf(staff[0]);
-      const int by = manager.role == kManager && manager.activeOn(when.day()) ? manager.n : user;
+      const std::uint32_t x = r.below(later == 0 ? 3000 : 10 * 3600);
+      Moment when{me.t + std::min<i64>(300 + x % 3000, kDaySec - 1 - me.sec())};
+      int by = user;
+      if (plant == Plant::RevLate) {
+        when = at(me.day() + (later == 0 ? 2 : later), 9 * 3600 + static_cast<int>(x % (10 * 3600)));
+        expectFinding("rev-late", unp);
+      } else if (plant == Plant::RevOtherOperator) {
+        by = staff[0] != user ? staff[0] : staff[1];  // the store's manager, or the next in the staff
+        expectFinding("rev-other-operator", unp + "|" + std::to_string(by));
+      }
+      const std::string text = "Сторно на продажба № " + num(dev.docNomer) + " за " + moneyText(withVat) + " лв.";
       reversals_->i(saleId_).date(when.day()).time(when.sec()).i(by).text(reasons[r.below(std::size(reasons))]);
       reversals_->end();
-      log(when, by, kReverse, "Сторно на продажба № " + num(dev.docNomer) + " за " + moneyText(withVat) + " лв.", unp);
+      log(when, by, kReverse, text, unp);
+      if (plant == Plant::RevTwice) {
+        // Reversed once more a few minutes later.
+        const Moment again{when.t + std::min<i64>(240, kDaySec - 1 - when.sec())};
+        reversals_->i(saleId_).date(again.day()).time(again.sec()).i(by).text("Грешка на оператора");
+        reversals_->end();
+        log(again, by, kReverse, text, unp);
+      }
     }
+    plantAfterSale(plant, dev, user, me, unp);
   }
 
   plantNumTimeEnd(dev);
@@ -1547,6 +1597,208 @@ void Generator::plantNumTimeEnd(Device& dev) {
   numTimePlant_ = nullptr;
 }
 
+// ---- planted irregularities: sums, reversals, people
+//
+// Each plant is made on the first sale a register closes on or after a given day, so that it
+// lands in the data whatever the number of sales. A planted sale takes the register's next
+// UNP and receipt number like any other. Lines, payments and a reversal without a sale get a
+// UNP of the register and operator with a sequence number no sale reaches (9 999 9xx) and a
+// SaleId above every sale's.
+
+void Generator::setUpPlants() {
+  plantSpots_ = {
+      {Plant::LinesShort, 1, D(2025, 3, 10)},
+      {Plant::VatDiffers, 4, D(2026, 2, 5)},
+      {Plant::PaymentsShort, 9, D(2025, 7, 20)},
+      {Plant::LinesOneCent, 6, D(2026, 4, 14)},
+      {Plant::NoLines, 2, D(2026, 5, 11)},
+      {Plant::NoPayments, 11, D(2025, 9, 3)},
+      {Plant::OrphanLine, 4, D(2025, 6, 2)},
+      {Plant::OrphanPayment, 9, D(2026, 3, 16)},
+      {Plant::OrphanReversal, 12, D(2026, 1, 13)},
+      {Plant::RevLate, 1, D(2025, 11, 5)},
+      {Plant::RevLate, 10, D(2026, 3, 9)},
+      {Plant::RevExcess, 6, D(2025, 5, 19)},
+      {Plant::RevTwice, 5, D(2026, 8, 21)},
+      {Plant::RevOtherOperator, 3, D(2025, 12, 2)},
+      {Plant::RevOtherOperator, 9, D(2026, 9, 8)},
+      {Plant::ByDeactivatedUser, 1, D(2025, 10, 7)},
+      {Plant::InactiveItem, 13, D(2026, 10, 6)},
+  };
+}
+
+Generator::Plant Generator::takePlant(int day, const Device& dev) {
+  for (PlantSpot& spot : plantSpots_)
+    if (!spot.done && spot.device == dev.n && day >= spot.fromDay) {
+      spot.done = true;
+      return spot.what;
+    }
+  return Plant::None;
+}
+
+// A sale by a cashier of the store who left before the day.
+int Generator::plantedUser(Plant plant, int day, const Device& dev, int user) const {
+  if (plant != Plant::ByDeactivatedUser) return user;
+  for (const User& u : users_)
+    if (u.store == dev.store && u.deactDay != kNone && u.deactDay < day) return u.n;
+  throw std::logic_error("no deactivated operator to plant a sale by");
+}
+
+// The reversal plants are reversed; the other planted sales are not, so that they show in
+// their own check only.
+bool Generator::plantedReversed(Plant plant, bool reversed) const {
+  switch (plant) {
+    case Plant::None:
+    case Plant::OrphanLine:
+    case Plant::OrphanPayment:
+    case Plant::OrphanReversal: return reversed;
+    case Plant::RevLate:
+    case Plant::RevExcess:
+    case Plant::RevTwice:
+    case Plant::RevOtherOperator: return true;
+    default: return false;
+  }
+}
+
+// The first line of the planted sale sells an item deactivated before the day.
+void Generator::plantedItem(Plant plant, int ln, int day, LineAmounts& a, int& item) const {
+  if (plant != Plant::InactiveItem || ln != 1) return;
+  for (size_t k = 0; k < items_.size(); ++k)
+    if (items_[k].deactDay != kNone && items_[k].deactDay < day) {
+      item = static_cast<int>(k);
+      a = lineAmounts(1000, items_[k].netPrice, 0, items_[k].vatBp);
+      return;
+    }
+  throw std::logic_error("no deactivated item to plant a sale of");
+}
+
+// A line as written: the planted sales' last line is off by the plant's amount.
+LineAmounts Generator::plantedLine(Plant plant, int ln, int nLines, const LineAmounts& a) const {
+  LineAmounts shown = a;
+  if (ln != nLines) return shown;
+  if (plant == Plant::LinesShort) shown.cost -= 50;    // lines 0.50 short of the amount due
+  if (plant == Plant::LinesOneCent) shown.cost -= 1;   // 0.01 short: within the default tolerance
+  if (plant == Plant::VatDiffers) shown.vat += 10;     // the lines' VAT 0.10 above the sale's
+  if (plant == Plant::RevExcess) shown.cost += 200;    // the lines, and so the reversal, 2.00 above the sale
+  return shown;
+}
+
+// The last payment of the planted sale 0.50 short.
+i64 Generator::plantedPaymentCut(Plant plant, bool last) const { return plant == Plant::PaymentsShort && last ? 50 : 0; }
+
+void Generator::countReversedLines(Moment me, int storeN, int devN, int user, i64 count) {
+  for (FilterRecord& f : filters_)
+    if (f.match(me.day(), storeN, devN, user)) f.counts[vReversed] += count;
+}
+
+void Generator::plantAfterSale(Plant plant, const Device& dev, int user, Moment me, const std::string& unp) {
+  const Store& st = stores_[static_cast<size_t>(dev.store - 1)];
+  switch (plant) {
+    case Plant::None:
+    case Plant::LinesOneCent:
+    case Plant::RevLate:
+    case Plant::RevOtherOperator: return;  // nothing more, or recorded where made
+    case Plant::LinesShort: expectFinding("sale-lines", unp); return;
+    case Plant::VatDiffers: expectFinding("sale-vat", unp); return;
+    case Plant::PaymentsShort: expectFinding("sale-payments", unp); return;
+    case Plant::NoLines: expectFinding("sale-orphans", unp + "|Продажба без редове"); return;
+    case Plant::NoPayments: expectFinding("sale-orphans", unp + "|Продажба без плащания"); return;
+    case Plant::RevExcess:
+      expectFinding("rev-excess", unp);
+      expectFinding("sale-lines", unp);
+      return;
+    case Plant::RevTwice:
+      expectFinding("rev-repeated", unp);
+      expectFinding("rev-excess", unp);  // reversed twice: twice the sale's amount
+      return;
+    case Plant::ByDeactivatedUser: expectFinding("op-inactive", "Продажба|" + unp + "||" + std::to_string(user)); return;
+    case Plant::InactiveItem:
+      for (const Item& it : items_)
+        if (it.deactDay != kNone && it.deactDay < me.day()) {
+          expectFinding("item-inactive", it.code + "|" + unp);
+          return;
+        }
+      return;
+    case Plant::OrphanLine:
+    case Plant::OrphanPayment:
+    case Plant::OrphanReversal: break;
+  }
+  // Rows of a sale that is not there, written next to this sale of the register.
+  const int k = ++orphans_;
+  const std::string orphanUnp = dev.serial + "-" + num(user, 4) + "-" + num(9999900 + k, 7);
+  const i64 saleId = 2000000000 + k;
+  if (plant == Plant::OrphanPayment) {
+    const i64 amount = 1234, vat = roundDiv(amount * 2000, 12000);
+    payments_->i(saleId).i(1).text(orphanUnp).i(dev.docNomer).date(me.day()).date(me.day());
+    payments_->i(st.n).text(st.name).i(dev.n).i(user).null().null();
+    payments_->i(kCash).text(payTypes_[kCash - 1].name).money(amount).money(amount - vat).money(vat).date(me.day());
+    payments_->end();
+    totPaid_ += amount;
+    for (FilterRecord& f : filters_)
+      if (f.match(me.day(), st.n, dev.n, user)) ++f.counts[vPayments];
+    expectFinding("sale-orphans", orphanUnp + "|Плащания без продажба");
+    return;
+  }
+  const Item& it = items_[0];
+  const LineAmounts a = lineAmounts(1000, it.netPrice, 0, it.vatBp);
+  lines_->i(saleId).i(1).text(orphanUnp).i(dev.docNomer).date(me.day()).i(st.n).i(dev.n).i(user);
+  lines_->i(it.n).text(it.code).text(it.name).qty(a.qty).money(a.unitPrice).money(a.discount).rate(it.vatBp).money(a.vat).money(a.cost);
+  lines_->end();
+  totLineCost_ += a.cost;
+  totLineVat_ += a.vat;
+  for (FilterRecord& f : filters_)
+    if (f.match(me.day(), st.n, dev.n, user)) {
+      ++f.counts[vDetails];
+      f.sumCost += a.cost;
+    }
+  expectFinding("sale-orphans", orphanUnp + "|Редове без продажба");
+  if (plant == Plant::OrphanReversal) {
+    const Moment when{me.t + std::min<i64>(600, kDaySec - 1 - me.sec())};
+    reversals_->i(saleId).date(when.day()).time(when.sec()).i(user).text("Върната стока");
+    reversals_->end();
+    log(when, user, kReverse, "Сторно на продажба за " + moneyText(a.cost) + " лв.", orphanUnp);
+    totReversedCost_ += a.cost;
+    countReversedLines(me, st.n, dev.n, user, 1);
+    expectFinding("rev-orphan", orphanUnp);
+  }
+}
+
+// A log entry of the night cashier a week before he was added.
+void Generator::plantLogBeforeCreation() {
+  for (const User& u : users_)
+    if (u.notes == "Нощна смяна") {
+      const Device* till = nullptr;
+      for (const Device& d : devices_)
+        if (d.store == u.store) {
+          till = &d;
+          break;
+        }
+      log(at(u.createDay - 7, 22 * 3600 + 15 * 60), u.n, kLogin, "Вход на каса " + (till ? till->serial : std::string()));
+      return;
+    }
+  throw std::logic_error("no night cashier to plant a log entry of");
+}
+
+// The findings the model itself shows: log entries of operators not active that day (after
+// the log's timestamps are made unique), and the items and partners changed after they
+// were added.
+void Generator::expectPeopleFindings() {
+  for (const LogEntry& e : log_) {
+    const User& u = userOf(e.user);
+    const int day = e.when.day();
+    if (day < u.createDay || (u.deactDay != kNone && day > u.deactDay)) {
+      const Ymd c = civilFromDays(day);
+      std::string moment = num(c.d, 2) + "." + num(c.m, 2) + "." + num(c.y, 4) + " ";
+      appendTime(moment, e.when.sec());
+      expectFinding("op-inactive", "Действие в дневника|" + e.unp + "|" + moment + "|" + std::to_string(e.user));
+    }
+  }
+  for (const Item& it : items_)
+    if (it.changeDay > it.createDay) expectFinding("masterdata-changed", "Артикул|" + it.code);
+  for (const Partner& p : partners_)
+    if (p.changeDay > p.createDay) expectFinding("masterdata-changed", "Партньор|" + p.bulstat);
+}
+
 // ---- users' log
 
 void Generator::addAdminLog() {
@@ -1698,10 +1950,13 @@ void Generator::run() {
   buildTypes();
   buildFilters();
   buildNumTimePlants();
+  setUpPlants();
   writeNomenclatures();
   generateSales();
   addAdminLog();
+  plantLogBeforeCreation();
   writeLog();
+  expectPeopleFindings();
   writeExpected();
   if (o_.verbose) {
     for (const auto& [name, rows] : tableRows_) std::fprintf(stderr, "%-18s %12lld\n", name.c_str(), static_cast<long long>(rows));

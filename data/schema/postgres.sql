@@ -168,7 +168,9 @@ CREATE TABLE SalePayments (
   PayDate       DATE NOT NULL
 );
 
--- A reversal (сторно) of a whole sale.
+-- A reversal (сторно) of a whole sale. The journal keeps what the till wrote: a sale may be
+-- reversed more than once, and lines, payments and reversals are not tied to a sale by a
+-- foreign key (the audit finds those whose sale is missing).
 CREATE TABLE SaleReversals (
   SaleId       INTEGER NOT NULL,
   ReversedDate DATE NOT NULL,
@@ -322,7 +324,6 @@ ALTER TABLE PayTypes ADD PRIMARY KEY (PayTypeCode);
 ALTER TABLE Sales ADD PRIMARY KEY (SaleId);
 ALTER TABLE SaleLines ADD PRIMARY KEY (SaleId, LineNo);
 ALTER TABLE SalePayments ADD PRIMARY KEY (SaleId, PayNo);
-ALTER TABLE SaleReversals ADD PRIMARY KEY (SaleId);
 ALTER TABLE AnnulledSales ADD PRIMARY KEY (AnnulId);
 ALTER TABLE AnnulledSaleLines ADD PRIMARY KEY (AnnulId, LineNo);
 ALTER TABLE UserLog ADD PRIMARY KEY (LogId);
@@ -334,11 +335,8 @@ ALTER TABLE Sales ADD FOREIGN KEY (StoreN) REFERENCES Stores;
 ALTER TABLE Sales ADD FOREIGN KEY (FiscalDeviceN) REFERENCES FiscalDevices;
 ALTER TABLE Sales ADD FOREIGN KEY (UserN) REFERENCES Users;
 ALTER TABLE Sales ADD FOREIGN KEY (PartnerN) REFERENCES Partners;
-ALTER TABLE SaleLines ADD FOREIGN KEY (SaleId) REFERENCES Sales;
 ALTER TABLE SaleLines ADD FOREIGN KEY (ItemN) REFERENCES Items;
-ALTER TABLE SalePayments ADD FOREIGN KEY (SaleId) REFERENCES Sales;
 ALTER TABLE SalePayments ADD FOREIGN KEY (PayTypeCode) REFERENCES PayTypes;
-ALTER TABLE SaleReversals ADD FOREIGN KEY (SaleId) REFERENCES Sales;
 ALTER TABLE SaleReversals ADD FOREIGN KEY (UserN) REFERENCES Users;
 ALTER TABLE AnnulledSales ADD FOREIGN KEY (StoreN) REFERENCES Stores;
 ALTER TABLE AnnulledSales ADD FOREIGN KEY (FiscalDeviceN) REFERENCES FiscalDevices;

@@ -128,7 +128,7 @@ CREATE TABLE Sales (
 );
 
 CREATE TABLE SaleLines (
-  SaleId        INTEGER NOT NULL REFERENCES Sales,
+  SaleId        INTEGER NOT NULL,
   LineNo        INTEGER NOT NULL,
   UNP           VARCHAR(21) NOT NULL,               -- UNP .. UserN: copies of the sale's keys
   DocNomer      INTEGER NOT NULL,
@@ -149,7 +149,7 @@ CREATE TABLE SaleLines (
 );
 
 CREATE TABLE SalePayments (
-  SaleId        INTEGER NOT NULL REFERENCES Sales,
+  SaleId        INTEGER NOT NULL,
   PayNo         INTEGER NOT NULL,
   UNP           VARCHAR(21) NOT NULL,               -- UNP .. PartnerName: copies of the sale's
   DocNomer      INTEGER NOT NULL,                   -- receipt header
@@ -170,9 +170,11 @@ CREATE TABLE SalePayments (
   PRIMARY KEY (SaleId, PayNo)
 );
 
--- A reversal (сторно) of a whole sale.
+-- A reversal (сторно) of a whole sale. The journal keeps what the till wrote: a sale may be
+-- reversed more than once, and lines, payments and reversals are not tied to a sale by a
+-- foreign key (the audit finds those whose sale is missing).
 CREATE TABLE SaleReversals (
-  SaleId       INTEGER PRIMARY KEY REFERENCES Sales,
+  SaleId       INTEGER NOT NULL,
   ReversedDate DATE NOT NULL,
   ReversedTime TIME NOT NULL,
   UserN        INTEGER NOT NULL REFERENCES Users,   -- who reversed it

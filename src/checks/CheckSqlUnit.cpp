@@ -107,6 +107,32 @@ QString TCheckSql::TimeSeconds(const QString& time) const
     }
 }
 
+// ---- sums, reversals, people: amounts in stotinki and day counts
+
+QString TCheckSql::Cents(const QString& expr) const
+{
+    switch (Dialect()) {
+    case dbSqlite:
+        return QStringLiteral("CASE WHEN %1 THEN CAST(round(%2 * 100) AS INTEGER) END").arg(IsAmount(expr), expr);
+    case dbPostgres: return QStringLiteral("round(%1 * 100)").arg(expr);
+    default: return QStringLiteral("ROUND(%1 * 100, 0)").arg(expr);
+    }
+}
+
+QString TCheckSql::IsAmount(const QString& expr) const
+{
+    if (Dialect() == dbSqlite)
+        return QStringLiteral("typeof(%1) IN ('integer', 'real')").arg(expr);
+    return expr + QStringLiteral(" IS NOT NULL");
+}
+
+QString TCheckSql::Lev(const QString& centsExpr) const
+{
+    if (Dialect() == dbSqlite)
+        return QStringLiteral("(%1) / 100.0").arg(centsExpr);
+    return QStringLiteral("CAST((%1) / 100.0 AS NUMERIC(15,2))").arg(centsExpr);
+}
+
 QString TCheckSql::DaysBetween(const QString& from, const QString& to) const
 {
     switch (Dialect()) {

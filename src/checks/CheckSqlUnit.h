@@ -62,6 +62,14 @@ public:
     QString DaysBetween(const QString& from, const QString& to) const;
     // A whole number of 0 or more divided by `by`, rounded down, as a whole number.
     QString WholeDivision(const QString& value, int by) const;
+    // ---- sums, reversals, people: amounts in stotinki and day counts
+    // An amount as whole stotinki, rounded per value (a value with more than 2 decimals
+    // counts as the receipt prints it); NULL when `expr` is not a number (see IsAmount).
+    QString Cents(const QString& expr) const;
+    // A condition: `expr` holds a number (not NULL; on SQLite also not a text or a blob).
+    QString IsAmount(const QString& expr) const;
+    // Stotinki `centsExpr` as an amount in лв. with 2 decimals.
+    QString Lev(const QString& centsExpr) const;
 
 private:
     const TRepository& FRepository;
