@@ -174,19 +174,19 @@ constexpr TReportColumn kSaleOrphansColumns[] = {
 constexpr auto kAllFilters = rfPeriod | rfStore | rfFP | rfUser;
 
 constexpr TCheckDef kSumsChecks[] = {
-    {"sale-lines", TCheckGroup::Sums, u"Сума на редовете ≠ дължима сума",
+    {"sale-lines", TCheckGroup::Sums, u"Несъвпадаща сума на редовете",
      u"Продажби, чиято дължима сума се различава от сумата на редовете им с повече от допуска.", kAllFilters,
      cpTolerance,
      TReportDef{rkSalesSummary, u"check:sale-lines", nullptr, kSaleLinesColumns, int(std::size(kSaleLinesColumns)),
                 u" ORDER BY EndDocDate,UNP,DocNomer,FiscalDeviceN"},
      1, kDifferenceColumn, TEvidenceKind::Sales, u"UNP", &SaleLinesSql},
-    {"sale-vat", TCheckGroup::Sums, u"ДДС на редовете ≠ ДДС на продажбата",
+    {"sale-vat", TCheckGroup::Sums, u"Несъвпадащ ДДС на редовете",
      u"Продажби, чийто ДДС се различава от сбора на ДДС на редовете им с повече от допуска.", kAllFilters,
      cpTolerance,
      TReportDef{rkSalesSummary, u"check:sale-vat", nullptr, kSaleVatColumns, int(std::size(kSaleVatColumns)),
                 u" ORDER BY EndDocDate,UNP,DocNomer,FiscalDeviceN"},
      1, kDifferenceColumn, TEvidenceKind::Sales, u"UNP", &SaleVatSql},
-    {"sale-payments", TCheckGroup::Sums, u"Плащания ≠ дължима сума",
+    {"sale-payments", TCheckGroup::Sums, u"Несъвпадащи плащания",
      u"Продажби, чиято дължима сума се различава от сбора на плащанията им с повече от допуска.", kAllFilters,
      cpTolerance,
      TReportDef{rkSalesSummary, u"check:sale-payments", nullptr, kSalePaymentsColumns,
