@@ -114,11 +114,11 @@ TEST_F(CheckWindow, TheChecksTabHasKeyTipsAndCollapsesInANarrowWindow)
     main->resize(800, 600);
     QApplication::processEvents();
     Shot(*ribbon, "ribbon-checks-800.png");
-    main->resize(260, 600);
+    main->resize(120, 600);
     QApplication::processEvents();
     const QString group = CheckCommandGroups().last().Group.Name;
     auto* dropDown = ribbon->findChild<QAbstractButton*>(group + QStringLiteral("DropDown"));
-    ASSERT_TRUE(dropDown && dropDown->isVisible());
+    ASSERT_TRUE(dropDown && dropDown->isVisible()) << ribbon->width() << " " << main->width();
     auto* menu = dropDown->findChild<QMenu*>();
     ASSERT_TRUE(menu);
     QStringList items;
@@ -182,6 +182,8 @@ TEST_F(CheckWindow, TheOverviewRunCanBeGivenUp)
     auto db = TestManager(dbPostgres, kScratchPgDsn);
     BuildScratchSales(*db, {QStringLiteral("bad-1")}, rkSalesSummary);
     auto overview = OpenOverview(dbPostgres, kScratchPgDsn);
+    overview->FromDateField->setDate(QDate(2026, 3, 1));
+    overview->ToDateField->setDate(QDate(2026, 3, 31));
     overview->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(overview.get()));
     for (bool stopped : {false, true}) {
@@ -190,7 +192,8 @@ TEST_F(CheckWindow, TheOverviewRunCanBeGivenUp)
         overview->Run();
         ASSERT_TRUE(overview->Running());
         const int pid = SleepingBackend(*db, QStringLiteral("%SalesSummaryAudit%"));
-        ASSERT_NE(pid, 0);
+        ASSERT_NE(pid, 0) << overview->ProgressLabel->text().toStdString() << " | "
+                          << overview->Lines()[0].Note.toStdString();
         EXPECT_EQ(overview->ProgressLabel->text(),
                   QStringLiteral("Проверка 1 от %1: %2").arg(CheckList().size()).arg(QString::fromUtf16(UnpForm().Title)));
         std::optional<TStoppedBackend> halt;

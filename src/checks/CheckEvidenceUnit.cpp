@@ -141,7 +141,7 @@ TCheckEvidencePanel::TCheckEvidencePanel(const TSqlDBModel* dbModel, const TRepo
     });
     QObject::connect(CancelButton, &QPushButton::clicked, this, [this] { CancelLoad(); });
     FEsc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    FEsc->setContext(Qt::WidgetWithChildrenShortcut);
+    FEsc->setContext(Qt::WindowShortcut); // wherever the focus is in the check window
     FEsc->setEnabled(false);
     QObject::connect(FEsc, &QShortcut::activated, this, [this] { CancelLoad(); });
 }
@@ -174,6 +174,7 @@ void TCheckEvidencePanel::Load(TEvidenceKind kind, const std::vector<QVariant>& 
                         .arg(KeyName(kind, 1)));
         return;
     }
+    Stack->setCurrentIndex(2); // the loading picture over the tabs until they are read
     for (const TSource& source : SourcesOf(kind)) {
         TTab tab{source.Kind, QString::fromUtf16(source.KeyColumn)};
         tab.Page = new QWidget(TabWidget);
@@ -368,9 +369,7 @@ void TCheckEvidencePanel::SetTabCaption(int index)
     const TTab& tab = FTabs[index];
     const QLocale bg(QLocale::Bulgarian);
     QString count;
-    if (!tab.Done && tab.Count < 0 && FRunning != index && Stack->currentIndex() != 2)
-        count = QStringLiteral("не е заредено");
-    else if (tab.Count == -2)
+    if (tab.Count == -2)
         count = QStringLiteral("грешка");
     else if (tab.Count < 0)
         count = QStringLiteral("…");

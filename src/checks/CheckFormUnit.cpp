@@ -105,8 +105,12 @@ bool TCheckForm::CommitRunExtra()
         return true;
     const std::optional<TCheckParams> read = FParamsPanel->Read(FParams);
     if (!read) {
-        if (FiltersPanel->isHidden())
-            QCoreApplication::postEvent(this, new QEvent(WM_TOGGLE_FILTERS));
+        // The refused field is shown, with the focus on it.
+        if (FiltersPanel->isHidden()) {
+            QEvent toggle(WM_TOGGLE_FILTERS);
+            QCoreApplication::sendEvent(this, &toggle);
+            FParamsPanel->Read(FParams);
+        }
         return false;
     }
     FParams = *read;

@@ -368,7 +368,7 @@ void TCheckOverviewForm::Next()
     for (const TLine& line : FLines)
         withFindings += line.State == TLine::TState::Done && line.Count > 0;
     ProgressBar->setValue(int(FLines.size()));
-    EndRun(QStringLiteral("Готово: %1 проверки, %2 с находки.").arg(FLines.size()).arg(withFindings));
+    EndRun(QStringLiteral("Готово. Проверки: %1, с находки: %2.").arg(FLines.size()).arg(withFindings));
 }
 
 void TCheckOverviewForm::EndRun(const QString& progress)

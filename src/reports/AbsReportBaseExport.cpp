@@ -76,8 +76,10 @@ void TAbsReportBaseForm::ExportReport(TExportKind kind)
         opts.DataSourceFiles = DataSourceFiles(*FDbModel);
     opts.Subject = RunSubject(FDbModel ? FDbModel->DSN : QString(), FilterWords());
     const QStringList conditions = ExportConditions();
-    if (!conditions.isEmpty())
+    if (!conditions.isEmpty()) {
         opts.Conditions = &conditions;
+        opts.Header = true; // the title and the conditions head the export
+    }
     if (ExportHandler()) {
         WaitForExportQuery(reopen);
         ExportHandler()(ExportQuery, opts, FCurrentRecCount);

@@ -81,7 +81,7 @@ inline void BuildScratchSales(TSqlDataManager& db, const QStringList& unps, TRep
             db.FastSql(QStringLiteral("create table %1 (%2)").arg(view, columns.join(u", ")));
         }
     }
-    const QString table = [&](TReportKind kind) {
+    const auto table = [&](TReportKind kind) {
         return QString::fromUtf16(ReportDef(kind).View) + (kind == slow && pg ? QStringLiteral("Base") : QString());
     };
     const auto date = [pg](int day) {
