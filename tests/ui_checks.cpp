@@ -92,6 +92,7 @@ TEST_F(CheckWindow, TakesItsParametersFromFieldsBesideTheFiltersAndRemembersThem
                                   QStringLiteral("Сторниране на продажба")}));
     EXPECT_EQ(chosen, QStringList{QStringLiteral("Сторниране на продажба")});
 
+    Shot(*form, "check-params-fields.png");
     SetPeriod(*form, QDate(2026, 3, 1), QDate(2026, 3, 31));
     // Text that is no amount keeps the run from starting, with the focus on it.
     for (const char* refused : {"abc", "0,001", "-1", ""}) {

@@ -81,6 +81,22 @@ TEST_F(CheckWindow, TheChecksTabFollowsTheCatalogueAndOpensTheirWindows)
     main->CloseAllReports();
 }
 
+// A tab added to the markup's may take no id or name the ribbon has already.
+TEST(RibbonAddedTab, MayTakeNoCommandOfTheMarkup)
+{
+    BuildApplicationRibbonMarkup();
+    QTemporaryDir dir;
+    TUIRibbon::SetSettingsFolders(dir.path(), dir.path());
+    for (const TUIRibbonCommandSpec& taken :
+         {TUIRibbonCommandSpec{CmdSalesSummary, QStringLiteral("CmdNew")}, TUIRibbonCommandSpec{990, QStringLiteral("CmdTools")}}) {
+        TUIRibbonForm form;
+        form.Ribbon()->AddTab(TUIRibbonTabSpec{{980, QStringLiteral("CmdNewTab"), QStringLiteral("Нов")},
+                                               {TUIRibbonGroupSpec{{981, QStringLiteral("CmdNewGroup")}, {taken}}}});
+        EXPECT_THROW(form.LoadRibbon(), Exception);
+    }
+    TUIRibbon::SetSettingsFolders({}, {});
+}
+
 TEST_F(CheckWindow, TheChecksTabHasKeyTipsAndCollapsesInANarrowWindow)
 {
     QTemporaryDir dir;
@@ -116,7 +132,8 @@ TEST_F(CheckWindow, TheChecksTabHasKeyTipsAndCollapsesInANarrowWindow)
     Shot(*ribbon, "ribbon-checks-800.png");
     main->resize(120, 600);
     QApplication::processEvents();
-    const QString group = CheckCommandGroups().last().Group.Name;
+    const QList<TCheckCommandGroup> groups = CheckCommandGroups();
+    const QString group = groups.last().Group.Name;
     auto* dropDown = ribbon->findChild<QAbstractButton*>(group + QStringLiteral("DropDown"));
     ASSERT_TRUE(dropDown && dropDown->isVisible()) << ribbon->width() << " " << main->width();
     auto* menu = dropDown->findChild<QMenu*>();
@@ -125,7 +142,7 @@ TEST_F(CheckWindow, TheChecksTabHasKeyTipsAndCollapsesInANarrowWindow)
     for (QAction* action : menu->actions())
         items << action->objectName();
     QStringList expected;
-    for (const TCheckCommand& c : CheckCommandGroups().last().Commands)
+    for (const TCheckCommand& c : groups.last().Commands)
         expected << c.Name;
     EXPECT_EQ(items, expected);
     main->CloseAllReports();

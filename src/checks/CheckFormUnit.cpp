@@ -262,7 +262,12 @@ bool TCheckForm::ShowEvidence()
             }
         }
     }
-    FEvidence->show();
+    if (FEvidence->isHidden()) {
+        // The grid keeps the larger part of the window.
+        FEvidence->show();
+        const int height = FSplitter->height();
+        FSplitter->setSizes({height * 55 / 100, height - height * 55 / 100});
+    }
     FEvidence->Load(FDef.Evidence, keys, shown);
     return true;
 }

@@ -28,6 +28,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -88,8 +89,7 @@ TCheckOverviewForm::TCheckOverviewForm(QWidget* AOwner, const TSqlDBModel* aDBMo
     FillLookups();
     for (int i = 0; i < int(FLines.size()); ++i)
         ShowLine(i);
-    Table->resizeColumnToContents(colGroup);
-    Table->resizeColumnToContents(colTitle);
+    FitColumns();
     FAbandonedWatch = new QTimer(this);
     FAbandonedWatch->setInterval(250);
     QObject::connect(FAbandonedWatch, &QTimer::timeout, this, [this] {
@@ -184,11 +184,12 @@ void TCheckOverviewForm::BuildWidgets()
     Table->setTextElideMode(Qt::ElideRight);
     Table->verticalHeader()->hide();
     Table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
-    Table->horizontalHeader()->setStretchLastSection(true);
+    // What a check looks for takes the room left; its whole sentence is its tooltip.
+    Table->horizontalHeader()->setSectionResizeMode(colPurpose, QHeaderView::Stretch);
     Table->horizontalHeader()->setHighlightSections(false);
-    Table->setColumnWidth(colPurpose, 420);
-    Table->setColumnWidth(colCount, 90);
+    Table->setColumnWidth(colCount, 110);
     Table->setColumnWidth(colAmount, 110);
+    Table->setColumnWidth(colNote, 240);
     Table->installEventFilter(this);
     root->addWidget(Table, 1);
 
@@ -371,6 +372,15 @@ void TCheckOverviewForm::Next()
     EndRun(QStringLiteral("Готово. Проверки: %1, с находки: %2.").arg(FLines.size()).arg(withFindings));
 }
 
+void TCheckOverviewForm::FitColumns()
+{
+    // Wide enough for the titles in bold, with the warning mark.
+    for (int c : {int(colGroup), int(colTitle)}) {
+        Table->resizeColumnToContents(c);
+        Table->setColumnWidth(c, std::min(Table->columnWidth(c) + 8, 360));
+    }
+}
+
 void TCheckOverviewForm::EndRun(const QString& progress)
 {
     FCurrent = -1;
@@ -379,6 +389,7 @@ void TCheckOverviewForm::EndRun(const QString& progress)
         FTransaction = false;
     }
     ProgressLabel->setText(progress);
+    FitColumns();
     SetIdle(true);
 }
 

@@ -83,6 +83,7 @@ private:
     void EndRun(const QString& progress);
     void ShowLine(int index);
     void SetIdle(bool idle);
+    void FitColumns();
 
     const TSqlDBModel* FDbModel;
     TRepository* FRepository;
