@@ -192,6 +192,23 @@ TEST_F(CheckWindow, TheOverviewCountsWhatEachCheckFinds)
     Shot(*overview, "overview-dark.png");
 }
 
+// A check that fails says why in its line, and the run ends as usual.
+TEST_F(CheckWindow, AFailingCheckShowsItsErrorInItsLine)
+{
+    auto db = TestManager(dbPostgres, kScratchPgDsn);
+    BuildScratchSales(*db, {QStringLiteral("bad-1")});
+    db->FastSql(QStringLiteral("drop table SalesRevokedAudit"));
+    auto overview = OpenOverview(dbPostgres, kScratchPgDsn);
+    overview->Run();
+    ASSERT_TRUE(PumpUntil([&] { return !overview->Running(); }));
+    const TCheckOverviewForm::TLine& line = overview->Lines()[0];
+    EXPECT_EQ(line.State, TCheckOverviewForm::TLine::TState::Failed);
+    EXPECT_TRUE(line.Note.contains(QStringLiteral("salesrevokedaudit"), Qt::CaseInsensitive)) << line.Note.toStdString();
+    EXPECT_EQ(overview->Model->item(0, TCheckOverviewForm::colNote)->text(), line.Note);
+    EXPECT_EQ(overview->Model->item(0, TCheckOverviewForm::colCount)->text(), QStringLiteral("грешка"));
+    EXPECT_TRUE(overview->RunButton->isEnabled());
+}
+
 // Esc gives the run up: the running statement stops on the server, the checks not run say
 // so; on a server that does not answer the window is free at once and runs again once it has.
 TEST_F(CheckWindow, TheOverviewRunCanBeGivenUp)

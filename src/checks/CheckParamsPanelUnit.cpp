@@ -87,6 +87,8 @@ TCheckParamsPanel::TCheckParamsPanel(TCheckParamSet which, const QLabel* caption
         ActivitiesList->setObjectName(QStringLiteral("ActivitiesList"));
         ActivitiesList->setFixedSize(kFieldWidth, 110);
         ActivitiesList->setTextElideMode(Qt::ElideRight);
+        ActivitiesList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // long names elided, whole in tooltips
+        ActivitiesList->setUniformItemSizes(true);
         layout->addWidget(ActivitiesList, 0, Qt::AlignLeft);
     }
     Show(TCheckParams{});
