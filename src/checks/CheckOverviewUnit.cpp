@@ -487,6 +487,15 @@ bool TCheckOverviewForm::eventFilter(QObject* watched, QEvent* e)
     return QWidget::eventFilter(watched, e);
 }
 
+void TCheckOverviewForm::changeEvent(QEvent* e)
+{
+    QWidget::changeEvent(e);
+    // The warning colour follows the palette (a light or a dark one).
+    if (e->type() == QEvent::PaletteChange && Model)
+        for (int i = 0; i < int(FLines.size()); ++i)
+            ShowLine(i);
+}
+
 void TCheckOverviewForm::closeEvent(QCloseEvent* e)
 {
     FCurrent = -1;
