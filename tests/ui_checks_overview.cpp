@@ -87,11 +87,11 @@ TEST(RibbonAddedTab, MayTakeNoCommandOfTheMarkup)
     BuildApplicationRibbonMarkup();
     QTemporaryDir dir;
     TUIRibbon::SetSettingsFolders(dir.path(), dir.path());
-    for (const TUIRibbonCommandSpec& taken :
-         {TUIRibbonCommandSpec{CmdSalesSummary, QStringLiteral("CmdNew")}, TUIRibbonCommandSpec{990, QStringLiteral("CmdTools")}}) {
+    for (const TUIRibbonAddedCommand& taken :
+         {TUIRibbonAddedCommand{CmdSalesSummary, QStringLiteral("CmdNew")}, TUIRibbonAddedCommand{990, QStringLiteral("CmdTools")}}) {
         TUIRibbonForm form;
-        form.Ribbon()->AddTab(TUIRibbonTabSpec{{980, QStringLiteral("CmdNewTab"), QStringLiteral("Нов")},
-                                               {TUIRibbonGroupSpec{{981, QStringLiteral("CmdNewGroup")}, {taken}}}});
+        form.Ribbon()->AddTab(TUIRibbonAddedTab{{980, QStringLiteral("CmdNewTab"), QStringLiteral("Нов")},
+                                               {TUIRibbonAddedGroup{{981, QStringLiteral("CmdNewGroup")}, {taken}}}});
         EXPECT_THROW(form.LoadRibbon(), Exception);
     }
     TUIRibbon::SetSettingsFolders({}, {});

@@ -138,14 +138,14 @@ const TReportCommand& ReportCommandOf(TReportKind kind)
 // The checks tab, made from the catalogue, after the markup's tabs.
 void AddChecksTab(TUIRibbon& ribbon)
 {
-    const auto spec = [](const TCheckCommand& c) {
-        return TUIRibbonCommandSpec{c.Id, c.Name, c.Caption, c.TooltipTitle, c.TooltipDescription, c.Image};
+    const auto added = [](const TCheckCommand& c) {
+        return TUIRibbonAddedCommand{c.Id, c.Name, c.Caption, c.TooltipTitle, c.TooltipDescription, c.Image};
     };
-    TUIRibbonTabSpec tab{spec(ChecksTabCommand()), {}};
+    TUIRibbonAddedTab tab{added(ChecksTabCommand()), {}};
     for (const TCheckCommandGroup& group : CheckCommandGroups()) {
-        TUIRibbonGroupSpec g{spec(group.Group), {}};
+        TUIRibbonAddedGroup g{added(group.Group), {}};
         for (const TCheckCommand& c : group.Commands)
-            g.Buttons.append(spec(c));
+            g.Buttons.append(added(c));
         tab.Groups.append(g);
     }
     ribbon.AddTab(std::move(tab));

@@ -119,7 +119,7 @@ void TUIRibbon::Load(const QString& resourceName)
     LoadSettings();
 }
 
-void TUIRibbon::AddTab(TUIRibbonTabSpec tab)
+void TUIRibbon::AddTab(TUIRibbonAddedTab tab)
 {
     if (!FLoaded)
         FAddedTabs.append(std::move(tab));
@@ -130,7 +130,7 @@ void TUIRibbon::BuildFromMarkup(const QByteArray& data)
     const QString resource = FResourceName + QStringLiteral("_RIBBON");
     TMarkup markup = ParseMarkup(data, resource);
     // The added tabs join the markup as if it declared them; their texts are their own.
-    QHash<int, const TUIRibbonCommandSpec*> addedTexts;
+    QHash<int, const TUIRibbonAddedCommand*> addedTexts;
     {
         QSet<int> ids;
         QSet<QString> names;
@@ -138,22 +138,22 @@ void TUIRibbon::BuildFromMarkup(const QByteArray& data)
             ids.insert(c.Id);
             names.insert(c.Name);
         }
-        const auto declare = [&](const TUIRibbonCommandSpec& spec) {
-            if (ids.contains(spec.Id) || names.contains(spec.Name))
+        const auto declare = [&](const TUIRibbonAddedCommand& command) {
+            if (ids.contains(command.Id) || names.contains(command.Name))
                 throw Exception(
-                    QStringLiteral("Ribbon markup \"%1\": command %2 (%3) is taken").arg(resource, spec.Name).arg(spec.Id));
-            ids.insert(spec.Id);
-            names.insert(spec.Name);
-            markup.Commands.append(TMarkupCommand{spec.Name, spec.Id, spec.Image, spec.Image});
-            addedTexts.insert(spec.Id, &spec);
+                    QStringLiteral("Ribbon markup \"%1\": command %2 (%3) is taken").arg(resource, command.Name).arg(command.Id));
+            ids.insert(command.Id);
+            names.insert(command.Name);
+            markup.Commands.append(TMarkupCommand{command.Name, command.Id, command.Image, command.Image});
+            addedTexts.insert(command.Id, &command);
         };
-        for (const TUIRibbonTabSpec& tab : std::as_const(FAddedTabs)) {
+        for (const TUIRibbonAddedTab& tab : std::as_const(FAddedTabs)) {
             declare(tab.Tab);
             TMarkupTab markupTab{tab.Tab.Name, {}};
-            for (const TUIRibbonGroupSpec& group : tab.Groups) {
+            for (const TUIRibbonAddedGroup& group : tab.Groups) {
                 declare(group.Group);
                 TMarkupGroup markupGroup{group.Group.Name, {}};
-                for (const TUIRibbonCommandSpec& button : group.Buttons) {
+                for (const TUIRibbonAddedCommand& button : group.Buttons) {
                     declare(button);
                     markupGroup.Buttons.append(button.Name);
                 }
@@ -190,7 +190,7 @@ void TUIRibbon::BuildFromMarkup(const QByteArray& data)
     for (const TMarkupCommand& c : markup.Commands) {
         TUICommand* command = anchors.contains(c.Name) ? static_cast<TUICommand*>(new TUICommandAnchor(this, c.Id, c.Name))
                                                        : new TUICommandAction(this, c.Id, c.Name);
-        if (const TUIRibbonCommandSpec* added = addedTexts.value(c.Id)) {
+        if (const TUIRibbonAddedCommand* added = addedTexts.value(c.Id)) {
             command->FCaption = added->Caption;
             command->FTooltipTitle = added->TooltipTitle;
             command->FTooltipDescription = added->TooltipDescription;

@@ -98,7 +98,7 @@ public:
 
 // A command of a tab the program adds to the markup's at run time: its id and name (unique in
 // the ribbon), texts and picture (a file beside the markup; empty for none).
-struct TUIRibbonCommandSpec {
+struct TUIRibbonAddedCommand {
     int Id = 0;
     QString Name;
     QString Caption;
@@ -106,13 +106,13 @@ struct TUIRibbonCommandSpec {
     QString TooltipDescription;
     QString Image;
 };
-struct TUIRibbonGroupSpec {
-    TUIRibbonCommandSpec Group;
-    QList<TUIRibbonCommandSpec> Buttons;
+struct TUIRibbonAddedGroup {
+    TUIRibbonAddedCommand Group;
+    QList<TUIRibbonAddedCommand> Buttons;
 };
-struct TUIRibbonTabSpec {
-    TUIRibbonCommandSpec Tab;
-    QList<TUIRibbonGroupSpec> Groups;
+struct TUIRibbonAddedTab {
+    TUIRibbonAddedCommand Tab;
+    QList<TUIRibbonAddedGroup> Groups;
 };
 
 // The ribbon host widget.
@@ -138,7 +138,7 @@ public:
     // A tab put after the markup's own when the ribbon loads; its commands are created, key
     // tipped and collapsed as the markup's are. Load throws Exception when an id or a name is
     // taken already. Ignored once the ribbon has loaded.
-    void AddTab(TUIRibbonTabSpec tab);
+    void AddTab(TUIRibbonAddedTab tab);
     const QString& ResourceName() const { return FResourceName; }
 
     // Command objects in the order they were created (the markup's command order).
@@ -196,7 +196,7 @@ private:
 
     QString FResourceName;
     bool FLoaded = false;
-    QList<TUIRibbonTabSpec> FAddedTabs;
+    QList<TUIRibbonAddedTab> FAddedTabs;
     QList<TUICommand*> FCommands;
     int FActiveTab = -1;
     bool FMinimized = false;
