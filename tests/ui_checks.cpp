@@ -131,6 +131,17 @@ TEST_F(CheckWindow, TakesItsParametersFromFieldsBesideTheFiltersAndRemembersThem
     const QStringList lines = ExportLines(*form);
     EXPECT_TRUE(lines.contains(QStringLiteral("Най-много отворена: 45 мин.")));
     EXPECT_TRUE(lines.contains(QStringLiteral("Дейности за сторно: „<b>Анулиране</b>“, „Сторниране на продажба“")));
+    // Refused with the filters folded away: they open again, the focus on the field.
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    ASSERT_TRUE(form->FiltersPanel->isHidden());
+    panel->ToleranceField->setText(QStringLiteral("1,2,3"));
+    form->ReportButtonClick();
+    EXPECT_FALSE(form->PageLoading());
+    EXPECT_FALSE(form->FiltersPanel->isHidden());
+    EXPECT_EQ(QApplication::focusWidget(), panel->ToleranceField);
+    EXPECT_EQ(form->Params().ToleranceCents, 150); // the run's parameters stay
+    panel->ToleranceField->setText(QStringLiteral("1,50"));
     form->close();
     form.reset();
 
