@@ -3,6 +3,7 @@
 
 #include "AboutUnit.h"
 #include "app/ribbon/RibbonMarkup.h"
+#include "checks/CheckCommandsUnit.h"
 #include "db/ChooseDBUnit.h"
 #include "db/DbEngineUnit.h"
 #include "db/DbPasswordFromLngUnit.h"
@@ -134,6 +135,22 @@ const TReportCommand& ReportCommandOf(TReportKind kind)
     throw Exception(QStringLiteral("No report window for this report"));
 }
 
+// The checks tab, made from the catalogue, after the markup's tabs.
+void AddChecksTab(TUIRibbon& ribbon)
+{
+    const auto added = [](const TCheckCommand& c) {
+        return TUIRibbonAddedCommand{c.Id, c.Name, c.Caption, c.TooltipTitle, c.TooltipDescription, c.Image};
+    };
+    TUIRibbonAddedTab tab{added(ChecksTabCommand()), {}};
+    for (const TCheckCommandGroup& group : CheckCommandGroups()) {
+        TUIRibbonAddedGroup g{added(group.Group), {}};
+        for (const TCheckCommand& c : group.Commands)
+            g.Buttons.append(added(c));
+        tab.Groups.append(g);
+    }
+    ribbon.AddTab(std::move(tab));
+}
+
 } // namespace
 
 TMainForm::TMainForm(const QStringList& arguments, QWidget* parent)
@@ -145,6 +162,9 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent)
     setWindowIcon(ApplicationIcon());
     FMdiArea = new QMdiArea(this);
     setCentralWidget(FMdiArea);
+    FChecks = std::make_unique<TCheckCommands>(
+        FMdiArea, [this] { return FDBModel.get(); }, [this] { return FRepository.get(); });
+    AddChecksTab(*Ribbon());
     try {
         FormCreate(arguments);
     } catch (const Exception& e) {
@@ -368,6 +388,17 @@ void TMainForm::RibbonCommandCreated(TUIRibbon* sender, TUICommand* command)
         action->OnExecute = [this](const TUICommandActionEventArgs&) { SendToActiveReport(WM_EXPORT_CSV); };
         break;
     default:
+        if (IsCheckCommand(id)) {
+            action->OnExecute = [this](const TUICommandActionEventArgs& args) {
+                // The user action ends here, as a report command's does.
+                try {
+                    FChecks->Execute(args.Command->CommandId());
+                } catch (const Exception& e) {
+                    ShowErrorBox(e.Message());
+                }
+            };
+            break;
+        }
         for (const TReportCommand& c : kReportCommands)
             if (c.CommandId == id)
                 action->OnExecute = [this](const TUICommandActionEventArgs& args) {

@@ -17,6 +17,7 @@
 #include <memory>
 
 class QMdiArea;
+class TCheckCommands;
 class QMdiSubWindow;
 
 // The main window posts or sends itself this to open the data source chooser.
@@ -56,6 +57,8 @@ public:
     void OpenReportWindow(TReportKind kind);
     QWidget* CreateReportWindow(TReportKind kind);
     QObject* SendToActiveReport(QEvent::Type message);
+    // The checks tab's commands and windows.
+    TCheckCommands& Checks() const { return *FChecks; }
 
     // Directory whose Bulgarian.lng holds the stored password (the executable's).
     QString ExeDir;
@@ -74,5 +77,6 @@ private:
     std::unique_ptr<TSqlDBModel> FDBModel;
     std::unique_ptr<TRepository> FRepository;
     QMdiArea* FMdiArea = nullptr;
+    std::unique_ptr<TCheckCommands> FChecks;
     bool FShown = false;
 };

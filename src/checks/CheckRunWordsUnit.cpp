@@ -10,8 +10,5 @@ QStringList CheckRunWords(const TCheckDef& def, const TReportFilters& filters, c
 QStringList CheckExportConditions(const TCheckDef& def, const TReportFilters& filters, const TCheckParams& params,
                                   const TLookupName& nameOf)
 {
-    QStringList lines{QString::fromUtf16(def.Purpose)};
-    const QStringList words = CheckRunWords(def, filters, params, nameOf);
-    lines << (words.isEmpty() ? QStringLiteral("Без филтри") : words.join(QStringLiteral(" · ")));
-    return lines;
+    return QStringList{QString::fromUtf16(def.Purpose)} + CheckRunWords(def, filters, params, nameOf);
 }

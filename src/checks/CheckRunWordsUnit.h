@@ -1,7 +1,7 @@
 #pragma once
 // The words that say what a run of a check covers: the filters, order and find of its
 // grid as a report's, then its parameters; and the lines its exports write under their
-// title (what the check looks for, then those words). The window and the exporter both
+// title (what the check looks for, then those words, one a line). The window and the exporter both
 // use them, so that their files carry the same lines.
 
 #include "CheckCatalogueUnit.h"

@@ -666,7 +666,7 @@ bool TAbsReportBaseForm::CommitDateFields()
 
 void TAbsReportBaseForm::ReportButtonClick()
 {
-    if (!CommitDateFields())
+    if (!CommitDateFields() || !CommitRunExtra())
         return;
     if (FTotals)
         FTotals->Refresh();

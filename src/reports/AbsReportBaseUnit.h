@@ -118,6 +118,9 @@ protected:
     // back when the window opens again (none for a report).
     virtual QJsonObject RunExtra() const { return {}; }
     virtual void RecallRunExtra(const QJsonObject& extra) { Q_UNUSED(extra); }
+    // Reads the window's own fields into the values of the next run, before the Report button
+    // runs it; false, with the focus on the refused field, keeps the run from starting.
+    virtual bool CommitRunExtra() { return true; }
     // The filter panel's fields, for windows that add their own beside them.
     void AddFilterField(QWidget* field);
 

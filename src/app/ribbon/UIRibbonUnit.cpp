@@ -119,10 +119,49 @@ void TUIRibbon::Load(const QString& resourceName)
     LoadSettings();
 }
 
+void TUIRibbon::AddTab(TUIRibbonAddedTab tab)
+{
+    if (!FLoaded)
+        FAddedTabs.append(std::move(tab));
+}
+
 void TUIRibbon::BuildFromMarkup(const QByteArray& data)
 {
     const QString resource = FResourceName + QStringLiteral("_RIBBON");
-    const TMarkup markup = ParseMarkup(data, resource);
+    TMarkup markup = ParseMarkup(data, resource);
+    // The added tabs join the markup as if it declared them; their texts are their own.
+    QHash<int, const TUIRibbonAddedCommand*> addedTexts;
+    {
+        QSet<int> ids;
+        QSet<QString> names;
+        for (const TMarkupCommand& c : std::as_const(markup.Commands)) {
+            ids.insert(c.Id);
+            names.insert(c.Name);
+        }
+        const auto declare = [&](const TUIRibbonAddedCommand& command) {
+            if (ids.contains(command.Id) || names.contains(command.Name))
+                throw Exception(
+                    QStringLiteral("Ribbon markup \"%1\": command %2 (%3) is taken").arg(resource, command.Name).arg(command.Id));
+            ids.insert(command.Id);
+            names.insert(command.Name);
+            markup.Commands.append(TMarkupCommand{command.Name, command.Id, command.Image, command.Image});
+            addedTexts.insert(command.Id, &command);
+        };
+        for (const TUIRibbonAddedTab& tab : std::as_const(FAddedTabs)) {
+            declare(tab.Tab);
+            TMarkupTab markupTab{tab.Tab.Name, {}};
+            for (const TUIRibbonAddedGroup& group : tab.Groups) {
+                declare(group.Group);
+                TMarkupGroup markupGroup{group.Group.Name, {}};
+                for (const TUIRibbonAddedCommand& button : group.Buttons) {
+                    declare(button);
+                    markupGroup.Buttons.append(button.Name);
+                }
+                markupTab.Groups.append(markupGroup);
+            }
+            markup.Tabs.append(markupTab);
+        }
+    }
     ValidateMarkup(markup, resource);
 
     // Commands that anchor the layout carry only texts; all others are actions.
@@ -151,13 +190,19 @@ void TUIRibbon::BuildFromMarkup(const QByteArray& data)
     for (const TMarkupCommand& c : markup.Commands) {
         TUICommand* command = anchors.contains(c.Name) ? static_cast<TUICommand*>(new TUICommandAnchor(this, c.Id, c.Name))
                                                        : new TUICommandAction(this, c.Id, c.Name);
-        TRibbonMarkupElement descriptor;
-        if (descriptors)
-            descriptors->TryGetItem(c.Id, descriptor);
-        command->FCaption = RibbonResourceString(descriptor.LabelTitleResourceID);
-        command->FLabelDescription = RibbonResourceString(descriptor.LabelDescriptionResourceID);
-        command->FTooltipTitle = RibbonResourceString(descriptor.TooltipTitleResourceID);
-        command->FTooltipDescription = RibbonResourceString(descriptor.TooltipDescriptionResourceID);
+        if (const TUIRibbonAddedCommand* added = addedTexts.value(c.Id)) {
+            command->FCaption = added->Caption;
+            command->FTooltipTitle = added->TooltipTitle;
+            command->FTooltipDescription = added->TooltipDescription;
+        } else {
+            TRibbonMarkupElement descriptor;
+            if (descriptors)
+                descriptors->TryGetItem(c.Id, descriptor);
+            command->FCaption = RibbonResourceString(descriptor.LabelTitleResourceID);
+            command->FLabelDescription = RibbonResourceString(descriptor.LabelDescriptionResourceID);
+            command->FTooltipTitle = RibbonResourceString(descriptor.TooltipTitleResourceID);
+            command->FTooltipDescription = RibbonResourceString(descriptor.TooltipDescriptionResourceID);
+        }
         command->FSmallImage = icon(smallIcons, c.SmallImage, {16, 20, 24, 32});
         command->FLargeImage = icon(largeIcons, c.LargeImage, {32, 40, 48, 64});
         FCommands.append(command);

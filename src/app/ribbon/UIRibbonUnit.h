@@ -96,6 +96,25 @@ public:
     void Execute();
 };
 
+// A command of a tab the program adds to the markup's at run time: its id and name (unique in
+// the ribbon), texts and picture (a file beside the markup; empty for none).
+struct TUIRibbonAddedCommand {
+    int Id = 0;
+    QString Name;
+    QString Caption;
+    QString TooltipTitle;
+    QString TooltipDescription;
+    QString Image;
+};
+struct TUIRibbonAddedGroup {
+    TUIRibbonAddedCommand Group;
+    QList<TUIRibbonAddedCommand> Buttons;
+};
+struct TUIRibbonAddedTab {
+    TUIRibbonAddedCommand Tab;
+    QList<TUIRibbonAddedGroup> Groups;
+};
+
 // The ribbon host widget.
 class TUIRibbon : public QWidget {
     Q_OBJECT
@@ -116,6 +135,10 @@ public:
     // cannot be read.
     void Load(const QString& resourceName);
     bool Loaded() const { return FLoaded; }
+    // A tab put after the markup's own when the ribbon loads; its commands are created, key
+    // tipped and collapsed as the markup's are. Load throws Exception when an id or a name is
+    // taken already. Ignored once the ribbon has loaded.
+    void AddTab(TUIRibbonAddedTab tab);
     const QString& ResourceName() const { return FResourceName; }
 
     // Command objects in the order they were created (the markup's command order).
@@ -173,6 +196,7 @@ private:
 
     QString FResourceName;
     bool FLoaded = false;
+    QList<TUIRibbonAddedTab> FAddedTabs;
     QList<TUICommand*> FCommands;
     int FActiveTab = -1;
     bool FMinimized = false;
