@@ -15,6 +15,23 @@ namespace {
 
 const TCheckDef& UnpForm() { return *FindCheckByKey(u"unp-form"); }
 
+// The index of the overview's line of the check `key`, or of the first line in `state`; -1
+// for none.
+int LineOf(const TCheckOverviewForm& overview, const TCheckDef& def)
+{
+    for (size_t i = 0; i < overview.Lines().size(); ++i)
+        if (overview.Lines()[i].Def == &def)
+            return int(i);
+    return -1;
+}
+int LineIn(const TCheckOverviewForm& overview, TCheckOverviewForm::TLine::TState state)
+{
+    for (size_t i = 0; i < overview.Lines().size(); ++i)
+        if (overview.Lines()[i].State == state)
+            return int(i);
+    return -1;
+}
+
 std::map<QString, QString> KeyTips()
 {
     std::map<QString, QString> tips;
@@ -113,7 +130,9 @@ TEST_F(CheckWindow, TheChecksTabHasKeyTipsAndCollapsesInANarrowWindow)
     TypeKey(QStringLiteral("п"));
     EXPECT_EQ(ribbon->ActiveTabIndex(), 2);
     const std::map<QString, QString> commands = KeyTips();
-    EXPECT_EQ(commands.size(), CheckList().size() + 1);
+    // For each group (the overview's too), its commands or (collapsed) its drop-down.
+    EXPECT_GE(commands.size(), size_t(CheckCommandGroups().size()));
+    EXPECT_LE(commands.size(), CheckList().size() + 1);
     std::set<QString> letters;
     for (const auto& [target, letter] : commands)
         letters.insert(letter);
@@ -176,7 +195,7 @@ TEST_F(CheckWindow, TheOverviewCountsWhatEachCheckFinds)
         // A check with findings stands out.
         EXPECT_EQ(overview->Model->item(i, TCheckOverviewForm::colCount)->font().bold(), line.Count > 0);
     }
-    EXPECT_EQ(overview->Lines()[0].Count, 3); // unp-form: two malformed UNPs and a missing one
+    EXPECT_EQ(overview->Lines()[size_t(LineOf(*overview, UnpForm()))].Count, 3); // two malformed UNPs and a missing one
     Shot(*overview, "overview-light.png");
     QPalette dark;
     dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
@@ -201,11 +220,16 @@ TEST_F(CheckWindow, AFailingCheckShowsItsErrorInItsLine)
     auto overview = OpenOverview(dbPostgres, kScratchPgDsn);
     overview->Run();
     ASSERT_TRUE(PumpUntil([&] { return !overview->Running(); }));
-    const TCheckOverviewForm::TLine& line = overview->Lines()[0];
+    // unp-form reads the revoked sales too.
+    const int at = LineOf(*overview, UnpForm());
+    const TCheckOverviewForm::TLine& line = overview->Lines()[size_t(at)];
     EXPECT_EQ(line.State, TCheckOverviewForm::TLine::TState::Failed);
     EXPECT_TRUE(line.Note.contains(QStringLiteral("salesrevokedaudit"), Qt::CaseInsensitive)) << line.Note.toStdString();
-    EXPECT_EQ(overview->Model->item(0, TCheckOverviewForm::colNote)->text(), line.Note);
-    EXPECT_EQ(overview->Model->item(0, TCheckOverviewForm::colCount)->text(), QStringLiteral("грешка"));
+    EXPECT_EQ(overview->Model->item(at, TCheckOverviewForm::colNote)->text(), line.Note);
+    EXPECT_EQ(overview->Model->item(at, TCheckOverviewForm::colCount)->text(), QStringLiteral("грешка"));
+    // The checks that do not read it ran.
+    EXPECT_EQ(overview->Lines()[size_t(LineOf(*overview, *FindCheckByKey(u"time-long-open")))].State,
+              TCheckOverviewForm::TLine::TState::Done);
     EXPECT_TRUE(overview->RunButton->isEnabled());
 }
 
@@ -226,10 +250,13 @@ TEST_F(CheckWindow, TheOverviewRunCanBeGivenUp)
         overview->Run();
         ASSERT_TRUE(overview->Running());
         const int pid = SleepingBackend(*db, QStringLiteral("%SalesSummaryAudit%"));
-        ASSERT_NE(pid, 0) << overview->ProgressLabel->text().toStdString() << " | "
-                          << overview->Lines()[0].Note.toStdString();
-        EXPECT_EQ(overview->ProgressLabel->text(),
-                  QStringLiteral("Проверка 1 от %1: %2").arg(CheckList().size()).arg(QString::fromUtf16(UnpForm().Title)));
+        ASSERT_NE(pid, 0) << overview->ProgressLabel->text().toStdString();
+        const int at = LineIn(*overview, TCheckOverviewForm::TLine::TState::Running);
+        ASSERT_GE(at, 0);
+        EXPECT_EQ(overview->ProgressLabel->text(), QStringLiteral("Проверка %1 от %2: %3")
+                                                       .arg(at + 1)
+                                                       .arg(CheckList().size())
+                                                       .arg(QString::fromUtf16(overview->Lines()[size_t(at)].Def->Title)));
         std::optional<TStoppedBackend> halt;
         if (stopped) {
             halt.emplace(pid);
@@ -237,8 +264,9 @@ TEST_F(CheckWindow, TheOverviewRunCanBeGivenUp)
         }
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         EXPECT_FALSE(overview->Running());
-        EXPECT_EQ(overview->Lines()[0].State, TCheckOverviewForm::TLine::TState::Cancelled);
-        EXPECT_EQ(overview->Model->item(0, TCheckOverviewForm::colCount)->text(), QStringLiteral("не е проверено"));
+        EXPECT_EQ(overview->Lines()[size_t(at)].State, TCheckOverviewForm::TLine::TState::Cancelled);
+        EXPECT_EQ(overview->Model->item(at, TCheckOverviewForm::colCount)->text(), QStringLiteral("не е проверено"));
+        EXPECT_EQ(overview->Lines().back().State, TCheckOverviewForm::TLine::TState::Cancelled);
         EXPECT_EQ(overview->RunButton->isEnabled(), !stopped);
         halt.reset();
         EXPECT_TRUE(PumpUntil([&] { return Sleepers(*db) == 0; }));
@@ -262,18 +290,20 @@ TEST_F(CheckWindow, AnOverviewLineOpensItsCheckWithTheSameFilters)
     ASSERT_TRUE(PumpUntil([&] { return !overview->Running(); }));
     const TReportFilters ran = overview->RunFilters();
     ASSERT_NE(ran.StoreN, 0);
-    overview->Table->setCurrentIndex(overview->Model->index(0, TCheckOverviewForm::colTitle));
+    // A check with every filter.
+    const int at = LineOf(*overview, *FindCheckByKey(u"time-long-open"));
+    overview->Table->setCurrentIndex(overview->Model->index(at, TCheckOverviewForm::colTitle));
     QTest::keyClick(overview->Table, Qt::Key_Return);
     auto* form = dynamic_cast<TCheckForm*>(main->MdiArea()->activeSubWindow()->widget());
     ASSERT_TRUE(form);
-    EXPECT_EQ(&form->Def(), &CheckList()[0]);
+    EXPECT_EQ(&form->Def(), overview->Lines()[size_t(at)].Def);
     ASSERT_TRUE(WaitIdle(*form));
     EXPECT_EQ(form->LoadingState(), TLoadingState::lsLoaded); // it ran
     EXPECT_EQ(form->CurrentFilters().FromDate, ran.FromDate);
     EXPECT_EQ(form->CurrentFilters().ToDate, ran.ToDate);
     EXPECT_EQ(form->CurrentFilters().StoreN, ran.StoreN);
     EXPECT_EQ(form->CurrentFilters().UserN, ran.UserN);
-    EXPECT_EQ(form->CurrentRecCount(), overview->Lines()[0].Count);
+    EXPECT_EQ(form->CurrentRecCount(), overview->Lines()[size_t(at)].Count);
     main->CloseAllReports();
 }
 

@@ -25,7 +25,8 @@ inline QString GoodUnp(int n) { return QStringLiteral("ABCD1234-0003-%1").arg(n,
 // The views of the scratch databases beside those of BuildScratchReports, made as tables
 // (or, `slow`, as a view of one whose rows come only after a long sleep, on PostgreSQL).
 inline const TReportKind kScratchSalesKinds[] = {rkSalesSummary, rkSalesDetail, rkPayments,  rkReversedSales,
-                                                 rkRevokedSales, rkUsersLog,    rkUsers,     rkActivityTypes};
+                                                 rkRevokedSales, rkUsersLog,    rkUsers,     rkActivityTypes,
+                                                 rkPartners};
 
 inline void DropScratchSales(TSqlDataManager& db)
 {
