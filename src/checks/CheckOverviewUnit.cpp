@@ -34,8 +34,6 @@ namespace {
 
 constexpr std::chrono::milliseconds kCancelPatience{500};
 
-const QString kAllEntries = QStringLiteral("<Всички>");
-
 // The colour of a line with findings: a red that reads on the table's background.
 QColor WarningColour(const QPalette& palette)
 {
@@ -214,12 +212,7 @@ void TCheckOverviewForm::FillLookups()
         TQuery query(&FSqlManager->Connection(), ckStatic);
         query.SetSQL(QString::fromUtf16(LookupListItem(kind).Sql));
         TSqlDataManager::OpenQueryClean(query);
-        std::vector<TLookupModel::TEntry> entries{{kAllEntries, QStringLiteral("0")}};
-        for (query.First(); !query.Eof(); query.Next())
-            entries.push_back({query.Fields(1).AsString(), query.Fields(0).AsString()});
-        box->setModel(new TLookupModel(std::move(entries), box));
-        box->setCurrentIndex(0);
-        QObject::connect(box, &QComboBox::currentIndexChanged, box, [box] { box->setToolTip(box->currentText()); });
+        TLookupModel::FillBox(box, query);
     }
 }
 

@@ -41,8 +41,6 @@ constexpr int kMaxColumnWidth = 360;
 // A page move that has not brought its page within this time shows the loading picture.
 constexpr int kSlowPageMs = 300;
 
-const QString kAllEntries = QStringLiteral("<Всички>");
-
 // "1 запис", "16 401 записа".
 QString RecordCountText(int n)
 {
@@ -188,11 +186,11 @@ void TAbsReportBaseForm::InitFilters()
     FromDateFilterPicker->setDate(today);
     ToDateFilterPicker->setDate(today);
     TSqlDataManager::OpenQueryClean(StoreFilterQuery);
-    FillLookup(StoreFilterLookup, StoreFilterQuery);
+    TLookupModel::FillBox(StoreFilterLookup, StoreFilterQuery);
     TSqlDataManager::OpenQueryClean(FiscalDeviceQuery);
-    FillLookup(FiscalDeviceFilterLookup, FiscalDeviceQuery);
+    TLookupModel::FillBox(FiscalDeviceFilterLookup, FiscalDeviceQuery);
     TSqlDataManager::OpenQueryClean(UserFilterQuery);
-    FillLookup(UserFilterLookup, UserFilterQuery);
+    TLookupModel::FillBox(UserFilterLookup, UserFilterQuery);
 }
 
 void TAbsReportBaseForm::RecallLastRun()
@@ -239,23 +237,6 @@ void TAbsReportBaseForm::RememberRun()
     TReportMemory::Remember(FDbModel->DSN, GridDef(), run, extra);
     FRemembered = run;
     FRememberedExtra = extra;
-}
-
-void TAbsReportBaseForm::FillLookup(QComboBox* lookup, TQuery& query)
-{
-    // The entries go to the box in one model: added one by one, each of thousands of entries
-    // would be an item of its own, announced to the box and its views on its own.
-    std::vector<TLookupModel::TEntry> entries;
-    entries.push_back({kAllEntries, QStringLiteral("0")});
-    for (query.First(); !query.Eof(); query.Next())
-        entries.push_back({query.Fields(1).AsString(), query.Fields(0).AsString()});
-    lookup->setModel(new TLookupModel(std::move(entries), lookup)); // the box's child
-    // The box is narrower than long names: its tooltip, like its list's, holds the whole.
-    QObject::connect(lookup, &QComboBox::currentIndexChanged, lookup, [lookup] {
-        lookup->setToolTip(lookup->currentText());
-    });
-    lookup->setCurrentIndex(0);
-    lookup->setToolTip(lookup->currentText());
 }
 
 // ---------------------------------------------------------------------------------------

@@ -165,7 +165,6 @@ private:
     void FitColumns();
     void UpdateSummary(bool withCount);
     void ExportReport(TExportKind kind);
-    static void FillLookup(QComboBox* lookup, TQuery& query);
 
     TLoadingState FLoadingState = TLoadingState::lsBlank;
     bool FPageLoading = false;
